@@ -1,0 +1,52 @@
+// DateTime: a point in local time counted as days since 1899-12-30, the time of day being
+// the fraction. The store database and the central server's packets exchange date-times
+// this way, and the rules of the synchroniser are written against it: "zero" means no date,
+// "later" is a plain comparison, differences are in days.
+//
+// Value type; thread-safe as any value.
+#pragma once
+
+#include <compare>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zlv {
+
+struct CivilTime {
+  int year = 1899, month = 12, day = 30;
+  int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+class DateTime {
+ public:
+  constexpr DateTime() = default;
+  constexpr explicit DateTime(double days) : days_(days) {}
+
+  // Throws std::invalid_argument for a date or time outside the calendar.
+  static DateTime FromCivil(int year, int month, int day, int hour = 0, int minute = 0,
+                            int second = 0, int millisecond = 0);
+  // "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DDTHH:MM:SS", each optionally with
+  // ".f" to ".fff"; nothing else. Returns nullopt for any other text or an impossible date.
+  static std::optional<DateTime> ParseIso(std::string_view text);
+
+  double days() const { return days_; }
+  bool IsZero() const { return days_ == 0; }
+  CivilTime Civil() const;  // rounded to the millisecond
+  DateTime DateOnly() const;
+
+  std::string ToIso() const;        // "YYYY-MM-DD HH:MM:SS", the store database's storage form
+  std::string ToPacketText() const;  // "YYYY-MM-DDTHH:MM:SS" plus ".fff" when not whole seconds
+
+  DateTime AddSeconds(double seconds) const { return DateTime(days_ + seconds / 86400.0); }
+  // Whole seconds between two instants (this - other), rounded to the nearest second.
+  double SecondsSince(DateTime other) const { return (days_ - other.days_) * 86400.0; }
+
+  friend auto operator<=>(const DateTime&, const DateTime&) = default;
+  friend bool operator==(const DateTime&, const DateTime&) = default;
+
+ private:
+  double days_ = 0;
+};
+
+}  // namespace zlv

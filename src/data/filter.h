@@ -1,0 +1,34 @@
+// Filter texts of the in-memory datasets: a small expression language parsed once and
+// evaluated per row.
+//   expr   := term { AND term }
+//   term   := '(' expr ')' | FIELD op literal | FIELD IN '(' literal {',' literal} ')'
+//   op     := '=' | '<>'
+//   literal:= 'quoted text' (a quote inside written '') | number
+// Keywords are case-insensitive; field names are matched without regard to case.
+//
+// Values put into a filter text must go through QuoteFilterValue, so that no data can change
+// the filter's meaning.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "data/variant.h"
+
+namespace zlv {
+
+// 'text' with every ' doubled.
+std::string QuoteFilterValue(std::string_view value);
+
+class FilterExpr {
+ public:
+  // Throws std::invalid_argument naming the position of the fault.
+  static std::unique_ptr<FilterExpr> Parse(std::string_view text);
+  virtual ~FilterExpr() = default;
+  // field_value(name) returns the current row's value of a field, throwing for an unknown one.
+  virtual bool Matches(const std::function<const Variant&(std::string_view)>& field_value) const = 0;
+};
+
+}  // namespace zlv

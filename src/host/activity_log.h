@@ -1,0 +1,35 @@
+// ActivityLog (GravaLog): the one log writer. One line per call, appended to the day's file
+//   <exe folder>/Dados/Zlv_Sinc/MMYY/LogZlvSincDDMMYY.txt
+// as "<dd/mm/yyyy hh:mm:ss> - <message>" CR LF, in Windows-1252. The month folder is created
+// on demand; the file is opened and closed on every call.
+//
+// Thread-safe: the main thread and the watchdog thread both write; calls are serialised.
+// Failures (folder or file not writable) throw std::runtime_error to the caller.
+#pragma once
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "bizlib/clock.h"
+
+namespace zlv {
+
+class ActivityLog {
+ public:
+  ActivityLog(std::filesystem::path exe_folder, const Clock& clock);
+
+  void GravaLog(std::string_view message);
+
+  // The file a message written at the given moment goes to.
+  std::filesystem::path FileFor(DateTime when) const;
+  const std::filesystem::path& exe_folder() const { return exe_folder_; }
+
+ private:
+  std::filesystem::path exe_folder_;
+  const Clock& clock_;
+  std::mutex mutex_;
+};
+
+}  // namespace zlv
