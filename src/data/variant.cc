@@ -118,6 +118,11 @@ std::string Variant::AsText() const {
   return "";
 }
 
+std::string_view Variant::TextView() const {
+  if (!IsText()) throw std::invalid_argument("value is not a text");
+  return std::get<std::string>(value_);
+}
+
 int64_t Variant::AsInteger() const {
   switch (type()) {
     case Type::Empty:
