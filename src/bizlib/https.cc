@@ -8,6 +8,8 @@
 #include <mutex>
 #include <new>
 
+#include "bizlib/text.h"
+
 namespace zlv {
 
 namespace {
@@ -62,10 +64,8 @@ long TimeoutMilliseconds(const std::string& text) {
 }
 
 std::string ContentType(const std::string& kind) {
-  std::string lower;
-  for (char c : kind) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  if (lower == "xml") return "text/xml";
-  if (lower == "json") return "application/json";
+  if (SameText(kind, "xml")) return "text/xml";
+  if (SameText(kind, "json")) return "application/json";
   return "text/plain";
 }
 
@@ -139,12 +139,13 @@ std::string RequisicaoHTTPS(const std::string& url, const std::string& body,
     if (!extra_ca_file.empty()) Set(curl, CURLOPT_CAINFO, extra_ca_file.c_str());
   }
 
-  if (method == "GET") {
+  if (SameText(method, "GET")) {
     Set(curl, CURLOPT_HTTPGET, 1L);
   } else {
     Set(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     Set(curl, CURLOPT_POSTFIELDS, body.data());
-    if (!method.empty() && method != "POST") Set(curl, CURLOPT_CUSTOMREQUEST, method.c_str());
+    if (!method.empty() && !SameText(method, "POST"))
+      Set(curl, CURLOPT_CUSTOMREQUEST, method.c_str());
   }
 
   const CURLcode result = curl_easy_perform(curl);

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "bizlib/text.h"
+
 namespace zlv {
 
 namespace {
@@ -48,21 +50,11 @@ constexpr std::array<MessageRow, 32> kMsgPadrao = {{
     {"DLV_ANT", "ANOTA AI...: "},
 }};
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameKey(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string Msg(std::string_view key) {
   for (const MessageRow& row : kMsgPadrao) {
-    if (SameKey(row.key, key)) return std::string(row.text);
+    if (SameText(row.key, key)) return std::string(row.text);
   }
   return {};
 }

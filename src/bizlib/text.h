@@ -47,5 +47,7 @@ std::string TextLeft(std::string_view text, int count);
 std::string UpperCase(std::string_view text);  // ASCII and Latin-1 letters
 // Without the leading and trailing characters up to ' ' (blanks, tabs, line breaks).
 std::string Trim(std::string_view text);
+// Equal when ASCII letters are compared without regard to case (keys, codes, names of kinds).
+bool SameText(std::string_view a, std::string_view b);
 
 }  // namespace zlv
