@@ -14,7 +14,7 @@ namespace {
 DataPacket Sample() {
   DataPacket p;
   p.fields = {{"CDFILIAL", FieldType::String, 4},
-              {"NRSEQ", FieldType::Integer, 0},
+              {"NRSEQ", FieldType::Integer, 10},
               {"VRPRECO", FieldType::Float, 0},
               {"DTENTREGA", FieldType::DateTime, 0},
               {"IDATIVO", FieldType::Boolean, 0}};

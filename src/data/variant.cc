@@ -223,8 +223,6 @@ const DataPacket& Variant::AsPacket() const {
   return *std::get<std::shared_ptr<const DataPacket>>(value_);
 }
 
-// Same type and same value; arrays and packets compare by contents. An integer never equals a
-// float here: callers that want numeric comparison read both with AsFloat.
 bool operator==(const Variant& a, const Variant& b) {
   if (a.value_.index() != b.value_.index()) return false;
   if (a.IsArray()) return a.AsArray() == b.AsArray();
