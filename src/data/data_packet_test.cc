@@ -94,6 +94,9 @@ TEST(DataPacket, TruncatedJsonNeverYieldsPartOfThePacket) {
     }
   }
   EXPECT_EQ(PacketFromJson(json), p);
+  // Nesting far deeper than any packet is refused, not a stack overflow.
+  EXPECT_THROW(PacketFromJson(std::string(100000, '[') + std::string(100000, ']')),
+               std::runtime_error);
 }
 
 TEST(DataPacket, EncodingRefusesValuesJsonCannotCarry) {

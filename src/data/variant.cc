@@ -22,7 +22,7 @@ std::string_view TrimBlanks(std::string_view s) {
 
 int64_t TextToInteger(std::string_view text) {
   std::string_view s = TrimBlanks(text);
-  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  if (s.size() > 1 && s[0] == '+' && s[1] >= '0' && s[1] <= '9') s.remove_prefix(1);
   int64_t v = 0;
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (s.empty() || ec != std::errc() || end != s.data() + s.size()) NotA("an integer", text);
