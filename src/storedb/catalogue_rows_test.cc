@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "storedb/connection.h"
 #include "storedb/demo_store_testing.h"
 #include "storedb/named_statement.h"
 #include "support/temp_dir.h"
@@ -32,9 +34,24 @@ struct SaleRow {
   std::string sincronizado = {};  // NULL when empty
 };
 
-class CatalogueRows : public ::testing::Test {
+enum class Driver { kSqlite, kOdbc };
+
+// The texts run on the embedded driver and, through unixODBC, on the SQLite ODBC driver, which
+// sees none of the embedded driver's own set-up.
+class CatalogueRows : public ::testing::TestWithParam<Driver> {
  protected:
-  void SetUp() override { db_ = test::OpenDemoStore(dir_.path() / "store.db"); }
+  void SetUp() override {
+    const auto file = dir_.path() / "store.db";
+    db_ = test::OpenDemoStore(file);
+    if (GetParam() == Driver::kOdbc) {
+      db_.reset();
+      const char* driver = std::getenv("ZLV_SQLITE_ODBC_DRIVER");
+      db_ = OpenDatabase(std::string("Driver=") +
+                         (driver ? driver : "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so") +
+                         ";Database=" + file.string() + ";");
+      SetADODBSession(*db_);
+    }
+  }
 
   void Sql(const std::string& sql, const std::vector<Variant>& params = {}) {
     db_->Execute(sql, params);
@@ -116,7 +133,7 @@ class CatalogueRows : public ::testing::Test {
 
 const Params kStore001 = {{"P_CDFILIAL", "0001"}, {"P_CDLOJA", "001"}};
 
-TEST_F(CatalogueRows, UploadKeepsTheDaysOfTheStoreAndOlderFinishedOrders) {
+TEST_P(CatalogueRows, UploadKeepsTheDaysOfTheStoreAndOlderFinishedOrders) {
   AddSale({.nr = "100"});
   AddSale({.nr = "101", .days_ago = 1, .time = "00:00:00"});  // first second of the window
   AddSale({.nr = "102", .days_ago = 2, .time = "23:59:59"});  // last second before it
@@ -150,7 +167,7 @@ TEST_F(CatalogueRows, UploadKeepsTheDaysOfTheStoreAndOlderFinishedOrders) {
             (std::set<std::string>{"100", "103", "104", "105"}));
 }
 
-TEST_F(CatalogueRows, StoresOfARunFollowTheBranchMode) {
+TEST_P(CatalogueRows, StoresOfARunFollowTheBranchMode) {
   const Params register001 = {{"P_CDFILIAL", "0001"}, {"P_CDCAIXA", "001"}};
   auto stores = [&] {
     const DataPacket rows = Open("adqDados", register001);
@@ -165,7 +182,7 @@ TEST_F(CatalogueRows, StoresOfARunFollowTheBranchMode) {
   EXPECT_TRUE(stores().empty());
 }
 
-TEST_F(CatalogueRows, OnlyARegisterSetUpForDeliveryMayRun) {
+TEST_P(CatalogueRows, OnlyARegisterSetUpForDeliveryMayRun) {
   auto run = [&](const char* caixa) {
     return Open("adqValidaExecucao", {{"P_CDFILIAL", "0001"}, {"P_CDCAIXA", caixa}});
   };
@@ -176,7 +193,7 @@ TEST_F(CatalogueRows, OnlyARegisterSetUpForDeliveryMayRun) {
   EXPECT_TRUE(run("999").empty());
 }
 
-TEST_F(CatalogueRows, KitchenItemsCarryTheirObservationListWithoutTheTypedText) {
+TEST_P(CatalogueRows, KitchenItemsCarryTheirObservationListWithoutTheTypedText) {
   AddSale({.nr = "200", .aux = "9200"});
   AddItem("200", "001", "10001", "", Variant("caprichar; sem sal"));
   AddObservation("OBSITCOMANDAVEN", "200", "001", "01.002", 2.0);              // SEM TOMATE twice
@@ -204,7 +221,7 @@ TEST_F(CatalogueRows, KitchenItemsCarryTheirObservationListWithoutTheTypedText) 
   EXPECT_EQ(encomenda, pedido);
 }
 
-TEST_F(CatalogueRows, KitchenItemsOfAComboStayTogetherAfterThePlainOnes) {
+TEST_P(CatalogueRows, KitchenItemsOfAComboStayTogetherAfterThePlainOnes) {
   AddSale({.nr = "210", .aux = "9210"});
   AddItem("210", "001", "20001");
   AddItem("210", "002", "10001");
@@ -221,7 +238,7 @@ TEST_F(CatalogueRows, KitchenItemsOfAComboStayTogetherAfterThePlainOnes) {
   EXPECT_EQ(Column(rows, "NMPRODUTOPROM")[1], "COMBO CLASSICO");
 }
 
-TEST_F(CatalogueRows, DeliveryTicketListsOnlyItsObservationsAndSkipsCancelledItems) {
+TEST_P(CatalogueRows, DeliveryTicketListsOnlyItsObservationsAndSkipsCancelledItems) {
   AddSale({.nr = "220", .aux = "9220"});
   AddItem("220", "001", "10001", "", Variant("bem embalado"));
   AddObservation("OBSITCOMANDAVEN", "220", "001", "01.001", Variant::Null());
@@ -249,7 +266,7 @@ TEST_F(CatalogueRows, DeliveryTicketListsOnlyItsObservationsAndSkipsCancelledIte
             (std::vector<std::string>{" SEM CEBOLA;CORTAR AO MEIO;"}));
 }
 
-TEST_F(CatalogueRows, DeliveryTicketOfAStoreOrderedByNameGroupsBySalesScreen) {
+TEST_P(CatalogueRows, DeliveryTicketOfAStoreOrderedByNameGroupsBySalesScreen) {
   AddSale({.nr = "230", .aux = "9230", .loja = "002"});  // store 002 orders by name
   AddItem("230", "001", "10010");                        // on no screen button
   AddItem("230", "002", "10004");                        // BEBIDAS
@@ -260,7 +277,7 @@ TEST_F(CatalogueRows, DeliveryTicketOfAStoreOrderedByNameGroupsBySalesScreen) {
   EXPECT_EQ(Column(itens, "CDPRODUTO"), (std::vector<std::string>{"10004", "10001", "10010"}));
 }
 
-TEST_F(CatalogueRows, DuplicateCheckMatchesTheOpeningDayWhateverTheTime) {
+TEST_P(CatalogueRows, DuplicateCheckMatchesTheOpeningDayWhateverTheTime) {
   AddSale({.nr = "300", .aux = "9300", .time = "10:15:00"});
   AddSale({.nr = "301", .aux = "9300", .time = "18:00:00", .consumidor = "000002"});
   AddSale({.nr = "302", .aux = "9300", .days_ago = 1});
@@ -276,7 +293,7 @@ TEST_F(CatalogueRows, DuplicateCheckMatchesTheOpeningDayWhateverTheTime) {
   }
 }
 
-TEST_F(CatalogueRows, RegionalDateTextsOfTheWritersAreStoredAsDateTimes) {
+TEST_P(CatalogueRows, RegionalDateTextsOfTheWritersAreStoredAsDateTimes) {
   const Params sale = {{"P_CDFILIAL", "0001"},
                        {"P_CDVENDEDOR", "9999"},
                        {"P_CDOPERADOR", "0001"},
@@ -307,7 +324,7 @@ TEST_F(CatalogueRows, RegionalDateTextsOfTheWritersAreStoredAsDateTimes) {
             "2024-12-31 20:30:00");
 }
 
-TEST_F(CatalogueRows, ScheduledOrderIsDueAtItsTimeMinusTheLeadTime) {
+TEST_P(CatalogueRows, ScheduledOrderIsDueAtItsTimeMinusTheLeadTime) {
   AddSale({.nr = "400", .dscomanda = "ENC_C400"});
   AddSale({.nr = "401", .dscomanda = "ENC_C401"});
   AddSale({.nr = "402", .status = "4", .dscomanda = "ENC_C402"});
@@ -335,7 +352,7 @@ TEST_F(CatalogueRows, ScheduledOrderIsDueAtItsTimeMinusTheLeadTime) {
   EXPECT_EQ(waiting.rows.size(), 1u);  // 401: waiting, whatever its time
 }
 
-TEST_F(CatalogueRows, HousekeepingReplacesTheStoreSignOfLifeAndTrimsTheFailureLog) {
+TEST_P(CatalogueRows, HousekeepingReplacesTheStoreSignOfLifeAndTrimsTheFailureLog) {
   const Params store = kStore001;
   Run("acmInsZlvSincExecuta", store);
   Run("acmInsZlvSincExecuta", store);
@@ -367,7 +384,7 @@ TEST_F(CatalogueRows, HousekeepingReplacesTheStoreSignOfLifeAndTrimsTheFailureLo
 }
 
 // The insert diagnosis names the missing master data from the foreign key that failed.
-TEST_F(CatalogueRows, MissingMasterDataIsNamedByTableAndColumn) {
+TEST_P(CatalogueRows, MissingMasterDataIsNamedByTableAndColumn) {
   AddSale({.nr = "600"});
   auto failure = [&](std::string_view statement, const Params& params) -> std::string {
     try {
@@ -415,6 +432,11 @@ TEST_F(CatalogueRows, MissingMasterDataIsNamedByTableAndColumn) {
                 .find("\"MORVANE.PRODUTO\", column 'CDPRODUTO'"),
             std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(Drivers, CatalogueRows, ::testing::Values(Driver::kSqlite, Driver::kOdbc),
+                         [](const auto& info) {
+                           return info.param == Driver::kSqlite ? "Sqlite" : "Odbc";
+                         });
 
 }  // namespace
 }  // namespace zlv
