@@ -174,6 +174,15 @@ void OdbcDatabase::Run(const OdbcHandle& stmt, const std::string& sql,
         data = &b.real;
         break;
       case Variant::Type::DateTime: {
+        if (dialect_ == Dialect::Sqlite) {
+          // The SQLite driver would store a timestamp with ".000"; the database keeps
+          // date-times as "YYYY-MM-DD HH:MM:SS", which the statements compare as text.
+          b.narrow = value.AsText();
+          size = b.narrow.size();
+          data = b.narrow.data();
+          b.indicator = capacity = static_cast<SQLLEN>(b.narrow.size());
+          break;
+        }
         const CivilTime t = value.AsDateTime().Civil();
         b.timestamp = {static_cast<SQLSMALLINT>(t.year),
                        static_cast<SQLUSMALLINT>(t.month),
