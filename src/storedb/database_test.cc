@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "storedb/odbc_database.h"
 #include "storedb/test_database.h"
 
 namespace zlv {
@@ -47,11 +48,11 @@ TEST_P(DatabaseTest, ReportsTheSqliteDialect) {
 }
 
 TEST_P(DatabaseTest, ResultFieldsCarryTheDeclaredColumnTypes) {
+  const std::string obs = "Sem cebola, ação " + std::string(9000, '.');  // read in pieces
   db_->Execute(
       "INSERT INTO VENDAREST (CDFILIAL, NRVENDAREST, NRPESMESAVEN, VRTAXA, TXOBS, DTHRABERMESA) "
       "VALUES (?, ?, ?, ?, ?, ?)",
-      {"0001", "0000000001", 3, 2.5, "Sem cebola, ação",
-       DateTime::FromCivil(2024, 3, 5, 14, 7, 9)});
+      {"0001", "0000000001", 3, 2.5, obs, DateTime::FromCivil(2024, 3, 5, 14, 7, 9)});
   const DataPacket p = db_->Query(
       "SELECT CDFILIAL, NRPESMESAVEN, VRTAXA, TXOBS, DTHRABERMESA, CDOPERADOR FROM VENDAREST", {});
   ASSERT_EQ(p.rows.size(), 1u);
@@ -63,7 +64,7 @@ TEST_P(DatabaseTest, ResultFieldsCarryTheDeclaredColumnTypes) {
   EXPECT_EQ(p.rows[0][0], Variant("0001"));
   EXPECT_EQ(p.rows[0][1], Variant(int64_t{3}));
   EXPECT_EQ(p.rows[0][2], Variant(2.5));
-  EXPECT_EQ(p.rows[0][3], Variant("Sem cebola, ação"));  // UTF-8 both ways
+  EXPECT_EQ(p.rows[0][3], Variant(obs));  // UTF-8 both ways
   EXPECT_TRUE(p.rows[0][5].IsNull());
 }
 
@@ -237,6 +238,22 @@ TEST(SqliteDatabaseTest, LongQueryStopsAtItsTimeout) {
 TEST(SqliteDatabaseTest, UnopenableFileIsADatabaseError) {
   EXPECT_THROW(OpenDatabase("sqlite:/nonexistent-folder/sub/x.db"), DatabaseError);
   EXPECT_THROW(OpenDatabase(""), DatabaseError);
+}
+
+// The UTF-16 path is the one SQL Server connections take.
+TEST(OdbcDatabaseTest, Utf16TextsRoundTrip) {
+  test::TempDir dir("zlv_storedb");
+  const std::string cs = test::ConnectionString(Driver::Odbc, dir.path() / "x.db");
+  OdbcDatabase db(cs, OdbcDatabase::Texts::Utf16);
+  db.Execute("CREATE TABLE T (A VARCHAR(40), B TEXT)", {});
+  const std::string accented = "Pão de queijo – ação ✓";
+  const std::string long_text(10000, 'x');
+  db.Execute("INSERT INTO T (A, B) VALUES (?, ?)", {accented, long_text});
+  const DataPacket p = db.Query("SELECT A, B FROM T WHERE A = ?", {accented});
+  ASSERT_EQ(p.rows.size(), 1u);
+  EXPECT_EQ(p.rows[0][0], Variant(accented));
+  EXPECT_EQ(p.rows[0][1].AsText().size(), long_text.size());
+  EXPECT_THROW(db.Query("SELECT * FROM NAOEXISTE", {}), DatabaseError);
 }
 
 TEST(OdbcDatabaseTest, UnknownDriverIsADatabaseError) {
