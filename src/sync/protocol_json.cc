@@ -58,7 +58,7 @@ Variant DecodeValue(const nlohmann::json& value, int depth) {
         try {
           return Variant(PacketFromJsonValue(value));
         } catch (const std::exception& e) {
-          throw ProtocolError(std::string("malformed data packet: ") + e.what());
+          throw ProtocolError(e.what());  // the packet decoder names the fault
         }
       }
       if (value.contains(kDateTimeKey)) return DateTimeFromJson(value);
