@@ -1,139 +1,19 @@
-// The rows the SQLite texts give on the demo store, where they do the work of a SQL Server
-// construct: the upload's day window, the per-branch store list, the observation lists of the
-// tickets, the duplicate check by day, regional date texts, the scheduled-order window, and the
-// foreign keys that the insert diagnosis reads.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <memory>
+// The rows the SQLite texts give on the demo store where they do the work of a SQL Server
+// construct in the synchronisation and the writers: the upload's day window, the per-branch
+// store list, the duplicate check by day, regional date texts, the scheduled-order window,
+// housekeeping, and the foreign keys that the insert diagnosis reads.
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "storedb/connection.h"
-#include "storedb/demo_store_testing.h"
-#include "storedb/named_statement.h"
-#include "support/temp_dir.h"
+#include "storedb/catalogue_rows_fixture.h"
 
-namespace zlv {
+namespace zlv::test {
 namespace {
 
-using Params = std::vector<std::pair<std::string_view, Variant>>;
+class CatalogueRunRows : public CatalogueRows {};
 
-struct SaleRow {
-  std::string nr;
-  std::string aux = {};
-  int days_ago = 0;
-  std::string time = "12:00:00";
-  std::string status = "3";
-  std::string loja = "001";
-  std::string consumidor = "000001";
-  std::string dscomanda = {};     // "DLV_C" + nr when empty
-  std::string sincronizado = {};  // NULL when empty
-};
-
-enum class Driver { kSqlite, kOdbc };
-
-// The texts run on the embedded driver and, through unixODBC, on the SQLite ODBC driver, which
-// sees none of the embedded driver's own set-up.
-class CatalogueRows : public ::testing::TestWithParam<Driver> {
- protected:
-  void SetUp() override {
-    const auto file = dir_.path() / "store.db";
-    db_ = test::OpenDemoStore(file);
-    if (GetParam() == Driver::kOdbc) {
-      db_.reset();
-      const char* driver = std::getenv("ZLV_SQLITE_ODBC_DRIVER");
-      db_ = OpenDatabase(std::string("Driver=") +
-                         (driver ? driver : "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so") +
-                         ";Database=" + file.string() + ";");
-      SetADODBSession(*db_);
-    }
-  }
-
-  void Sql(const std::string& sql, const std::vector<Variant>& params = {}) {
-    db_->Execute(sql, params);
-  }
-
-  std::string Today() {
-    return db_->Query("SELECT date('now', 'localtime')", {}).rows.at(0).at(0).AsText();
-  }
-
-  // A delivery sale with one order tab "C" + nr, opened days_ago days before the database's
-  // local date, at the given time.
-  void AddSale(const SaleRow& s) {
-    Sql("INSERT INTO VENDAREST (CDFILIAL, NRVENDAREST, CDVENDEDOR, DTHRABERMESA, CDOPERADOR, "
-        "CDLOJA, CDCLIENTE, CDCONSUMIDOR, NRVENDARESTAUX, NRMESA) VALUES ('0001', ?, '9999', "
-        "date('now', 'localtime', ?) || ' ' || ?, '0001', ?, '0001', ?, ?, '12')",
-        {s.nr, "-" + std::to_string(s.days_ago) + " days", s.time, s.loja, s.consumidor,
-         s.aux.empty() ? Variant::Null() : Variant(s.aux)});
-    Sql("INSERT INTO COMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA, DSCOMANDA, IDSTCOMANDA, "
-        "CDLOJA, IDSINCRONIZADO, IDORGCMDVENDA) VALUES ('0001', ?, ?, ?, ?, ?, ?, 'DLV_IFO')",
-        {s.nr, "C" + s.nr, s.dscomanda.empty() ? "DLV_C" + s.nr : s.dscomanda, s.status, s.loja,
-         s.sincronizado.empty() ? Variant::Null() : Variant(s.sincronizado)});
-  }
-
-  void AddItem(const std::string& nr, const std::string& item, const std::string& produto,
-               const std::string& tx = "", const Variant& typed = Variant::Null(),
-               const std::string& status = "1") {
-    Sql("INSERT INTO ITCOMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA, NRPRODCOMVEN, CDPRODUTO, "
-        "QTPRODCOMVEN, VRPRECCOMVEN, IDSTPRCOMVEN, VRDESCCOMVEN, VRACRCOMVEN, CDLOJA, "
-        "TXPRODCOMVEN, DSOBSPEDDIGCMD) "
-        "SELECT '0001', ?, ?, ?, ?, 1, 10, ?, 0, 0, CDLOJA, ?, ? FROM VENDAREST "
-        "WHERE NRVENDAREST = ?",
-        {nr, "C" + nr, item, produto, status, tx, typed, nr});
-  }
-
-  void AddObservation(const std::string& table, const std::string& nr, const std::string& item,
-                      const std::string& ocorrencia, const Variant& quantity,
-                      const std::string& produto = "") {
-    const std::string grupo = ocorrencia.substr(0, 2), codigo = ocorrencia.substr(3);
-    if (table == "OBSITCOMANDAVEN") {
-      Sql("INSERT INTO OBSITCOMANDAVEN VALUES ('0001', ?, ?, ?, ?, ?, ?)",
-          {nr, "C" + nr, item, grupo, codigo, quantity});
-    } else {
-      Sql("INSERT INTO OBSITCOMANDAEST VALUES ('0001', ?, ?, ?, ?, ?, ?, ?)",
-          {nr, "C" + nr, item, produto, grupo, codigo, quantity});
-    }
-  }
-
-  DataPacket Open(std::string_view statement, const Params& params) {
-    NamedStatement query(*db_, statement);
-    for (const auto& [name, value] : params) query.SetParam(name, value);
-    return query.Packet();
-  }
-
-  int64_t Run(std::string_view statement, const Params& params) {
-    NamedStatement command(*db_, statement);
-    for (const auto& [name, value] : params) command.SetParam(name, value);
-    return command.Execute();
-  }
-
-  static std::vector<std::string> Column(const DataPacket& packet, std::string_view field) {
-    const int index = packet.FieldIndex(field);
-    EXPECT_GE(index, 0) << field;
-    std::vector<std::string> out;
-    if (index < 0) return out;
-    for (const auto& row : packet.rows) {
-      out.push_back(row[index].IsNull() ? "<null>" : row[index].AsText());
-    }
-    return out;
-  }
-
-  static std::set<std::string> Sales(const DataPacket& packet) {
-    const auto column = Column(packet, "NRVENDAREST");
-    return {column.begin(), column.end()};
-  }
-
-  test::TempDir dir_{"zlv_catalogue_rows"};
-  std::unique_ptr<Database> db_;
-};
-
-const Params kStore001 = {{"P_CDFILIAL", "0001"}, {"P_CDLOJA", "001"}};
-
-TEST_P(CatalogueRows, UploadKeepsTheDaysOfTheStoreAndOlderFinishedOrders) {
+TEST_P(CatalogueRunRows, UploadKeepsTheDaysOfTheStoreAndOlderFinishedOrders) {
   AddSale({.nr = "100"});
   AddSale({.nr = "101", .days_ago = 1, .time = "00:00:00"});  // first second of the window
   AddSale({.nr = "102", .days_ago = 2, .time = "23:59:59"});  // last second before it
@@ -167,7 +47,7 @@ TEST_P(CatalogueRows, UploadKeepsTheDaysOfTheStoreAndOlderFinishedOrders) {
             (std::set<std::string>{"100", "103", "104", "105"}));
 }
 
-TEST_P(CatalogueRows, StoresOfARunFollowTheBranchMode) {
+TEST_P(CatalogueRunRows, StoresOfARunFollowTheBranchMode) {
   const Params register001 = {{"P_CDFILIAL", "0001"}, {"P_CDCAIXA", "001"}};
   auto stores = [&] {
     const DataPacket rows = Open("adqDados", register001);
@@ -182,7 +62,7 @@ TEST_P(CatalogueRows, StoresOfARunFollowTheBranchMode) {
   EXPECT_TRUE(stores().empty());
 }
 
-TEST_P(CatalogueRows, OnlyARegisterSetUpForDeliveryMayRun) {
+TEST_P(CatalogueRunRows, OnlyARegisterSetUpForDeliveryMayRun) {
   auto run = [&](const char* caixa) {
     return Open("adqValidaExecucao", {{"P_CDFILIAL", "0001"}, {"P_CDCAIXA", caixa}});
   };
@@ -193,91 +73,7 @@ TEST_P(CatalogueRows, OnlyARegisterSetUpForDeliveryMayRun) {
   EXPECT_TRUE(run("999").empty());
 }
 
-TEST_P(CatalogueRows, KitchenItemsCarryTheirObservationListWithoutTheTypedText) {
-  AddSale({.nr = "200", .aux = "9200"});
-  AddItem("200", "001", "10001", "", Variant("caprichar; sem sal"));
-  AddObservation("OBSITCOMANDAVEN", "200", "001", "01.002", 2.0);              // SEM TOMATE twice
-  AddObservation("OBSITCOMANDAVEN", "200", "001", "01.001", Variant::Null());  // once
-  AddObservation("OBSITCOMANDAVEN", "200", "001", "02.001", 0.0);              // not at all
-  AddItem("200", "002", "10002", " SEM CEBOLA;");  // the central server's own text
-  AddObservation("OBSITCOMANDAVEN", "200", "002", "01.001", Variant::Null());
-  AddObservation("OBSITCOMANDAVEN", "200", "002", "01.004", Variant::Null());
-  AddItem("200", "003", "10004", "COM GELO E LIMAO ESPREMIDO NA HORA, SEM CANUDO");
-
-  const DataPacket pedido =
-      Open("adqBuscaPedido", {{"P_CDFILIAL", "0001"}, {"P_NRVENDARESTAUX", "9200"}});
-  EXPECT_EQ(Column(pedido, "NRPRODCOMVEN"), (std::vector<std::string>{"001", "002", "003"}));
-  EXPECT_EQ(Column(pedido, "DSOBSITEMVENDA"),
-            (std::vector<std::string>{" SEM CEBOLA;SEM TOMATE;SEM TOMATE;", " AO PONTO;",
-                                      "COM GELO E LIMAO ESPREMIDO NA HORA, SEM CANUDO"}));
-  EXPECT_EQ(Column(pedido, "DSOBSPEDDIGITA"),
-            (std::vector<std::string>{" caprichar;sem sal;", "<null>", "<null>"}));
-  EXPECT_EQ(Column(pedido, "TXPRODCOMVEN")[2], "COM GELO E LIMAO ESPREMIDO NA ");
-  EXPECT_EQ(Column(pedido, "NMPRODUTO")[0], "HAMB CLASSICO");
-
-  // A scheduled order reads the same rows by the store's own sale number.
-  const DataPacket encomenda =
-      Open("adqBuscaEncomenda", {{"P_CDFILIAL", "0001"}, {"P_NRVENDAREST", "200"}});
-  EXPECT_EQ(encomenda, pedido);
-}
-
-TEST_P(CatalogueRows, KitchenItemsOfAComboStayTogetherAfterThePlainOnes) {
-  AddSale({.nr = "210", .aux = "9210"});
-  AddItem("210", "001", "20001");
-  AddItem("210", "002", "10001");
-  AddItem("210", "003", "10004");
-  Sql("UPDATE ITCOMANDAVEN SET CDPRODPROMOCAO = '20001', NRSEQPRODCOM = '001' "
-      "WHERE NRPRODCOMVEN IN ('001', '002')");
-  const DataPacket rows =
-      Open("adqBuscaPedido", {{"P_CDFILIAL", "0001"}, {"P_NRVENDARESTAUX", "9210"}});
-  const auto items = Column(rows, "NRPRODCOMVEN");
-  ASSERT_EQ(items.size(), 3u);
-  EXPECT_EQ(items[0], "003");
-  EXPECT_EQ(std::set<std::string>(items.begin() + 1, items.end()),
-            (std::set<std::string>{"001", "002"}));
-  EXPECT_EQ(Column(rows, "NMPRODUTOPROM")[1], "COMBO CLASSICO");
-}
-
-TEST_P(CatalogueRows, DeliveryTicketListsOnlyItsObservationsAndSkipsCancelledItems) {
-  AddSale({.nr = "220", .aux = "9220"});
-  AddItem("220", "001", "10001", "", Variant("bem embalado"));
-  AddObservation("OBSITCOMANDAVEN", "220", "001", "01.001", Variant::Null());
-  AddObservation("OBSITCOMANDAVEN", "220", "001", "01.005", Variant::Null());  // kitchen only
-  AddObservation("OBSITCOMANDAEST", "220", "001", "02.002", 2.0, "30002");
-  AddItem("220", "002", "10004", "", Variant::Null(), "6");
-
-  const DataPacket itens =
-      Open("adqItensITCOMANDAVEN",
-           {{"P_CDCLIENTE", "0001"}, {"P_CDCONSUMIDOR", "000001"}, {"P_NRVENDARESTAUX", "9220"}});
-  EXPECT_EQ(Column(itens, "CDPRODUTO"), (std::vector<std::string>{"10001"}));
-  EXPECT_EQ(Column(itens, "DSOBSITEMVENDA"), (std::vector<std::string>{" SEM CEBOLA;"}));
-  // ' ' + list + ';' keeps the list's own leading blank: the server text's first REPLACE
-  // turns a blank into a blank.
-  EXPECT_EQ(Column(itens, "DSOBSITEMVENDAEST"),
-            (std::vector<std::string>{"  QUEIJO EXTRA;QUEIJO EXTRA;"}));
-  EXPECT_EQ(Column(itens, "DSOBSPEDDIGITA"), (std::vector<std::string>{" bem embalado;"}));
-  EXPECT_EQ(Column(itens, "SGUNIDADE"), (std::vector<std::string>{"UN"}));
-
-  // The scheduled variant has every observation of the item (no delivery-ticket filter).
-  const DataPacket enc =
-      Open("adqItensITCOMANDAVENEnc",
-           {{"P_CDCLIENTE", "0001"}, {"P_CDCONSUMIDOR", "000001"}, {"P_NRVENDAREST", "220"}});
-  EXPECT_EQ(Column(enc, "DSOBSITEMVENDA"),
-            (std::vector<std::string>{" SEM CEBOLA;CORTAR AO MEIO;"}));
-}
-
-TEST_P(CatalogueRows, DeliveryTicketOfAStoreOrderedByNameGroupsBySalesScreen) {
-  AddSale({.nr = "230", .aux = "9230", .loja = "002"});  // store 002 orders by name
-  AddItem("230", "001", "10010");                        // on no screen button
-  AddItem("230", "002", "10004");                        // BEBIDAS
-  AddItem("230", "003", "10001");                        // LANCHES
-  const DataPacket itens =
-      Open("adqItensITCOMANDAVEN",
-           {{"P_CDCLIENTE", "0001"}, {"P_CDCONSUMIDOR", "000001"}, {"P_NRVENDARESTAUX", "9230"}});
-  EXPECT_EQ(Column(itens, "CDPRODUTO"), (std::vector<std::string>{"10004", "10001", "10010"}));
-}
-
-TEST_P(CatalogueRows, DuplicateCheckMatchesTheOpeningDayWhateverTheTime) {
+TEST_P(CatalogueRunRows, DuplicateCheckMatchesTheOpeningDayWhateverTheTime) {
   AddSale({.nr = "300", .aux = "9300", .time = "10:15:00"});
   AddSale({.nr = "301", .aux = "9300", .time = "18:00:00", .consumidor = "000002"});
   AddSale({.nr = "302", .aux = "9300", .days_ago = 1});
@@ -293,7 +89,7 @@ TEST_P(CatalogueRows, DuplicateCheckMatchesTheOpeningDayWhateverTheTime) {
   }
 }
 
-TEST_P(CatalogueRows, RegionalDateTextsOfTheWritersAreStoredAsDateTimes) {
+TEST_P(CatalogueRunRows, RegionalDateTextsOfTheWritersAreStoredAsDateTimes) {
   const Params sale = {{"P_CDFILIAL", "0001"},
                        {"P_CDVENDEDOR", "9999"},
                        {"P_CDOPERADOR", "0001"},
@@ -324,7 +120,7 @@ TEST_P(CatalogueRows, RegionalDateTextsOfTheWritersAreStoredAsDateTimes) {
             "2024-12-31 20:30:00");
 }
 
-TEST_P(CatalogueRows, ScheduledOrderIsDueAtItsTimeMinusTheLeadTime) {
+TEST_P(CatalogueRunRows, ScheduledOrderIsDueAtItsTimeMinusTheLeadTime) {
   AddSale({.nr = "400", .dscomanda = "ENC_C400"});
   AddSale({.nr = "401", .dscomanda = "ENC_C401"});
   AddSale({.nr = "402", .status = "4", .dscomanda = "ENC_C402"});
@@ -352,7 +148,7 @@ TEST_P(CatalogueRows, ScheduledOrderIsDueAtItsTimeMinusTheLeadTime) {
   EXPECT_EQ(waiting.rows.size(), 1u);  // 401: waiting, whatever its time
 }
 
-TEST_P(CatalogueRows, HousekeepingReplacesTheStoreSignOfLifeAndTrimsTheFailureLog) {
+TEST_P(CatalogueRunRows, HousekeepingReplacesTheStoreSignOfLifeAndTrimsTheFailureLog) {
   const Params store = kStore001;
   Run("acmInsZlvSincExecuta", store);
   Run("acmInsZlvSincExecuta", store);
@@ -384,7 +180,7 @@ TEST_P(CatalogueRows, HousekeepingReplacesTheStoreSignOfLifeAndTrimsTheFailureLo
 }
 
 // The insert diagnosis names the missing master data from the foreign key that failed.
-TEST_P(CatalogueRows, MissingMasterDataIsNamedByTableAndColumn) {
+TEST_P(CatalogueRunRows, MissingMasterDataIsNamedByTableAndColumn) {
   AddSale({.nr = "600"});
   auto failure = [&](std::string_view statement, const Params& params) -> std::string {
     try {
@@ -433,10 +229,8 @@ TEST_P(CatalogueRows, MissingMasterDataIsNamedByTableAndColumn) {
             std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Drivers, CatalogueRows, ::testing::Values(Driver::kSqlite, Driver::kOdbc),
-                         [](const auto& info) {
-                           return info.param == Driver::kSqlite ? "Sqlite" : "Odbc";
-                         });
+INSTANTIATE_TEST_SUITE_P(Drivers, CatalogueRunRows, ::testing::Values(Driver::Sqlite, Driver::Odbc),
+                         DriverName);
 
 }  // namespace
-}  // namespace zlv
+}  // namespace zlv::test
