@@ -35,7 +35,8 @@ class FakeCentralCalls : public CentralCalls {
     valida_calls.push_back({cdfilial, nrvendarest, cdloja, cdproduto});
     if (!valida_failure_.empty()) throw std::runtime_error(valida_failure_);
     DataPacket packet;
-    packet.fields = {{"CDARVPROD", FieldType::String, 20}, {"DSMSGIMPOSTO", FieldType::String, 255}};
+    packet.fields = {{"CDARVPROD", FieldType::String, 20},
+                     {"DSMSGIMPOSTO", FieldType::String, 255}};
     if (auto found = problems_.find(cdproduto); found != problems_.end()) {
       for (const auto& [code, message] : found->second) packet.rows.push_back({code, message});
     }

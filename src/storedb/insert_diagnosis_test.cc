@@ -26,8 +26,10 @@ class InsertDiagnosisTest : public ::testing::Test {
  protected:
   InsertDiagnosisTest() {
     DataPacket packet;
-    packet.fields = {{"CDFILIAL", FieldType::String, 4},    {"CDLOJA", FieldType::String, 10},
-                     {"NRVENDAREST", FieldType::String, 10}, {"CDOPERADOR", FieldType::String, 12},
+    packet.fields = {{"CDFILIAL", FieldType::String, 4},
+                     {"CDLOJA", FieldType::String, 10},
+                     {"NRVENDAREST", FieldType::String, 10},
+                     {"CDOPERADOR", FieldType::String, 12},
                      {"CDVENDEDOR", FieldType::String, 12}};
     packet.rows = {{"0001", "01", "C123", "OP77", "VD9"}};
     order_.LoadPacket(packet);
@@ -86,8 +88,7 @@ TEST_F(InsertDiagnosisTest, TextAfterTheLastSeparatorIsNotRead) {
 TEST_F(InsertDiagnosisTest, AsksTheServerAboutAMissingProductOncePerDiagnosis) {
   central_.SetProblems("P55", {{"P55", "SEM NCM"}, {"P55.1", "SEM CFOP"}});
   const std::string missing = SqliteMessage("PRODUTO", "CDPRODUTO") + ";;";
-  EXPECT_EQ(Diagnose(missing + missing, "P55", "ITCOMANDAVEN"),
-            "P55 SEM NCM ; P55.1 SEM CFOP ; ");
+  EXPECT_EQ(Diagnose(missing + missing, "P55", "ITCOMANDAVEN"), "P55 SEM NCM ; P55.1 SEM CFOP ; ");
   ASSERT_EQ(central_.valida_calls.size(), 1u);
   EXPECT_EQ(central_.valida_calls[0].cdfilial, "0001");
   EXPECT_EQ(central_.valida_calls[0].nrvendarest, "C123");

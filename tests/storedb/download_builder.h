@@ -39,14 +39,14 @@ class PacketBuilder {
 struct OrderDownload {
   OrderDownload();
 
-  PacketBuilder vendas;         // cdsVendaRest
-  PacketBuilder comandas;       // cdsComandaVen
-  PacketBuilder itens;          // cdsItComandaVen
-  PacketBuilder composicoes;    // cdsItComandaEst
-  PacketBuilder pagamentos;     // cdsMovCaixaDlv
-  PacketBuilder obs_itens;      // cdsObsItComandaVen
-  PacketBuilder cancelamentos;  // cdsPedidosCanc
-  PacketBuilder pontos;         // cdsMovPontoConsAux
+  PacketBuilder vendas;           // cdsVendaRest
+  PacketBuilder comandas;         // cdsComandaVen
+  PacketBuilder itens;            // cdsItComandaVen
+  PacketBuilder composicoes;      // cdsItComandaEst
+  PacketBuilder pagamentos;       // cdsMovCaixaDlv
+  PacketBuilder obs_itens;        // cdsObsItComandaVen
+  PacketBuilder cancelamentos;    // cdsPedidosCanc
+  PacketBuilder pontos;           // cdsMovPontoConsAux
   PacketBuilder obs_composicoes;  // cdsObsItComandaEst
 
   void LoadInto(DownloadSets& sets) const;

@@ -21,10 +21,12 @@ using test::With;
 const DateTime kOpening = DateTime::FromCivil(2024, 3, 15, 19, 12, 0);
 
 Cells Order(const std::string& nr) {
-  return {{"CDFILIAL", kFilial},       {"CDLOJA", kLoja},         {"NRVENDAREST", nr},
-          {"DTHRABERMESA", kOpening},  {"CDCLIENTE", "0001"},     {"CDCONSUMIDOR", "000001"},
-          {"NRMESA", "0"},             {"CDVENDEDOR", "9999"},    {"NRPESMESAVEN", "1"},
-          {"CDOPERADOR", "0001"},      {"CDOPERULTATU", "0001"},  {"IDSTATUSESITEF", "N"}};
+  return {{"CDFILIAL", kFilial},    {"CDLOJA", kLoja},
+          {"NRVENDAREST", nr},      {"DTHRABERMESA", kOpening},
+          {"CDCLIENTE", "0001"},    {"CDCONSUMIDOR", "000001"},
+          {"NRMESA", "0"},          {"CDVENDEDOR", "9999"},
+          {"NRPESMESAVEN", "1"},    {"CDOPERADOR", "0001"},
+          {"CDOPERULTATU", "0001"}, {"IDSTATUSESITEF", "N"}};
 }
 
 Cells Tab(const std::string& order, const std::string& tab) {
@@ -49,25 +51,25 @@ Cells Tab(const std::string& order, const std::string& tab) {
 
 Cells Item(const std::string& order, const std::string& tab, const std::string& item,
            const std::string& product) {
-  return {{"CDFILIAL", kFilial},      {"NRVENDAREST", order},    {"NRCOMANDA", tab},
-          {"NRPRODCOMVEN", item},     {"CDPRODUTO", product},    {"QTPRODCOMVEN", 1.0},
-          {"VRPRECCOMVEN", 25.9},     {"IDSTPRCOMVEN", "1"},     {"VRDESCCOMVEN", 0.0},
-          {"VRACRCOMVEN", 0.0},       {"NRSEQPRODCOM", item},    {"CDVENDEDOR", "9999"},
-          {"CDLOJA", kLoja},          {"IDPRODIMPFIS", "N"},     {"CDSENHAPED", ""},
+  return {{"CDFILIAL", kFilial},   {"NRVENDAREST", order}, {"NRCOMANDA", tab},
+          {"NRPRODCOMVEN", item},  {"CDPRODUTO", product}, {"QTPRODCOMVEN", 1.0},
+          {"VRPRECCOMVEN", 25.9},  {"IDSTPRCOMVEN", "1"},  {"VRDESCCOMVEN", 0.0},
+          {"VRACRCOMVEN", 0.0},    {"NRSEQPRODCOM", item}, {"CDVENDEDOR", "9999"},
+          {"CDLOJA", kLoja},       {"IDPRODIMPFIS", "N"},  {"CDSENHAPED", ""},
           {"IDORIGEMVENDA", "DLV"}};
 }
 
 // The rows below an item: observations, compositions and their observations, points.
 Cells BelowItem(const std::string& order, const std::string& tab, const std::string& item) {
-  return {{"CDFILIAL", kFilial}, {"NRVENDAREST", order}, {"NRCOMANDA", tab},
-          {"NRPRODCOMVEN", item}};
+  return {
+      {"CDFILIAL", kFilial}, {"NRVENDAREST", order}, {"NRCOMANDA", tab}, {"NRPRODCOMVEN", item}};
 }
 
 Cells Payment(const std::string& order, const std::string& seq, const std::string& type,
               double value) {
-  return {{"CDFILIAL", kFilial},        {"NRVENDAREST", order},     {"NRSEQMOVDLV", seq},
-          {"IDTIPOMOVIVEDLV", "E"},     {"VRMOVIVENDDLV", value},   {"CDTIPORECE", type},
-          {"CDCLIENTE", "0001"},        {"CDCONSUMIDOR", "000001"}};
+  return {{"CDFILIAL", kFilial},    {"NRVENDAREST", order},    {"NRSEQMOVDLV", seq},
+          {"IDTIPOMOVIVEDLV", "E"}, {"VRMOVIVENDDLV", value},  {"CDTIPORECE", type},
+          {"CDCLIENTE", "0001"},    {"CDCONSUMIDOR", "000001"}};
 }
 
 class OrderWriterTest : public ::testing::Test {
@@ -129,27 +131,28 @@ TEST_F(OrderWriterTest, WritesAWholeOrderUnderNewLocalNumbers) {
   download.vendas.Add(Order(nr));
   // Tab A: a combo with its compositions, points and a composition observation, then fries
   // with an observation; the first item brings the call code.
-  download.comandas.Add(With(Tab(nr, "700001"), {{"IDORGCMDVENDA", "  "},
-                                                 {"DSEMAILENVCUPOM", "ana@example.com"}}));
-  download.itens.Add(With(Item(nr, "700001", "1", "20001"),
-                          {{"CDSENHAPED", "0042"}, {"VRPRECCOMVEN", 39.9}}));
-  download.composicoes.Add(With(BelowItem(nr, "700001", "1"),
-                                {{"CDPRODUTO", "10001"}, {"QTPROCOMEST", 1.0},
-                                 {"VRPRECCOMEST", 29.9}, {"VRDESITCOMEST", 0.0}}));
-  download.composicoes.Add(With(BelowItem(nr, "700001", "1"),
-                                {{"CDPRODUTO", "10004"}, {"QTPROCOMEST", 1.0},
-                                 {"VRPRECCOMEST", 10.0}, {"VRDESITCOMEST", 0.0}}));
-  download.obs_composicoes.Add(With(BelowItem(nr, "700001", "1"),
-                                    {{"CDPRODUTO", "10001"}, {"CDGRPOCOR", "01"},
-                                     {"CDOCORR", "001"}, {"QTPRODCOMVENOBS", 1.0}}));
-  download.pontos.Add(With(BelowItem(nr, "700001", "1"),
-                           {{"CDCAMPANHA", "FID1"}, {"IDTPMOVCONS", "C"},
-                            {"VRPONTOBRINDE", 10.0}, {"CDLOJA", kLoja}}));
-  download.itens.Add(With(Item(nr, "700001", "2", "10003"),
-                          {{"CDSENHAPED", "0099"}, {"QTPRODCOMVEN", 2.0}}));
+  download.comandas.Add(
+      With(Tab(nr, "700001"), {{"IDORGCMDVENDA", "  "}, {"DSEMAILENVCUPOM", "ana@example.com"}}));
+  download.itens.Add(
+      With(Item(nr, "700001", "1", "20001"), {{"CDSENHAPED", "0042"}, {"VRPRECCOMVEN", 39.9}}));
+  download.composicoes.Add(With(BelowItem(nr, "700001", "1"), {{"CDPRODUTO", "10001"},
+                                                               {"QTPROCOMEST", 1.0},
+                                                               {"VRPRECCOMEST", 29.9},
+                                                               {"VRDESITCOMEST", 0.0}}));
+  download.composicoes.Add(With(BelowItem(nr, "700001", "1"), {{"CDPRODUTO", "10004"},
+                                                               {"QTPROCOMEST", 1.0},
+                                                               {"VRPRECCOMEST", 10.0},
+                                                               {"VRDESITCOMEST", 0.0}}));
+  download.obs_composicoes.Add(With(
+      BelowItem(nr, "700001", "1"),
+      {{"CDPRODUTO", "10001"}, {"CDGRPOCOR", "01"}, {"CDOCORR", "001"}, {"QTPRODCOMVENOBS", 1.0}}));
+  download.pontos.Add(With(
+      BelowItem(nr, "700001", "1"),
+      {{"CDCAMPANHA", "FID1"}, {"IDTPMOVCONS", "C"}, {"VRPONTOBRINDE", 10.0}, {"CDLOJA", kLoja}}));
+  download.itens.Add(
+      With(Item(nr, "700001", "2", "10003"), {{"CDSENHAPED", "0099"}, {"QTPRODCOMVEN", 2.0}}));
   download.obs_itens.Add(With(BelowItem(nr, "700001", "2"),
-                              {{"CDGRPOCOR", "02"}, {"CDOCORR", "001"},
-                               {"QTPRODCOMVENOBS", 2.0}}));
+                              {{"CDGRPOCOR", "02"}, {"CDOCORR", "001"}, {"QTPRODCOMVENOBS", 2.0}}));
   // Tab B: a scheduled drink without a call code of its own.
   const DateTime scheduled = DateTime::FromCivil(2024, 3, 15, 21, 0, 0);
   download.comandas.Add(With(Tab(nr, "700002"), {{"DTHRAGENDADA", scheduled}}));
@@ -420,7 +423,8 @@ TEST_F(OrderWriterTest, FailedMiddleOrderLeavesTheOthersCommittedAndListed) {
 
   Run();
 
-  EXPECT_TRUE(store.Logged("Metodo -> \"InserePedido\" - 3 pedidos a serem inseridos na base MSDE"));
+  EXPECT_TRUE(
+      store.Logged("Metodo -> \"InserePedido\" - 3 pedidos a serem inseridos na base MSDE"));
   EXPECT_EQ(RemainingOrders(), (std::vector<std::string>{"500051", "500053"}));
   EXPECT_TRUE(sets.cdsVendaRest.Eof());
   EXPECT_EQ(SalesOf("500051"), 1);
