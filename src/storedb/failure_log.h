@@ -14,7 +14,8 @@
 
 namespace zlv {
 
-// The widths of DSLOG and DSLOGMSG, less one: longer texts are cut to fit.
+// How much of the error messages (DSLOG) and of the diagnosis (DSLOGMSG) a failure row keeps:
+// what fits the store's SQL Server columns; longer texts are cut rather than refused.
 inline constexpr int kLogSincDlvDetailChars = 254;
 inline constexpr int kLogSincDlvDiagnosisChars = 499;
 

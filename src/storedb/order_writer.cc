@@ -2,7 +2,6 @@
 
 #include <exception>
 #include <string>
-#include <utility>
 
 #include "bizlib/text.h"
 #include "data/filter.h"
@@ -55,13 +54,16 @@ class OrderRun {
   }
 
   // The store's sales with this order's central number, branch, store and opening day,
-  // newest local number first.
-  NamedStatement& OpenDuplicates(Variant opening) {
+  // newest local number first. Both checks pass the opening day at midnight: the statement
+  // compares days, and SQL Server turns the day it reads into that day's midnight, so the full
+  // opening time would match only orders opened at midnight.
+  NamedStatement& OpenDuplicates() {
+    const DateTime opening = order().Field("DTHRABERMESA").AsDateTime();
     NamedStatement& query = unit_.statements().adqVendaRestDuplicada;
     query.Close();
     query.SetParam("P_CDFILIAL", order().Text("CDFILIAL"));
     query.SetParam("P_CDLOJA", order().Text("CDLOJA"));
-    query.SetParam("P_DTHRABERMESA", std::move(opening));
+    query.SetParam("P_DTHRABERMESA", opening.DateOnly());
     query.SetParam("P_NRVENDARESTAUX", central_number());
     query.Open();
     return query;
@@ -72,9 +74,7 @@ class OrderRun {
   bool FoundBeforeInsertion() {
     unit_.duplicate = false;
     try {
-      const DateTime opening = order().Field("DTHRABERMESA").AsDateTime();
-      NamedStatement& found =
-          OpenDuplicates(services_.regional.FormatDateTime("dd/mm/yyyy", opening));
+      NamedStatement& found = OpenDuplicates();
       if (!found.IsEmpty()) {
         found.Result().First();
         unit_.duplicate = found.Field("CDCLIENTE").AsText() == order().Text("CDCLIENTE") &&
@@ -201,8 +201,7 @@ class OrderRun {
   // the same order meanwhile).
   void CloseWritten() {
     try {
-      const DateTime opening = order().Field("DTHRABERMESA").AsDateTime();
-      if (OpenDuplicates(opening).Result().RecordCount() >= 2) {
+      if (OpenDuplicates().Result().RecordCount() >= 2) {
         services_.log.GravaLog("Pedido duplicado validação no final: NRVENDARESTAUX " +
                                central_number());
         unit_.duplicate = true;
