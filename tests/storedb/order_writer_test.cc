@@ -268,6 +268,32 @@ TEST_F(OrderWriterTest, CancelledOrderTabGetsCancelledItemsAndAutomaticReceiptsA
   EXPECT_EQ(rows.rows[1][2].AsText(), "2");
 }
 
+TEST_F(OrderWriterTest, OrderTabNumberTakenMeanwhileIsSkipped) {
+  AddSimpleOrder("500003");
+  Run();
+  const std::string first = store.Value("SELECT NRCOMANDA FROM COMANDAVEN").value_or("");
+  ASSERT_FALSE(first.empty());
+  // A tab opened at the cash register takes the number the next order would get.
+  auto number = [&](int64_t n) {
+    std::string digits = std::to_string(n);
+    return std::string(first.size() - digits.size(), '0') + digits;
+  };
+  const int64_t last = std::stoll(first);
+  store.db().Execute(
+      "INSERT INTO COMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA, DSCOMANDA) "
+      "VALUES (?, 'BALCAO', ?, 'MESA 1')",
+      {kFilial, number(last + 1)});
+
+  download = test::OrderDownload();
+  AddSimpleOrder("500004");
+  RunAgain();
+
+  EXPECT_EQ(store.Value("SELECT NRCOMANDA || '|' || DSCOMANDA FROM COMANDAVEN WHERE "
+                        "NRVENDAREST = ?",
+                        {LocalSale("500004")}),
+            number(last + 2) + "|DLV_" + number(last + 2));
+}
+
 TEST_F(OrderWriterTest, OneFailingItemRollsTheWholeOrderBackAndRecordsIt) {
   const std::string nr = "500010";
   central.SetProblems("99999", {{"99999", "PRODUTO SEM CADASTRO NA FILIAL"}});
