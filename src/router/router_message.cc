@@ -16,88 +16,80 @@ constexpr const char* kNaoInformado = "Nao informado";
 constexpr const char* kStatusAtendimento = "tsAtendimento";
 constexpr const char* kSemObs = "Sem Obs";
 
-class Writer {
- public:
-  Writer(const RegionalSettings& regional) : regional_(regional) {}
+void AddText(pugi::xml_node parent, const char* name, const std::string& value) {
+  parent.append_child(name).text().set(value.c_str());
+}
 
-  static void Text(pugi::xml_node parent, const char* name, const std::string& value) {
-    parent.append_child(name).text().set(value.c_str());
-  }
-  void Column(pugi::xml_node parent, const char* name, const Dataset& row,
-              std::string_view column) const {
-    Text(parent, name, ColumnText(row.Field(column), regional_));
-  }
-  // <name><data>...</data></name>: the containers that hold one record.
-  static pugi::xml_node Record(pugi::xml_node parent, const char* name) {
-    return parent.append_child(name).append_child("data");
-  }
-
- private:
-  const RegionalSettings& regional_;
-};
+// <name><data>...</data></name>: the containers that hold one record.
+pugi::xml_node AddRecord(pugi::xml_node parent, const char* name) {
+  return parent.append_child(name).append_child("data");
+}
 
 }  // namespace
 
 std::string MontaXmlPedidoRot(const Dataset& pedido, Dataset& itens, Dataset& pagamentos,
                               DateTime agora, const RegionalSettings& regional) {
   pugi::xml_document doc;
-  const Writer w(regional);
+  const auto column = [&regional](pugi::xml_node parent, const char* name, const Dataset& row,
+                                  std::string_view field) {
+    AddText(parent, name, ColumnText(row.Field(field), regional));
+  };
   pugi::xml_node root = doc.append_child("root");
-  w.Column(root, "Id", pedido, "NRCOMANDA");
-  w.Column(root, "Name", pedido, "NMCONSUMIDOR");
-  w.Column(root, "telefone", pedido, "NRTELECONS");
-  w.Column(root, "Rua", pedido, "DSENDECONS");
-  w.Column(root, "Numero", pedido, "NRENDECONS");
-  w.Column(root, "Bairro", pedido, "NMBAIRRO");
-  w.Column(root, "Municipio", pedido, "NMMUNICIPIO");
-  w.Column(root, "Estado", pedido, "SGESTADO");
-  w.Column(root, "CEP", pedido, "NRCEPCONS");
-  w.Column(root, "Origem", pedido, "IDORGCMDVENDA");
-  w.Column(root, "DataHoraPedido", pedido, "DTINCLUSAO");
-  Writer::Text(root, "DataHoraPronto", kNaoConcluido);
-  w.Column(root, "DataHoraAgendamento", pedido, "DTHRAGENDADA");
-  w.Column(root, "Valor", pedido, "VRENTRADA");
-  Writer::Text(root, "status", kStatusAtendimento);
-  w.Column(root, "numeroVenda", pedido, "NRCOMANDA");
-  w.Column(root, "numeroVendaExt", pedido, "NRCOMANDAEXT");
+  column(root, "Id", pedido, "NRCOMANDA");
+  column(root, "Name", pedido, "NMCONSUMIDOR");
+  column(root, "telefone", pedido, "NRTELECONS");
+  column(root, "Rua", pedido, "DSENDECONS");
+  column(root, "Numero", pedido, "NRENDECONS");
+  column(root, "Bairro", pedido, "NMBAIRRO");
+  column(root, "Municipio", pedido, "NMMUNICIPIO");
+  column(root, "Estado", pedido, "SGESTADO");
+  column(root, "CEP", pedido, "NRCEPCONS");
+  column(root, "Origem", pedido, "IDORGCMDVENDA");
+  column(root, "DataHoraPedido", pedido, "DTINCLUSAO");
+  AddText(root, "DataHoraPronto", kNaoConcluido);
+  column(root, "DataHoraAgendamento", pedido, "DTHRAGENDADA");
+  column(root, "Valor", pedido, "VRENTRADA");
+  AddText(root, "status", kStatusAtendimento);
+  column(root, "numeroVenda", pedido, "NRCOMANDA");
+  column(root, "numeroVendaExt", pedido, "NRCOMANDAEXT");
 
-  pugi::xml_node entregador = Writer::Record(root, "entregador");
-  Writer::Text(entregador, "Id", kNaoInformado);
-  Writer::Text(entregador, "Name", kNaoInformado);
-  Writer::Text(entregador, "cpf", kNaoInformado);
+  pugi::xml_node entregador = AddRecord(root, "entregador");
+  AddText(entregador, "Id", kNaoInformado);
+  AddText(entregador, "Name", kNaoInformado);
+  AddText(entregador, "cpf", kNaoInformado);
 
-  pugi::xml_node rota = Writer::Record(root, "Rota");
-  Writer::Text(rota, "Id", "1");
-  Writer::Text(rota, "DataHoraInicio", regional.DateTimeToStr(agora));
-  w.Column(rota, "Usuario", pedido, "NMCONSUMIDOR");
+  pugi::xml_node rota = AddRecord(root, "Rota");
+  AddText(rota, "Id", "1");
+  AddText(rota, "DataHoraInicio", regional.DateTimeToStr(agora));
+  column(rota, "Usuario", pedido, "NMCONSUMIDOR");
 
-  pugi::xml_node empresa = Writer::Record(root, "empresa");
-  Writer::Text(empresa, "Id", "1");
-  w.Column(empresa, "Name", pedido, "NMLOJA");
-  Writer::Text(empresa, "Mall_id", "1");
+  pugi::xml_node empresa = AddRecord(root, "empresa");
+  AddText(empresa, "Id", "1");
+  column(empresa, "Name", pedido, "NMLOJA");
+  AddText(empresa, "Mall_id", "1");
 
   pugi::xml_node itens_node = root.append_child("ItensPedido");
   for (itens.First(); !itens.Eof(); itens.Next()) {
     pugi::xml_node item = itens_node.append_child("data");
-    w.Column(item, "Id", itens, "NRPRODCOMVEN");
-    w.Column(item, "codigo", itens, "CDPRODUTO");
-    w.Column(item, "Descricao", itens, "NMPRODUTO");
-    w.Column(item, "ValorUnit", itens, "VRPRECCOMVEN");
-    w.Column(item, "Quantidade", itens, "QTPRODCOMVEN");
-    w.Column(item, "ValorTotal", itens, "VRTOTAL");
-    Writer::Text(item, "Observacao", kSemObs);
+    column(item, "Id", itens, "NRPRODCOMVEN");
+    column(item, "codigo", itens, "CDPRODUTO");
+    column(item, "Descricao", itens, "NMPRODUTO");
+    column(item, "ValorUnit", itens, "VRPRECCOMVEN");
+    column(item, "Quantidade", itens, "QTPRODCOMVEN");
+    column(item, "ValorTotal", itens, "VRTOTAL");
+    AddText(item, "Observacao", kSemObs);
   }
 
   pugi::xml_node pagamentos_node = root.append_child("Pagamentos");
   for (pagamentos.First(); !pagamentos.Eof(); pagamentos.Next()) {
     pugi::xml_node pagamento = pagamentos_node.append_child("data");
-    w.Column(pagamento, "Id", pagamentos, "NRSEQMOVDLV");
-    w.Column(pagamento, "Sequencia", pagamentos, "NRSEQMOVDLV");
-    w.Column(pagamento, "codigo", pagamentos, "CDTIPORECE");
-    w.Column(pagamento, "Descricao", pagamentos, "NMTIPORECE");
-    w.Column(pagamento, "Valor", pagamentos, "VRMOVIVENDDLV");
-    Writer::Text(pagamento, "troco", "0");
-    w.Column(pagamento, "tipo", pagamentos, "IDTIPORECE");
+    column(pagamento, "Id", pagamentos, "NRSEQMOVDLV");
+    column(pagamento, "Sequencia", pagamentos, "NRSEQMOVDLV");
+    column(pagamento, "codigo", pagamentos, "CDTIPORECE");
+    column(pagamento, "Descricao", pagamentos, "NMTIPORECE");
+    column(pagamento, "Valor", pagamentos, "VRMOVIVENDDLV");
+    AddText(pagamento, "troco", "0");
+    column(pagamento, "tipo", pagamentos, "IDTIPORECE");
   }
 
   // Raw: no indentation and no line breaks of the writer's own. Empty elements are written as
