@@ -2,9 +2,18 @@
 //
 // Arguments as the callers pass them: address, body, method ("POST"), an empty text, the
 // time-out in seconds as text ("10"), an empty text, and the body kind ("xml": text/xml;
-// "json": application/json; anything else: text/plain). Certificates are verified.
-// A transport failure (refused, time-out, bad certificate, ...) throws HttpsError with a
-// message naming the address and the cause. Thread-safe.
+// "json": application/json; anything else: text/plain; any letter case).
+// - Method "GET" sends no body; any other sends the body (an empty method means "POST").
+// - The time-out covers the whole request, connection included; a text that is not a positive
+//   number means 10 seconds. The fourth and sixth arguments are not used.
+// - Only http and https addresses; redirects are not followed.
+// - Certificates and host names are verified against the system's CAs (plus the extra file).
+// - The reply body is returned whatever the HTTP status: an error page is for the caller to
+//   judge, as the callers decide by the reply text alone.
+// A transport failure (refused, time-out, bad certificate, a reply over 16 MiB, ...) throws
+// HttpsError with a message naming the address and the cause.
+//
+// Thread-safe.
 #pragma once
 
 #include <stdexcept>

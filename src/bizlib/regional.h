@@ -1,8 +1,13 @@
 // Regional settings: how dates, times and numbers are written for people (the log, tickets,
 // the router message). One object; the stores run with Brazilian settings, the default here.
 //
-// Format patterns follow the business code's conventions: d, dd, m, mm, yy, yyyy, h, hh, n, nn,
-// s, ss, z, zzz; "mm" right after an hour ("hh:mm") means minutes. Anything else is copied.
+// Format patterns follow the business code's conventions, letters in any case: d, dd, m, mm,
+// yy, yyyy, h, hh, n, nn, s, ss, z, zzz; ddd/dddd and mmm/mmmm give Portuguese day and month
+// names, ddddd the short date, c the date and time as DateTimeToStr. An m or mm right after an
+// hour ("hh:mm", "h mm") means minutes. Text in single or double quotes, and anything else, is
+// copied.
+//
+// Read-only after set-up; any thread may format.
 #pragma once
 
 #include <optional>

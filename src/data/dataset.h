@@ -47,7 +47,7 @@ class Dataset {
   // CopiaFiltrados: the rows that pass the filter, in walk order, same fields. Leaves the
   // cursor at the end (Eof).
   DataPacket CopyFiltered();
-  void Clear();  // no fields, no rows
+  void Clear();      // no fields, no rows
   void EmptyRows();  // keeps fields, drops rows
 
   void LoadFromFile(const std::filesystem::path& path);
@@ -57,7 +57,7 @@ class Dataset {
   const std::vector<FieldDef>& Fields() const;
   int FieldCount() const;
   bool HasField(std::string_view name) const;
-  void AddField(FieldDef field);          // existing rows get Null in it
+  void AddField(FieldDef field);            // existing rows get Null in it
   void RemoveField(std::string_view name);  // throws when absent
 
   // Cursor over the visible rows.

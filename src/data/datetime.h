@@ -35,7 +35,7 @@ class DateTime {
   CivilTime Civil() const;  // rounded to the millisecond
   DateTime DateOnly() const;
 
-  std::string ToIso() const;        // "YYYY-MM-DD HH:MM:SS", the store database's storage form
+  std::string ToIso() const;         // "YYYY-MM-DD HH:MM:SS", the store database's storage form
   std::string ToPacketText() const;  // "YYYY-MM-DDTHH:MM:SS" plus ".fff" when not whole seconds
 
   DateTime AddSeconds(double seconds) const { return DateTime(days_ + seconds / 86400.0); }

@@ -28,7 +28,8 @@ class FilterExpr {
   static std::unique_ptr<FilterExpr> Parse(std::string_view text);
   virtual ~FilterExpr() = default;
   // field_value(name) returns the current row's value of a field, throwing for an unknown one.
-  virtual bool Matches(const std::function<const Variant&(std::string_view)>& field_value) const = 0;
+  virtual bool Matches(
+      const std::function<const Variant&(std::string_view)>& field_value) const = 0;
 };
 
 }  // namespace zlv

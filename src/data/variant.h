@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -49,10 +50,12 @@ class Variant {
   // '.' as decimal separator. DateTime: ISO "YYYY-MM-DD HH:MM:SS" (regional texts are made by
   // RegionalSettings, never here). Boolean: "True"/"False". Array/packet: throws.
   std::string AsText() const;
-  int64_t AsInteger() const;   // floats are truncated; texts must be whole numbers
-  double AsFloat() const;      // texts accept '.' or ',' as decimal separator
-  DateTime AsDateTime() const; // empty/null: zero date; texts in ISO form
-  bool AsBoolean() const;      // "S", "T", "True", "1" (any case) are true
+  // The text itself, without a copy, for comparisons in loops; throws unless a text.
+  std::string_view TextView() const;
+  int64_t AsInteger() const;                    // floats are truncated; texts must be whole numbers
+  double AsFloat() const;                       // texts accept '.' or ',' as decimal separator
+  DateTime AsDateTime() const;                  // empty/null: zero date; texts in ISO form
+  bool AsBoolean() const;                       // "S", "T", "True", "1" (any case) are true
   const std::vector<Variant>& AsArray() const;  // throws unless an array
   const DataPacket& AsPacket() const;           // throws unless a packet
 
@@ -62,9 +65,9 @@ class Variant {
   struct NullTag {
     friend bool operator==(NullTag, NullTag) { return true; }
   };
-  using Storage = std::variant<std::monostate, NullTag, std::string, int64_t, double, DateTime,
-                               bool, std::shared_ptr<const std::vector<Variant>>,
-                               std::shared_ptr<const DataPacket>>;
+  using Storage =
+      std::variant<std::monostate, NullTag, std::string, int64_t, double, DateTime, bool,
+                   std::shared_ptr<const std::vector<Variant>>, std::shared_ptr<const DataPacket>>;
   Storage value_;
 };
 

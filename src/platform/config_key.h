@@ -1,8 +1,11 @@
 // The installation's configuration key: named text values (IpServer, ConnectionString).
 // Windows: HKEY_LOCAL_MACHINE\SOFTWARE\Zelvora\ZlvSinc. POSIX: a key=value file, the path in
 // $ZLVSINC_REGISTRY, default /etc/zlvsinc/registry.conf.
+//
+// Read-only; any thread may read.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -13,6 +16,19 @@ class ConfigKey {
   virtual ~ConfigKey() = default;
   // nullopt when the value does not exist (or the key cannot be read).
   virtual std::optional<std::string> Read(const std::string& name) const = 0;
+};
+
+// A key kept as a text file of "name=value" lines, read afresh on every Read so that an edited
+// file counts without a restart. Blank lines and lines starting with '#' are ignored, blanks
+// around names and values are dropped, the last line of a name wins, and names match without
+// regard to case (as registry value names do). A missing or unreadable file holds no values.
+class FileConfigKey : public ConfigKey {
+ public:
+  explicit FileConfigKey(std::filesystem::path file) : file_(std::move(file)) {}
+  std::optional<std::string> Read(const std::string& name) const override;
+
+ private:
+  std::filesystem::path file_;
 };
 
 namespace platform {

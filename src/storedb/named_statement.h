@@ -44,6 +44,10 @@ class NamedStatement {
   DataPacket Packet();  // opens, returns every row, stays open
 
  private:
+  int IndexOf(std::string_view name) const;       // -1 when absent
+  int CheckedIndex(std::string_view name) const;  // throws std::out_of_range
+  std::vector<Variant> Bound() const;             // one value per marker
+
   Database& db_;
   const StatementDef& def_;
   std::string sql_;                 // dialect text with '?' markers

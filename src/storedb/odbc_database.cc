@@ -1,0 +1,284 @@
+#include "storedb/odbc_database.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <utility>
+
+#include "storedb/foreign_key_message.h"
+#include "storedb/odbc_text.h"
+
+namespace zlv {
+
+namespace {
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "SQLWCHAR must be UTF-16");
+
+// See sqlite_database.cc: the catalogue is fixed, the bound only guards against texts built
+// on the fly.
+constexpr size_t kMaxCachedStatements = 512;
+// The longest text SQL Server takes as a plain varchar parameter; longer ones go as
+// varchar(max).
+constexpr size_t kMaxVarchar = 8000;
+
+bool Ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+OdbcHandle Allocate(SQLSMALLINT type, const OdbcHandle* parent) {
+  SQLHANDLE handle = SQL_NULL_HANDLE;
+  const SQLRETURN rc =
+      SQLAllocHandle(type, parent != nullptr ? parent->get() : SQL_NULL_HANDLE, &handle);
+  if (!Ok(rc)) throw DatabaseError("Não foi possível alocar um handle ODBC");
+  return OdbcHandle(type, handle);
+}
+
+Dialect DialectOf(const std::string& dbms_name) {
+  if (dbms_name == "Microsoft SQL Server") return Dialect::SqlServer;
+  if (dbms_name.starts_with("SQLite")) return Dialect::Sqlite;
+  return Dialect::Other;
+}
+
+}  // namespace
+
+OdbcHandle::~OdbcHandle() {
+  if (handle_ != nullptr) SQLFreeHandle(type_, handle_);
+}
+
+OdbcHandle::OdbcHandle(OdbcHandle&& other) noexcept
+    : type_(other.type_), handle_(std::exchange(other.handle_, nullptr)) {}
+
+OdbcHandle& OdbcHandle::operator=(OdbcHandle&& other) noexcept {
+  if (this != &other) {
+    if (handle_ != nullptr) SQLFreeHandle(type_, handle_);
+    type_ = other.type_;
+    handle_ = std::exchange(other.handle_, nullptr);
+  }
+  return *this;
+}
+
+// Storage for one bound value; it must stay put until the statement has executed.
+struct OdbcDatabase::ParamBuffer {
+  std::string narrow;
+  std::u16string wide;
+  SQLBIGINT integer = 0;
+  SQLDOUBLE real = 0;
+  SQL_TIMESTAMP_STRUCT timestamp{};
+  unsigned char bit = 0;
+  SQLLEN indicator = 0;
+};
+
+OdbcDatabase::OdbcDatabase(const std::string& connection_string) {
+  env_ = Allocate(SQL_HANDLE_ENV, nullptr);
+  SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  dbc_ = Allocate(SQL_HANDLE_DBC, &env_);
+  std::string in = connection_string;
+  SQLCHAR out[1024];
+  SQLSMALLINT out_length = 0;
+  const SQLRETURN rc = SQLDriverConnect(dbc_.get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
+                                        SQL_NTS, out, sizeof out, &out_length, SQL_DRIVER_NOPROMPT);
+  if (!Ok(rc)) {
+    const std::string reason = OdbcErrorMessage(dbc_, false);
+    throw DatabaseError(reason.empty() ? "Falha de conexão" : reason);
+  }
+  connected_ = true;
+  SQLCHAR name[256] = {};
+  SQLSMALLINT name_length = 0;
+  SQLGetInfo(dbc_.get(), SQL_DBMS_NAME, name, sizeof name, &name_length);
+  dbms_name_ = reinterpret_cast<const char*>(name);
+  dialect_ = DialectOf(dbms_name_);
+  wide_ = dialect_ == Dialect::SqlServer;
+}
+
+OdbcDatabase::~OdbcDatabase() {
+  cache_.clear();
+  if (in_transaction_) SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
+  if (connected_) SQLDisconnect(dbc_.get());
+}
+
+const OdbcHandle& OdbcDatabase::Prepared(const std::string& sql, OdbcHandle* transient) {
+  if (auto it = cache_.find(sql); it != cache_.end()) return it->second;
+  OdbcHandle stmt = Allocate(SQL_HANDLE_STMT, &dbc_);
+  SQLRETURN rc;
+  if (wide_) {
+    std::u16string text = Utf8ToUtf16(sql);
+    rc = SQLPrepareW(stmt.get(), reinterpret_cast<SQLWCHAR*>(text.data()),
+                     static_cast<SQLINTEGER>(text.size()));
+  } else {
+    std::string text = sql;
+    rc = SQLPrepare(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()),
+                    static_cast<SQLINTEGER>(text.size()));
+  }
+  if (!Ok(rc)) Fail(stmt, sql, {});
+  if (cache_.size() >= kMaxCachedStatements) {
+    *transient = std::move(stmt);
+    return *transient;
+  }
+  return cache_.emplace(sql, std::move(stmt)).first->second;
+}
+
+void OdbcDatabase::Run(const OdbcHandle& stmt, const std::string& sql,
+                       const std::vector<Variant>& params, int timeout_seconds,
+                       std::vector<ParamBuffer>* buffers) {
+  SQLHSTMT h = stmt.get();
+  SQLFreeStmt(h, SQL_CLOSE);
+  SQLFreeStmt(h, SQL_RESET_PARAMS);
+  // Drivers that cannot time a statement out say so with a warning; the statement still runs.
+  SQLSetStmtAttr(h, SQL_ATTR_QUERY_TIMEOUT,
+                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_seconds)), 0);
+  SQLSMALLINT markers = 0;
+  if (Ok(SQLNumParams(h, &markers)) && static_cast<size_t>(markers) != params.size()) {
+    throw DatabaseError("O comando espera " + std::to_string(markers) + " parâmetros e recebeu " +
+                        std::to_string(params.size()));
+  }
+  buffers->resize(params.size());
+  for (size_t i = 0; i < params.size(); ++i) {
+    const Variant& value = params[i];
+    ParamBuffer& b = (*buffers)[i];
+    SQLSMALLINT c_type = SQL_C_CHAR, sql_type = SQL_VARCHAR, digits = 0;
+    SQLULEN size = 1;
+    SQLPOINTER data = nullptr;
+    SQLLEN capacity = 0;
+    switch (value.type()) {
+      case Variant::Type::Empty:
+      case Variant::Type::Null:
+        b.indicator = SQL_NULL_DATA;
+        break;
+      case Variant::Type::Text:
+        if (wide_) {
+          b.wide = Utf8ToUtf16(value.AsText());
+          c_type = SQL_C_WCHAR;
+          size = b.wide.size();
+          data = b.wide.data();
+          b.indicator = static_cast<SQLLEN>(b.wide.size() * sizeof(char16_t));
+        } else {
+          b.narrow = value.AsText();
+          size = b.narrow.size();
+          data = b.narrow.data();
+          b.indicator = static_cast<SQLLEN>(b.narrow.size());
+        }
+        if (size > kMaxVarchar) sql_type = SQL_LONGVARCHAR;
+        if (size == 0) size = 1;
+        capacity = b.indicator;
+        break;
+      case Variant::Type::Integer:
+        b.integer = value.AsInteger();
+        c_type = SQL_C_SBIGINT;
+        sql_type = SQL_BIGINT;
+        size = 19;
+        data = &b.integer;
+        break;
+      case Variant::Type::Float:
+        b.real = value.AsFloat();
+        c_type = SQL_C_DOUBLE;
+        sql_type = SQL_DOUBLE;
+        size = 15;
+        data = &b.real;
+        break;
+      case Variant::Type::DateTime: {
+        const CivilTime t = value.AsDateTime().Civil();
+        b.timestamp = {static_cast<SQLSMALLINT>(t.year),
+                       static_cast<SQLUSMALLINT>(t.month),
+                       static_cast<SQLUSMALLINT>(t.day),
+                       static_cast<SQLUSMALLINT>(t.hour),
+                       static_cast<SQLUSMALLINT>(t.minute),
+                       static_cast<SQLUSMALLINT>(t.second),
+                       static_cast<SQLUINTEGER>(t.millisecond) * 1000000u};
+        c_type = SQL_C_TYPE_TIMESTAMP;
+        sql_type = SQL_TYPE_TIMESTAMP;
+        size = 23;  // yyyy-mm-dd hh:mm:ss.fff, the precision of SQL Server's datetime
+        digits = 3;
+        data = &b.timestamp;
+        break;
+      }
+      case Variant::Type::Boolean:
+        b.bit = value.AsBoolean() ? 1 : 0;
+        c_type = SQL_C_BIT;
+        sql_type = SQL_BIT;
+        data = &b.bit;
+        break;
+      case Variant::Type::Array:
+      case Variant::Type::Packet:
+        throw DatabaseError("Parâmetro " + std::to_string(i + 1) +
+                            ": uma lista ou um pacote não pode ser gravado numa coluna");
+    }
+    const SQLRETURN rc =
+        SQLBindParameter(h, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, c_type, sql_type,
+                         size, digits, data, capacity, &b.indicator);
+    if (!Ok(rc)) Fail(stmt, sql, params);
+  }
+  const SQLRETURN rc = SQLExecute(h);
+  if (!Ok(rc) && rc != SQL_NO_DATA) Fail(stmt, sql, params);
+}
+
+int64_t OdbcDatabase::Execute(const std::string& sql, const std::vector<Variant>& params,
+                              int timeout_seconds) {
+  OdbcHandle transient;
+  const OdbcHandle& stmt = Prepared(sql, &transient);
+  std::vector<ParamBuffer> buffers;
+  Run(stmt, sql, params, timeout_seconds, &buffers);
+  SQLLEN rows = 0;
+  if (!Ok(SQLRowCount(stmt.get(), &rows)) || rows < 0) rows = 0;
+  SQLFreeStmt(stmt.get(), SQL_CLOSE);
+  return rows;
+}
+
+DataPacket OdbcDatabase::Query(const std::string& sql, const std::vector<Variant>& params,
+                               const QueryOptions& options) {
+  OdbcHandle transient;
+  const OdbcHandle& stmt = Prepared(sql, &transient);
+  std::vector<ParamBuffer> buffers;
+  Run(stmt, sql, params, options.timeout_seconds, &buffers);
+  // Row counts of triggers or SET statements come before the rows on SQL Server.
+  SQLSMALLINT columns = 0;
+  while (Ok(SQLNumResultCols(stmt.get(), &columns)) && columns == 0 &&
+         Ok(SQLMoreResults(stmt.get()))) {
+  }
+  DataPacket packet = ReadOdbcRows(stmt, wide_, options);
+  SQLFreeStmt(stmt.get(), SQL_CLOSE);
+  return packet;
+}
+
+void OdbcDatabase::Fail(const OdbcHandle& handle, const std::string& sql,
+                        const std::vector<Variant>& params) {
+  std::string message = OdbcErrorMessage(handle, wide_);
+  if (message.empty()) message = "Erro ODBC sem mensagem do driver";
+  SQLFreeStmt(handle.get(), SQL_CLOSE);
+  if (dialect_ == Dialect::Sqlite && IsSqliteForeignKeyMessage(message)) {
+    if (auto described = DescribeForeignKeyFailure(*this, sql, params)) message = *described;
+  }
+  throw DatabaseError(message);
+}
+
+void OdbcDatabase::SetAutoCommit(bool on) {
+  const SQLRETURN rc = SQLSetConnectAttr(
+      dbc_.get(), SQL_ATTR_AUTOCOMMIT,
+      reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER);
+  if (!Ok(rc)) throw DatabaseError(OdbcErrorMessage(dbc_, wide_));
+}
+
+void OdbcDatabase::Begin() {
+  if (in_transaction_) throw DatabaseError("Já existe uma transação aberta");
+  SetAutoCommit(false);
+  in_transaction_ = true;
+}
+
+void OdbcDatabase::Commit() {
+  if (!in_transaction_) throw DatabaseError("Nenhuma transação aberta");
+  // A failed commit leaves the transaction open, for the caller to roll back.
+  if (!Ok(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT))) {
+    throw DatabaseError(OdbcErrorMessage(dbc_, wide_));
+  }
+  in_transaction_ = false;
+  SetAutoCommit(true);
+}
+
+void OdbcDatabase::Rollback() {
+  if (!in_transaction_) throw DatabaseError("Nenhuma transação aberta");
+  // Whatever the roll-back answers, the transaction is over for this connection.
+  in_transaction_ = false;
+  const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
+  const std::string message = Ok(rc) ? "" : OdbcErrorMessage(dbc_, wide_);
+  SetAutoCommit(true);
+  if (!Ok(rc)) throw DatabaseError(message);
+}
+
+}  // namespace zlv
