@@ -37,7 +37,6 @@ TEST_F(CancellationTicketTest, CancelledOrderPrintsItsOwnHeaderOnEachPrinter) {
 }
 
 TEST_F(CancellationTicketTest, OrderUnknownToTheStoreWritesNoFileAndGoesOn) {
-  store_.Sql("UPDATE VENDAREST SET NRVENDARESTAUX = NULL WHERE NRVENDAREST = '102';");
   store_.DownloadCancellations({"900005"});
   // A cancellation the store never received, ahead of one it has.
   store_.cdsPedidosCanc.First();
