@@ -14,7 +14,7 @@ namespace {
 DataPacket Sample() {
   DataPacket p;
   p.fields = {{"CDFILIAL", FieldType::String, 4},
-              {"NRSEQ", FieldType::Integer, 0},
+              {"NRSEQ", FieldType::Integer, 10},
               {"VRPRECO", FieldType::Float, 0},
               {"DTENTREGA", FieldType::DateTime, 0},
               {"IDATIVO", FieldType::Boolean, 0}};
@@ -94,6 +94,9 @@ TEST(DataPacket, TruncatedJsonNeverYieldsPartOfThePacket) {
     }
   }
   EXPECT_EQ(PacketFromJson(json), p);
+  // Nesting far deeper than any packet is refused, not a stack overflow.
+  EXPECT_THROW(PacketFromJson(std::string(100000, '[') + std::string(100000, ']')),
+               std::runtime_error);
 }
 
 TEST(DataPacket, EncodingRefusesValuesJsonCannotCarry) {

@@ -10,9 +10,14 @@
 //    on the new last row when the last row was deleted (Eof() stays false unless the view
 //    became empty).
 //  - Append() starts a new row (all fields Null); Edit() starts editing the current row;
-//    SetField() changes the pending row; Post() stores it (the cursor stands on it, in index
-//    order); Cancel() drops the pending change. Moving the cursor with a pending change posts
-//    it first, as the business code expects of its datasets.
+//    SetField() changes the pending row (outside Append/Edit it throws std::logic_error);
+//    Post() stores it (the cursor stands on it, in index order); Cancel() drops the pending
+//    change; Delete() while appending just drops the new row. Moving the cursor with a pending
+//    change posts it first, as the business code expects of its datasets.
+//  - A posted edit that takes the row out of the filter leaves the cursor on the row that
+//    followed it, as Delete() does, so a walk that edits rows out of its filter sees each once.
+//  - Changing the filter text or the filtered switch moves to the first row; changing the
+//    index or the fields keeps the current row.
 //
 // Not thread-safe: one dataset belongs to one thread.
 #pragma once
@@ -43,7 +48,7 @@ class Dataset {
   // text, the filtered switch and the index definitions stay (an index naming a field the new
   // fields lack is dropped).
   void LoadPacket(const DataPacket& packet);
-  DataPacket Packet() const;  // every row in storage order, filter ignored
+  DataPacket Packet() const;  // every posted row in storage order, filter ignored
   // CopiaFiltrados: the rows that pass the filter, in walk order, same fields. Leaves the
   // cursor at the end (Eof).
   DataPacket CopyFiltered();
@@ -87,8 +92,9 @@ class Dataset {
   void Delete();
 
   // Filter texts: comparisons "FIELD = 'x'", "FIELD <> 'x'", "FIELD IN ('a','b')" (also with
-  // numbers), joined with AND, optional parentheses. SetFilter throws std::invalid_argument on
-  // a malformed text and keeps the previous filter.
+  // numbers), joined with AND, optional parentheses (see filter.h). SetFilter throws
+  // std::invalid_argument on a malformed text, and std::out_of_range when the dataset is
+  // filtered and the text names a missing field; either way the previous filter stays.
   void SetFilter(std::string text);
   const std::string& Filter() const;
   void SetFiltered(bool on);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <stdexcept>
 
@@ -116,6 +117,29 @@ TEST(Dataset, NumbersAndAccentsOrderAsValuesNotAsBytes) {
   EXPECT_EQ(Walk(ds, "N"), (Texts{"-1", "2", "10", "100"}));
   ds.SetIndexName("T");  // null first; Á folds to á, both after the plain letters
   EXPECT_EQ(Walk(ds, "T"), (Texts{"", "agua", "Ágata", "ágil"}));
+}
+
+TEST(Dataset, NotANumberSortsFirstInsteadOfBreakingTheSort) {
+  DataPacket p;
+  p.fields = {{"V", FieldType::Float, 0}};
+  for (int i = 0; i < 100; ++i) {
+    p.rows.push_back({Variant(i % 3 == 0 ? std::nan("") : static_cast<double>(100 - i))});
+  }
+  Dataset ds(p);
+  ds.AddIndex("V", {"V"});
+  ds.SetIndexName("V");
+  int nans = 0;
+  double previous = 0;
+  for (ds.First(); !ds.Eof(); ds.Next()) {
+    const double v = ds.Field("V").AsFloat();
+    if (std::isnan(v)) {
+      EXPECT_EQ(ds.RecNo(), ++nans);
+    } else {
+      EXPECT_GT(v, previous);
+      previous = v;
+    }
+  }
+  EXPECT_EQ(nans, 34);
 }
 
 TEST(Dataset, PostPlacesRowsInIndexOrderAndFilterDecidesVisibility) {

@@ -6,6 +6,7 @@
 // Value type; thread-safe as any value.
 #pragma once
 
+#include <cmath>
 #include <compare>
 #include <optional>
 #include <string>
@@ -32,7 +33,9 @@ class DateTime {
 
   double days() const { return days_; }
   bool IsZero() const { return days_ == 0; }
-  CivilTime Civil() const;  // rounded to the millisecond
+  // Rounded to the millisecond. Values outside the years 1 to 9999 are no date at all: Civil and
+  // the text forms throw std::out_of_range for them.
+  CivilTime Civil() const;
   DateTime DateOnly() const;
 
   std::string ToIso() const;         // "YYYY-MM-DD HH:MM:SS", the store database's storage form
@@ -40,7 +43,7 @@ class DateTime {
 
   DateTime AddSeconds(double seconds) const { return DateTime(days_ + seconds / 86400.0); }
   // Whole seconds between two instants (this - other), rounded to the nearest second.
-  double SecondsSince(DateTime other) const { return (days_ - other.days_) * 86400.0; }
+  double SecondsSince(DateTime other) const { return std::round((days_ - other.days_) * 86400.0); }
 
   friend auto operator<=>(const DateTime&, const DateTime&) = default;
   friend bool operator==(const DateTime&, const DateTime&) = default;

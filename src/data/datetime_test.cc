@@ -39,6 +39,8 @@ TEST(DateTime, CivilRoundsToTheMillisecondInsteadOfTruncating) {
   const DateTime almost(45351.0 - 1e-10);
   EXPECT_EQ(almost.ToIso(), "2024-02-29 00:00:00");
   EXPECT_EQ(almost.DateOnly().days(), 45351);
+  EXPECT_EQ(dt.SecondsSince(DateTime::FromCivil(2024, 5, 1, 9, 59, 59)), 1);
+  EXPECT_EQ(DateTime::FromCivil(2024, 5, 1).SecondsSince(dt), -36000);
 }
 
 TEST(DateTime, ImpossibleDatesAreRefused) {

@@ -6,6 +6,11 @@
 //   literal:= 'quoted text' (a quote inside written '') | number
 // Keywords are case-insensitive; field names are matched without regard to case.
 //
+// Comparisons: a text field against a quoted literal compares the texts exactly, byte for
+// byte. Number, date-time and flag fields compare by value with number literals and with
+// quoted texts holding such a value ('12', '2024-05-06 07:08:09', 'S'); a text that holds none
+// matches nothing. A null cell equals no literal, so it passes "<>".
+//
 // Values put into a filter text must go through QuoteFilterValue, so that no data can change
 // the filter's meaning.
 #pragma once

@@ -119,7 +119,7 @@ json PacketToJsonValue(const DataPacket& packet) {
   json fields = json::array();
   for (const FieldDef& f : packet.fields) {
     json field = {{"name", f.name}, {"type", FieldTypeName(f.type)}};
-    if (f.type == FieldType::String) field["size"] = f.size;
+    if (f.type == FieldType::String || f.size != 0) field["size"] = f.size;
     fields.push_back(std::move(field));
   }
   json rows = json::array();

@@ -57,9 +57,16 @@ std::optional<Number> NumberOf(const Variant& v) {
   }
 }
 
+// NaN sorts before every number: std::sort needs a strict weak order, which plain double
+// comparison is not once a NaN is among the keys.
+int CompareDoubles(double a, double b) {
+  if (std::isnan(a) || std::isnan(b)) return std::isnan(b) - std::isnan(a);
+  return a < b ? -1 : a > b ? 1 : 0;
+}
+
 int CompareNumbers(const Number& a, const Number& b) {
   if (a.is_int && b.is_int) return a.i < b.i ? -1 : a.i > b.i ? 1 : 0;
-  return a.d < b.d ? -1 : a.d > b.d ? 1 : 0;
+  return CompareDoubles(a.d, b.d);
 }
 
 // Milliseconds, the precision date-times are written and read with.
@@ -139,10 +146,8 @@ int CompareCells(const Variant& a, const Variant& b, bool case_insensitive) {
       return static_cast<int>(a.AsBoolean()) - static_cast<int>(b.AsBoolean());
     case 2:
       return CompareNumbers(*NumberOf(a), *NumberOf(b));
-    case 3: {
-      const double x = a.AsDateTime().days(), y = b.AsDateTime().days();
-      return x < y ? -1 : x > y ? 1 : 0;
-    }
+    case 3:
+      return CompareDoubles(a.AsDateTime().days(), b.AsDateTime().days());
     case 4: {
       const std::string_view x = a.TextView(), y = b.TextView();
       if (case_insensitive) return CompareFolded(x, y);

@@ -22,7 +22,7 @@ std::string_view TrimBlanks(std::string_view s) {
 
 int64_t TextToInteger(std::string_view text) {
   std::string_view s = TrimBlanks(text);
-  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  if (s.size() > 1 && s[0] == '+' && s[1] >= '0' && s[1] <= '9') s.remove_prefix(1);
   int64_t v = 0;
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (s.empty() || ec != std::errc() || end != s.data() + s.size()) NotA("an integer", text);
@@ -223,8 +223,6 @@ const DataPacket& Variant::AsPacket() const {
   return *std::get<std::shared_ptr<const DataPacket>>(value_);
 }
 
-// Same type and same value; arrays and packets compare by contents. An integer never equals a
-// float here: callers that want numeric comparison read both with AsFloat.
 bool operator==(const Variant& a, const Variant& b) {
   if (a.value_.index() != b.value_.index()) return false;
   if (a.IsArray()) return a.AsArray() == b.AsArray();

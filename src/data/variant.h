@@ -59,6 +59,8 @@ class Variant {
   const std::vector<Variant>& AsArray() const;  // throws unless an array
   const DataPacket& AsPacket() const;           // throws unless a packet
 
+  // Same type and same value (an integer never equals a float); arrays and packets compare by
+  // contents. The datasets' filters compare across types by their own rules.
   friend bool operator==(const Variant& a, const Variant& b);
 
  private:

@@ -1,0 +1,186 @@
+-- A demo store for the embedded database: branch 0001 with stores 001 and 002, register 001 of
+-- store 001 set up for delivery synchronisation, its printers, products, observations, people,
+-- receipt types, places and consumers. Orders come from the central server. The codes here are
+-- relied on by tests and the demo (docs/schema.md lists them).
+
+PRAGMA foreign_keys = ON;
+BEGIN;
+
+-- Branch and stores: per-register mode, router off, upload window of one day on store 001.
+INSERT INTO PARAVEND (CDFILIAL, IDSINCFILIALDLV, IDBAIXAPEDCOMP, IDIMPQTCOMBO)
+VALUES ('0001', 'N', 'N', 'S');
+
+INSERT INTO LOJA (CDFILIAL, CDLOJA, NMLOJA, IDSINCQUANTDIA, NRTEMPOPRODUCAO, IDUTILINTROT,
+                  CDURLROT, IDORDCONTENTR) VALUES
+  ('0001', '001', 'LOJA CENTRO', NULL, NULL, 'N', 'https://127.0.0.1:8443/roteirizador', 'N'),
+  ('0001', '002', 'LOJA PINHEIROS', 3, 60, 'N', NULL, 'S');
+
+-- Printer models: one per entry of the ticket-width table, and one the table does not know.
+INSERT INTO IMPRESSORA (CDIMPRESSORA, NMIMPRESSORA, IDMODEIMPRES) VALUES
+  ('01', 'TERMICA 36 COLUNAS', '1'),
+  ('02', 'TERMICA 42 COLUNAS', '2'),
+  ('03', 'TERMICA 48 COLUNAS', '3'),
+  ('04', 'TERMICA 48 COLUNAS II', '4'),
+  ('05', 'TERMICA 42 COLUNAS II', '5'),
+  ('06', 'TERMICA 42 COLUNAS III', '6'),
+  ('07', 'MATRICIAL 40 COLUNAS', '7'),
+  ('08', 'TERMICA 48 COLUNAS III', '8'),
+  ('09', 'MATRICIAL 40 COLUNAS II', '9'),
+  ('10', 'TERMICA 48 COLUNAS IV', '10'),
+  ('11', 'MATRICIAL 40 COLUNAS III', '11'),
+  ('12', 'TERMICA 48 COLUNAS V', '12'),
+  ('13', 'MATRICIAL 40 COLUNAS IV', '13'),
+  ('14', 'MATRICIAL 40 COLUNAS V', '14'),
+  ('15', 'MODELO SEM LARGURA', '15'),
+  ('16', 'MATRICIAL 40 COLUNAS VI', '16'),
+  ('17', 'TERMICA 42 COLUNAS IV', '17'),
+  ('18', 'TERMICA 47 COLUNAS', '18'),
+  ('19', 'TERMICA 42 COLUNAS V', '19'),
+  ('21', 'MATRICIAL 40 COLUNAS VII', '21'),
+  ('30', 'TERMICA 47 COLUNAS II', '30');
+
+-- Store 001: kitchen (1), bar (2) and puxa (3) printers. Store 002: one kitchen printer.
+INSERT INTO IMPRLOJA (CDFILIAL, CDLOJA, NRSEQIMPRLOJA, NMIMPRLOJA, CDPORTAIMPR, CDIMPRESSORA)
+VALUES
+  ('0001', '001', '1', 'COZINHA', 'COM1', '02'),
+  ('0001', '001', '2', 'BAR', 'COM2', '01'),
+  ('0001', '001', '3', 'PUXA', 'COM3', '03'),
+  ('0001', '002', '1', 'COZINHA', 'COM1', '07');
+
+INSERT INTO MAPIMPRLOJA (CDFILIAL, CDLOJA, CDPORTAIMPR, DSENDPORTA) VALUES
+  ('0001', '001', 'COM1', '127.0.0.1:9101'),
+  ('0001', '001', 'COM2', '127.0.0.1:9102'),
+  ('0001', '001', 'COM3', '127.0.0.1:9103'),
+  ('0001', '002', 'COM1', '127.0.0.1:9201');
+
+-- Register 001 synchronises, prints kitchen tickets and delivery tickets; 002 does none of it.
+INSERT INTO CAIXA (CDFILIAL, CDCAIXA, NMCAIXA, CDLOJA, IDSINCCAIXADLV, IDIMPPEDDLV,
+                   IDIMPAUTENTREG, IDIMPAUTCUPZLV, IDIMPAUTCUPEXP, IDUTILFONTEXP,
+                   NRSEQIMPRLOJA1, NRSEQIMPRLOJA1BK, NRSEQIMPRLOJA2, NRSEQIMPRLOJA2BK,
+                   NRSEQIMPRLOJA5, NRSEQIMPRLOJA5BK, NRSEQIMPRLOJA7) VALUES
+  ('0001', '001', 'CAIXA DELIVERY', '001', 'S', 'S', 'S', 'N', 'N', 'N',
+   '1', '2', '2', '1', '3', NULL, NULL),
+  ('0001', '002', 'CAIXA SALAO', '001', 'N', 'N', 'N', 'N', 'S', 'N',
+   '1', NULL, NULL, NULL, NULL, NULL, NULL),
+  ('0001', '003', 'CAIXA PINHEIROS', '002', 'N', 'N', 'N', 'N', 'N', 'N',
+   '1', NULL, NULL, NULL, NULL, NULL, NULL);
+
+-- Sales screen of register 001: groups LANCHES and BEBIDAS on page 1, products on page 2.
+INSERT INTO CONFTELA (CDFILIAL, NRCONFTELA, DTINIVIGENCIA, CDLOJA, NMCONFTELA)
+VALUES ('0001', '01', '2024-01-01 00:00:00', '001', 'DELIVERY');
+INSERT INTO CONFTELACAIXA (CDFILIAL, CDCAIXA, NRCONFTELA, DTINIVIGENCIA)
+VALUES ('0001', '001', '01', '2024-01-01 00:00:00');
+INSERT INTO ITMENUCONFTE (CDFILIAL, NRCONFTELA, NRPGCONFTELA, NRBUTTON, IDTPBUTTON,
+                          IDTPBUTONAUX, NRBUTTONAUX, NRPGCONFTAUX, DSBUTTON, CDIDENTBUTON)
+VALUES
+  ('0001', '01', 1, 1, '2', NULL, NULL, NULL, 'LANCHES', NULL),
+  ('0001', '01', 1, 2, '2', NULL, NULL, NULL, 'BEBIDAS', NULL),
+  ('0001', '01', 2, 1, '1', '2', 1, 1, 'HAMBURGUER', '10001'),
+  ('0001', '01', 2, 2, '1', '2', 1, 1, 'CHEESEBURGER', '10002'),
+  ('0001', '01', 2, 3, '1', '2', 1, 1, 'BATATA', '10003'),
+  ('0001', '01', 2, 4, '1', '2', 2, 1, 'REFRIGERANTE', '10004'),
+  ('0001', '01', 2, 5, '1', '2', 2, 1, 'SUCO', '10005');
+
+-- Products: plain ones, a weighed one, a combo and two observation products.
+INSERT INTO PRODUTO (CDPRODUTO, NMPRODUTO, NMPRODIMPFIS, CDARVPROD, SGUNIDADE, IDPESAPROD,
+                     IDIMPRODUVEZ) VALUES
+  ('10001', 'HAMBURGUER CLASSICO', 'HAMB CLASSICO', '01.01.001', 'UN', 'N', 'N'),
+  ('10002', 'CHEESEBURGER', NULL, '01.01.002', 'UN', 'N', 'N'),
+  ('10003', 'BATATA FRITA MEDIA', NULL, '01.02.001', 'UN', 'N', 'N'),
+  ('10004', 'REFRIGERANTE LATA', NULL, '02.01.001', 'UN', 'N', 'N'),
+  ('10005', 'SUCO DE LARANJA', NULL, '02.01.002', 'UN', 'N', 'N'),
+  ('10010', 'SALADA POR QUILO', NULL, '01.03.001', 'KG', 'S', 'N'),
+  ('20001', 'COMBO CLASSICO', NULL, '03.01.001', 'UN', 'N', 'N'),
+  ('30001', 'BACON EXTRA', NULL, '04.01.001', 'UN', 'N', 'N'),
+  ('30002', 'QUEIJO EXTRA', NULL, '04.01.002', 'UN', 'N', 'N');
+
+-- Kitchen items on printer 1 (bar as second printer for the burgers), drinks on printer 2,
+-- everything on the puxa printer 3.
+INSERT INTO PRODLOJA (CDFILIAL, CDLOJA, CDPRODUTO, NRSEQIMPRPROD, NRSEQIMPRPROD2, NRSEQIMPRPUXA,
+                      NRSEQIMPPRDBKP, NRSEQIMPPRD2BKP, NRSEQIMPPUXABKP, IDIMPCANITEM) VALUES
+  ('0001', '001', '10001', '1', '2', '3', '2', NULL, NULL, 'S'),
+  ('0001', '001', '10002', '1', '2', '3', '2', NULL, NULL, 'S'),
+  ('0001', '001', '10003', '1', NULL, '3', '2', NULL, NULL, 'S'),
+  ('0001', '001', '10004', '2', NULL, '3', '1', NULL, NULL, 'S'),
+  ('0001', '001', '10005', '2', NULL, '3', '1', NULL, NULL, 'S'),
+  ('0001', '001', '10010', '1', NULL, '3', NULL, NULL, NULL, 'S'),
+  ('0001', '001', '20001', '1', NULL, '3', NULL, NULL, NULL, 'S'),
+  ('0001', '001', '30001', '1', NULL, '3', NULL, NULL, NULL, 'S'),
+  ('0001', '001', '30002', '1', NULL, '3', NULL, NULL, NULL, 'S'),
+  ('0001', '002', '10001', '1', NULL, NULL, NULL, NULL, NULL, 'S'),
+  ('0001', '002', '10002', '1', NULL, NULL, NULL, NULL, NULL, 'S'),
+  ('0001', '002', '10003', '1', NULL, NULL, NULL, NULL, NULL, 'S'),
+  ('0001', '002', '10004', '1', NULL, NULL, NULL, NULL, NULL, 'S'),
+  ('0001', '002', '10005', '1', NULL, NULL, NULL, NULL, NULL, 'S'),
+  ('0001', '002', '20001', '1', NULL, NULL, NULL, NULL, NULL, 'S');
+
+-- Observations: group 01 preparation, group 02 extras (observation products).
+INSERT INTO OCORRENCIA (CDGRPOCOR, CDOCORR, DSOCORR, CDPRODUTO, IDCONTROLAOBS) VALUES
+  ('01', '001', 'SEM CEBOLA', NULL, 'O'),
+  ('01', '002', 'SEM TOMATE', NULL, 'O'),
+  ('01', '003', 'BEM PASSADO', NULL, 'O'),
+  ('01', '004', 'AO PONTO', NULL, 'O'),
+  ('01', '005', 'CORTAR AO MEIO', NULL, 'N'),
+  ('02', '001', 'BACON EXTRA', '30001', 'O'),
+  ('02', '002', 'QUEIJO EXTRA', '30002', 'O');
+
+INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR) VALUES
+  ('0001', 'OPERADOR DELIVERY'),
+  ('0002', 'ATENDENTE CALL CENTER');
+
+-- Sellers: two couriers and the default seller of orders not yet given to a courier.
+INSERT INTO VENDEDOR (CDVENDEDOR, NMRAZSOCVEN, NMFANTVEN) VALUES
+  ('0001', 'JOAO DA SILVA ENTREGAS', 'JOAO'),
+  ('0002', 'MARIA SOUZA ENTREGAS', 'MARIA'),
+  ('9999', 'DELIVERY', 'DELIVERY');
+INSERT INTO ENDEVENDE (CDVENDEDOR, DSENDEVEN, NRCELULARVEN, NRTELEVEN, NRTELRESIVEN) VALUES
+  ('0001', 'RUA DAS FLORES, 10', '11988887777', NULL, '1133334444'),
+  ('0002', 'AVENIDA PAULISTA, 1000', NULL, '1122223333', NULL);
+
+-- Receipt types, change and the marketplace voucher included.
+INSERT INTO TIPORECE (CDTIPORECE, NMTIPORECE, IDTIPORECE) VALUES
+  ('001', 'DINHEIRO', '1'),
+  ('002', 'CARTAO CREDITO', '2'),
+  ('003', 'CARTAO DEBITO', '3'),
+  ('004', 'TROCO', '1'),
+  ('005', 'PAGAMENTO ONLINE', '5'),
+  ('010', 'VOUCHER_IFOOD', '4');
+
+INSERT INTO PAIS (CDPAIS, NMPAIS) VALUES ('1058', 'BRASIL');
+INSERT INTO ESTADO (CDPAIS, SGESTADO, NMESTADO) VALUES
+  ('1058', 'SP', 'SAO PAULO'),
+  ('1058', 'RJ', 'RIO DE JANEIRO');
+INSERT INTO MUNICIPIO (CDPAIS, SGESTADO, CDMUNICIPIO, NMMUNICIPIO) VALUES
+  ('1058', 'SP', '3550308', 'SAO PAULO'),
+  ('1058', 'RJ', '3304557', 'RIO DE JANEIRO');
+INSERT INTO BAIRRO (CDPAIS, SGESTADO, CDMUNICIPIO, CDBAIRRO, NMBAIRRO) VALUES
+  ('1058', 'SP', '3550308', '0001', 'CENTRO'),
+  ('1058', 'SP', '3550308', '0002', 'BELA VISTA'),
+  ('1058', 'SP', '3550308', '0003', 'PINHEIROS'),
+  ('1058', 'RJ', '3304557', '0001', 'COPACABANA');
+
+-- Consumers of the delivery client 0001.
+INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR, NRCPFRESPCON, DSEMAILCONS,
+                        NRTELECONS, NRTELE2CONS, NRCELULARCONS, DTNASCCONS, SGSEXOCON, CDPAIS,
+                        SGESTADO, CDMUNICIPIO, CDBAIRRO, DSENDECONS, NRENDECONS, DSCOMPLENDCONS,
+                        DSREFERENDECONS, NRCEPCONS, NMQUADRANTE, IDATUCONSUMI, DTCADCONS,
+                        DTULTATUCSUM) VALUES
+  ('0001', '000001', 'ANA PEREIRA', '12345678909', 'ana@example.com', '1130001000', NULL,
+   '11990001000', '1990-04-12 00:00:00', 'F', '1058', 'SP', '3550308', '0001',
+   'RUA AUGUSTA', '120', 'APTO 42', 'PERTO DO METRO', '01305000', 'Q1', 'N',
+   '2024-01-10 09:00:00', '2024-01-10 09:00:00'),
+  ('0001', '000002', 'BRUNO COSTA', '98765432100', NULL, '1130002000', '1130002001',
+   NULL, NULL, 'M', '1058', 'SP', '3550308', '0002',
+   'AVENIDA BRIGADEIRO LUIS ANTONIO', '2500', NULL, NULL, '01402000', 'Q2', 'N',
+   '2024-02-01 18:30:00', '2024-02-01 18:30:00'),
+  ('0001', '000003', 'CARLA MENDES', NULL, 'carla@example.com', NULL, NULL,
+   '11990003000', NULL, 'F', '1058', 'SP', '3550308', '0003',
+   'RUA DOS PINHEIROS', '800', 'CASA 2', 'PORTAO VERDE', '05422000', 'Q3', 'I',
+   '2024-03-05 12:00:00', '2024-03-05 12:00:00');
+
+INSERT INTO CONSUMIFILIAL (CDCLIENTE, CDCONSUMIDOR, CDFILIAL, IDSITCONSFIL, VRSALDCONSFIL,
+                           DTULTCOMPRA, DTULTATU) VALUES
+  ('0001', '000001', '0001', 'A', 0, NULL, '2024-01-10 09:00:00'),
+  ('0001', '000002', '0001', 'A', 0, NULL, '2024-02-01 18:30:00');
+
+COMMIT;

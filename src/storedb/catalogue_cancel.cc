@@ -1,0 +1,49 @@
+// Statements of the order cancellation and of the kitchen display withdrawal.
+#include "storedb/catalogue_defs.h"
+
+namespace zlv::catalogue {
+
+std::vector<StatementDef> CancellationStatements() {
+  return {
+      PortableQuery("adqBuscaVenda",
+                    {TextParam("P_CDFILIAL"), TextParam("P_CDLOJA"), TextParam("P_NRVENDAREST")},
+                    Decimals::AsStored,
+                    R"sql(
+      SELECT * FROM VENDA V INNER JOIN CAIXA C on C.CDFILIAL=V.CDFILIAL and C.CDCAIXA=V.CDCAIXA
+      WHERE V.IDSITUVENDA = 'O' AND C.IDIMPAUTCUPEXP = 'N' AND V.CDFILIAL = :P_CDFILIAL AND V.CDLOJA
+      = :P_CDLOJA AND V.NRVENDAREST = :P_NRVENDAREST)sql"),
+      PortableQuery("adqBuscaPedidoCanc", {TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST")},
+                    Decimals::AsStored,
+                    R"sql(
+      SELECT 1 FROM COMANDAVEN WHERE CDFILIAL = :P_CDFILIAL AND NRVENDAREST = :P_NRVENDAREST AND
+      IDSTCOMANDA = '4')sql"),
+      PortableCommand("acmUpdComandaVenCanc", {TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST")},
+                      R"sql(
+      UPDATE COMANDAVEN SET IDSTCOMANDA = '4' WHERE CDFILIAL = :P_CDFILIAL AND NRVENDAREST =
+      :P_NRVENDAREST)sql"),
+      PortableCommand("acmUpdItComandaVenCanc",
+                      {TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST")},
+                      R"sql(
+      UPDATE ITCOMANDAVEN SET IDSTPRCOMVEN = 6 WHERE CDFILIAL = :P_CDFILIAL AND NRVENDAREST IN
+      (SELECT NRVENDAREST FROM VENDAREST WHERE CDFILIAL = :P_CDFILIAL AND NRVENDAREST =
+      :P_NRVENDAREST))sql"),
+      PortableQuery("adqItPedidoZlvRel", {TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST")},
+                    Decimals::AsStored,
+                    R"sql(
+      SELECT 1 FROM ITPEDIDOZLVREL WHERE CDFILIAL = :P_CDFILIAL AND NRVENDAREST = :P_NRVENDAREST)sql"),
+      PortableCommand("acmUpdSitItPedidoZlv",
+                      {TextParam("P_IDSITITPEDZLV"), DateTimeParam("P_DTCANCITPED"),
+                       TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST")},
+                      R"sql(
+      UPDATE ITPEDIDOZLV SET IDSITITPEDZLV = :P_IDSITITPEDZLV, DTCANCITPED = :P_DTCANCITPED WHERE
+      (CDFILIAL = :P_CDFILIAL) AND (NRVENDAREST = :P_NRVENDAREST))sql"),
+      PortableCommand(
+          "acmUpdSitItPedidoZlvRel",
+          {TextParam("P_IDSITITPEDZLV"), TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST")},
+          R"sql(
+      UPDATE ITPEDIDOZLVREL SET IDSITITPEDZLV = :P_IDSITITPEDZLV WHERE (CDFILIAL = :P_CDFILIAL) AND
+      (NRVENDAREST = :P_NRVENDAREST))sql"),
+  };
+}
+
+}  // namespace zlv::catalogue
