@@ -77,6 +77,20 @@ TEST_F(KitchenTicketTest, ComboItemWithoutGroupIsPrintedAndTheWalkMovesOn) {
   EXPECT_NE(kitchen.find("SENHA 042"), std::string::npos);
 }
 
+TEST_F(KitchenTicketTest, LongComboTitleIsCutTo36CharactersBeforeCentring) {
+  store_.Sql(
+      "UPDATE PRODUTO SET NMPRODUTO = 'COMBO FAMILIA SUPER ESPECIAL DE FIM DE SEMANA' "
+      "WHERE CDPRODUTO = '20001';");
+  store_.Download({"900003"});
+  TicketSources sources = store_.sources();
+  MontaArquivoPedido_(store_.services(), sources, "NRSEQIMPRPROD", "D");
+  const std::vector<std::string> lines = TicketLines(store_.Tickets().at("11522P_001.txt"));
+  // "1 - " and the name, cut to 36 characters, centred in 42 columns.
+  const std::string title = "1 - COMBO FAMILIA SUPER ESPECIAL DE ";
+  ASSERT_EQ(title.size(), 36u);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "   " + title + "   "), lines.end());
+}
+
 // 0.37 has no small denominator: the fraction search never ended.
 TEST_F(KitchenTicketTest, QuantityWithoutSmallFractionPrintsAsDecimal) {
   store_.Sql(
