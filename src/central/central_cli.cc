@@ -1,0 +1,215 @@
+#include "central/central_cli.h"
+
+#include <iostream>
+#include <map>
+#include <set>
+#include <stdexcept>
+
+#include "bizlib/clock.h"
+#include "central/central_server.h"
+#include "central/central_store.h"
+#include "central/master_data.h"
+#include "central/order_generator.h"
+#include "central/store_schema.h"
+
+#ifndef ZLV_DEFAULT_DB_DIR
+#define ZLV_DEFAULT_DB_DIR "db"
+#endif
+
+namespace zlv {
+
+namespace {
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+constexpr const char* kUsage =
+    "usage: zlvsinc-central serve --db FILE [--port N] [--bind ADDRESS] [--verbose]\n"
+    "       zlvsinc-central add-orders --db FILE --branch B --store S --count N [--seed N]\n"
+    "                       [--scheduled K] [--cancel K]\n"
+    "                       [--store-db FILE | --schema FILE --seed-sql FILE]\n"
+    "       zlvsinc-central status --db FILE\n"
+    "       zlvsinc-central add-product-problem --db FILE --product P --arvprod A --message M\n"
+    "                       [--branch B]\n"
+    "       zlvsinc-central add-message --db FILE --method NAME --text T [--branch B]\n"
+    "                       [--store S] [--error]\n";
+
+class Options {
+ public:
+  Options(const std::vector<std::string>& args, const std::set<std::string>& allowed,
+          const std::set<std::string>& flags) {
+    for (std::size_t i = 1; i < args.size(); ++i) {
+      const std::string& name = args[i];
+      if (name.rfind("--", 0) != 0 || (!allowed.count(name) && !flags.count(name))) {
+        throw UsageError("unknown option " + name);
+      }
+      if (flags.count(name)) {
+        values_[name] = "1";
+      } else if (i + 1 < args.size()) {
+        values_[name] = args[++i];
+      } else {
+        throw UsageError(name + " needs a value");
+      }
+    }
+  }
+  std::string Get(const std::string& name) const {
+    const auto it = values_.find(name);
+    if (it == values_.end()) throw UsageError(name + " is required");
+    return it->second;
+  }
+  std::string Get(const std::string& name, const std::string& fallback) const {
+    const auto it = values_.find(name);
+    return it == values_.end() ? fallback : it->second;
+  }
+  int Number(const std::string& name, int fallback) const {
+    const std::string text = Get(name, std::to_string(fallback));
+    try {
+      std::size_t used = 0;
+      const int value = std::stoi(text, &used);
+      if (used == text.size() && value >= 0) return value;
+    } catch (const std::exception&) {
+    }
+    throw UsageError(name + " must be a whole number, not \"" + text + "\"");
+  }
+  bool Has(const std::string& name) const { return values_.count(name) > 0; }
+
+ private:
+  std::map<std::string, std::string> values_;
+};
+
+int Serve(const Options& options, std::ostream& out, std::ostream& err) {
+  CentralStore store(options.Get("--db"));
+  SystemClock clock;
+  const std::string bind = options.Get("--bind", "127.0.0.1");
+  CentralServer::LogSink log;
+  if (options.Has("--verbose")) log = [&err](const std::string& line) { err << line << std::endl; };
+  CentralServer server(store, clock, bind, options.Number("--port", 0), log);
+  out << "listening on " << bind << ":" << server.port() << std::endl;
+  server.Run(true);
+  return 0;
+}
+
+int AddOrders(const Options& options, std::ostream& out) {
+  const std::string branch = options.Get("--branch"), shop = options.Get("--store");
+  const int count = options.Number("--count", 0);
+  const int scheduled = options.Number("--scheduled", 0);
+  if (scheduled > count) throw UsageError("--scheduled cannot exceed --count");
+  StoreSchema schema;
+  MasterData master;
+  if (options.Has("--store-db")) {
+    auto store_db = OpenDatabase("sqlite:" + options.Get("--store-db"));
+    schema = StoreSchema::FromDatabase(*store_db);
+    master = LoadMasterData(*store_db, branch, shop);
+  } else {
+    const std::string schema_file =
+        options.Get("--schema", ZLV_DEFAULT_DB_DIR "/schema.sqlite.sql");
+    const std::string seed_file = options.Get("--seed-sql", ZLV_DEFAULT_DB_DIR "/demo-seed.sql");
+    auto seeded = OpenDatabase("sqlite::memory:");
+    seeded->Execute(ReadTextFile(schema_file), {}, 0);
+    seeded->Execute(ReadTextFile(seed_file), {}, 0);
+    schema = StoreSchema::FromDatabase(*seeded);
+    master = LoadMasterData(*seeded, branch, shop);
+  }
+
+  CentralStore store(options.Get("--db"));
+  SystemClock clock;
+  const DateTime now = clock.Now();
+  StoreTransaction transaction(store.db());
+  OrderGenerator generator(
+      master, schema, branch, shop, static_cast<uint64_t>(options.Number("--seed", 1)),
+      [&store](const std::string& counter) { return store.NextNumber(counter); },
+      store.Consumers());
+  std::string first, last;
+  for (int i = 0; i < count; ++i) {
+    const GeneratedOrder order = generator.Next(now, i >= count - scheduled);
+    store.AddOrder(order, now);
+    if (first.empty()) first = order.sale;
+    last = order.sale;
+  }
+  store.SaveConsumers(generator.consumers());
+  const auto cancelled = store.CancelOrders(branch, shop, options.Number("--cancel", 0), now);
+  transaction.Commit();
+
+  out << "added " << count << " orders (" << scheduled << " scheduled) for " << branch << "/"
+      << shop;
+  if (count > 0) out << ": " << first << ".." << last;
+  out << "\n";
+  if (options.Has("--cancel")) {
+    out << "cancelled " << cancelled.size() << " orders";
+    for (const auto& sale : cancelled) out << " " << sale;
+    out << "\n";
+  }
+  return 0;
+}
+
+int Status(const Options& options, std::ostream& out) {
+  CentralStore store(options.Get("--db"));
+  for (const StoreCounts& c : store.Status()) {
+    out << "branch " << c.branch << " store " << c.store << "\n"
+        << "  orders pending: " << c.orders_pending << "\n"
+        << "  orders confirmed: " << c.orders_confirmed << "\n"
+        << "  cancellations pending: " << c.cancels_pending
+        << " (waiting for the store's sale number: " << c.cancels_waiting << ")\n"
+        << "  cancellations confirmed: " << c.cancels_confirmed << "\n"
+        << "  sales uploaded: " << c.sales_uploaded << " (S: " << c.sales_answered_s
+        << ", D: " << c.sales_answered_d << ")\n"
+        << "  history rows: " << c.history_rows << "\n";
+  }
+  out << "product problems: " << store.ProductProblemCount() << "\n";
+  return 0;
+}
+
+int AddProductProblem(const Options& options, std::ostream& out) {
+  CentralStore store(options.Get("--db"));
+  store.AddProductProblem(options.Get("--branch", ""), options.Get("--product"),
+                          options.Get("--arvprod"), options.Get("--message"));
+  out << "product problem added for " << options.Get("--product") << "\n";
+  return 0;
+}
+
+int AddMessage(const Options& options, std::ostream& out) {
+  CentralStore store(options.Get("--db"));
+  store.AddMessage(options.Get("--method"), options.Get("--branch", ""), options.Get("--store", ""),
+                   StoreMessage{options.Get("--text"), options.Has("--error")});
+  out << "message added for " << options.Get("--method") << "\n";
+  return 0;
+}
+
+}  // namespace
+
+int RunCentralCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  try {
+    if (args.empty()) throw UsageError("no command");
+    const std::string& command = args[0];
+    if (command == "serve") {
+      return Serve(Options(args, {"--db", "--port", "--bind"}, {"--verbose"}), out, err);
+    }
+    if (command == "add-orders") {
+      return AddOrders(Options(args,
+                               {"--db", "--branch", "--store", "--count", "--seed", "--scheduled",
+                                "--cancel", "--store-db", "--schema", "--seed-sql"},
+                               {}),
+                       out);
+    }
+    if (command == "status") return Status(Options(args, {"--db"}, {}), out);
+    if (command == "add-product-problem") {
+      return AddProductProblem(
+          Options(args, {"--db", "--product", "--arvprod", "--message", "--branch"}, {}), out);
+    }
+    if (command == "add-message") {
+      return AddMessage(
+          Options(args, {"--db", "--method", "--text", "--branch", "--store"}, {"--error"}), out);
+    }
+    throw UsageError("unknown command " + command);
+  } catch (const UsageError& e) {
+    err << "zlvsinc-central: " << e.what() << "\n" << kUsage;
+    return 2;
+  } catch (const std::exception& e) {
+    err << "zlvsinc-central: " << e.what() << "\n";
+    return 1;
+  }
+}
+
+}  // namespace zlv

@@ -1,0 +1,271 @@
+#include "central/central_methods.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+
+#include "central/order_layouts.h"
+#include "sync/protocol_json.h"
+#include "sync/protocol_rpc.h"
+
+namespace zlv {
+
+namespace {
+
+[[noreturn]] void Invalid(const std::string& method, const std::string& what) {
+  throw BadRequest(rpc_code::kInvalidParams, method + ": " + what);
+}
+
+void ExpectCount(const std::string& method, const std::vector<Variant>& args, std::size_t count,
+                 const char* what) {
+  if (args.size() != count) {
+    Invalid(method, "expected " + std::to_string(count) + " " + what + ", got " +
+                        std::to_string(args.size()));
+  }
+}
+
+std::string TextArg(const std::string& method, const std::vector<Variant>& args, std::size_t at) {
+  const Variant& arg = args.at(at);
+  if (!arg.IsText() && !arg.IsEmptyOrNull()) {
+    Invalid(method, "argument " + std::to_string(at + 1) + " must be a text");
+  }
+  return arg.AsText();
+}
+
+// A packet argument; null stands for an empty packet.
+DataPacket PacketArg(const std::string& method, const std::vector<Variant>& args, std::size_t at) {
+  const Variant& arg = args.at(at);
+  if (arg.IsEmptyOrNull()) return DataPacket{};
+  if (!arg.IsPacket())
+    Invalid(method, "argument " + std::to_string(at + 1) + " must be a data packet");
+  return arg.AsPacket();
+}
+
+// Reads named cells of packet rows; the columns must exist when there are rows.
+class Rows {
+ public:
+  Rows(const std::string& method, const DataPacket& packet, std::vector<std::string> names)
+      : packet_(packet) {
+    for (const auto& name : names) {
+      const int at = packet.FieldIndex(name);
+      if (at < 0 && !packet.rows.empty()) Invalid(method, "rows lack the column " + name);
+      index_[name] = at;
+    }
+  }
+  std::string Text(std::size_t row, const std::string& name) const {
+    return packet_.rows[row][static_cast<std::size_t>(index_.at(name))].AsText();
+  }
+  std::size_t size() const { return packet_.rows.size(); }
+
+ private:
+  const DataPacket& packet_;
+  std::map<std::string, int> index_;
+};
+
+Variant BaixaPedidos(CentralStore& store, const std::vector<Variant>& params) {
+  const std::string m = "BaixaPedidos";
+  ExpectCount(m, params, 2, "arguments");
+  const std::string branch = TextArg(m, params, 0), shop = TextArg(m, params, 1);
+  Database& db = store.db();
+  const DataPacket orders = db.Query(
+      "SELECT NRVENDAREST, DSPACKETS FROM CENTRAL_ORDER WHERE CDFILIAL = ? AND CDLOJA = ? AND "
+      "STATE = 'PENDING' ORDER BY DTCREATED, NRVENDAREST LIMIT ?",
+      {Variant(branch), Variant(shop), Variant(kMaxOrdersPerDownload)});
+  const DataPacket cancels = db.Query(
+      "SELECT C.CDFILIAL, C.CDLOJA, C.NRVENDAREST, U.NRVENDAREST, O.CDCLIENTE, O.CDCONSUMIDOR, "
+      "O.CDVENDEDOR FROM CENTRAL_CANCEL C JOIN CENTRAL_ORDER O ON O.CDFILIAL = C.CDFILIAL AND "
+      "O.NRVENDAREST = C.NRVENDAREST JOIN CENTRAL_UPLOAD U ON U.CDFILIAL = C.CDFILIAL AND "
+      "U.CDLOJA = C.CDLOJA AND U.NRVENDARESTAUX = C.NRVENDAREST WHERE C.STATE = 'PENDING' AND "
+      "C.CDFILIAL = ? AND C.CDLOJA = ? ORDER BY C.DTCREATED, C.NRVENDAREST",
+      {Variant(branch), Variant(shop)});
+  if (orders.rows.empty() && cancels.rows.empty()) return Variant();
+
+  std::vector<std::vector<DataPacket>> per_set(kDownloadSetCount);
+  for (const auto& row : orders.rows) {
+    const Variant stored = VariantFromJson(ParseJsonText(row[1].AsText()));
+    const auto& packets = stored.AsArray();
+    for (int set = 0; set < kDownloadSetCount && set < static_cast<int>(packets.size()); ++set) {
+      per_set[set].push_back(packets[static_cast<std::size_t>(set)].AsPacket());
+    }
+    db.Execute(
+        "UPDATE CENTRAL_ORDER SET NRDOWNLOADS = NRDOWNLOADS + 1 WHERE CDFILIAL = ? AND "
+        "NRVENDAREST = ?",
+        {Variant(branch), row[0]});
+  }
+  const StoreSchema no_schema;
+  std::vector<Variant> result;
+  for (int set = 0; set < kDownloadSetCount; ++set) {
+    if (set == kPedidosCanc) {
+      result.emplace_back(DataPacket{DownloadFields(set, no_schema), cancels.rows});
+    } else if (per_set[set].empty()) {
+      result.emplace_back(DataPacket{DownloadFields(set, no_schema), {}});
+    } else {
+      result.emplace_back(MergePackets(per_set[set]));
+    }
+  }
+  return Variant(std::move(result));
+}
+
+Variant UpdateSincronismo(CentralStore& store, const std::vector<Variant>& params, DateTime now) {
+  const std::string m = "UpdateSincronismo";
+  ExpectCount(m, params, 2, "arguments");
+  const DataPacket orders = PacketArg(m, params, 0), cancels = PacketArg(m, params, 1);
+  const char* tables[] = {"CENTRAL_ORDER", "CENTRAL_CANCEL"};
+  const DataPacket* packets[] = {&orders, &cancels};
+  for (int i = 0; i < 2; ++i) {
+    const Rows rows(m, *packets[i], {"CDFILIAL", "NRVENDAREST"});
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      store.db().Execute(std::string("UPDATE ") + tables[i] +
+                             " SET STATE = 'CONFIRMED', DTCONFIRMED = ? WHERE CDFILIAL = ? AND "
+                             "NRVENDAREST = ? AND STATE = 'PENDING'",
+                         {Variant(now.ToIso()), Variant(rows.Text(r, "CDFILIAL")),
+                          Variant(rows.Text(r, "NRVENDAREST"))});
+    }
+  }
+  return Variant();
+}
+
+Variant AtualizaPedidos(CentralStore& store, const std::vector<Variant>& params, DateTime now) {
+  const std::string m = "AtualizaPedidos";
+  ExpectCount(m, params, 1, "argument (the array of 7)");
+  if (!params[0].IsArray()) Invalid(m, "the argument must be an array");
+  const auto& slots = params[0].AsArray();
+  ExpectCount(m, slots, 7, "slots");
+  for (std::size_t i = 0; i < 5; ++i) PacketArg(m, slots, i);
+  const std::string branch = TextArg(m, slots, 5), shop = TextArg(m, slots, 6);
+  const DataPacket sales = PacketArg(m, slots, 0), tabs = PacketArg(m, slots, 1);
+  const Rows sale_rows(m, sales, {"NRVENDAREST", "NRVENDARESTAUX"});
+  const Rows tab_rows(m, tabs, {"NRVENDAREST", "IDSTCOMANDA"});
+  std::multimap<std::string, std::string> states;  // local sale -> order tab status
+  for (std::size_t r = 0; r < tab_rows.size(); ++r) {
+    states.emplace(tab_rows.Text(r, "NRVENDAREST"), tab_rows.Text(r, "IDSTCOMANDA"));
+  }
+  Database& db = store.db();
+  DataPacket answer = RetComandaVenPacket();
+  for (std::size_t r = 0; r < sale_rows.size(); ++r) {
+    const std::string local = sale_rows.Text(r, "NRVENDAREST");
+    std::string central = sale_rows.Text(r, "NRVENDARESTAUX");
+    const DataPacket known = db.Query(
+        "SELECT NRVENDARESTAUX FROM CENTRAL_UPLOAD WHERE CDFILIAL = ? AND CDLOJA = ? AND "
+        "NRVENDAREST = ?",
+        {Variant(branch), Variant(shop), Variant(local)});
+    if (central.empty() && !known.rows.empty()) central = known.rows[0][0].AsText();
+    if (central.empty()) central = std::to_string(store.NextNumber("NRVENDAREST"));
+    const auto [first, last] = states.equal_range(local);
+    std::string statuses;
+    bool finished = first != last;
+    for (auto it = first; it != last; ++it) {
+      statuses += (statuses.empty() ? "" : ",") + it->second;
+      finished = finished && (it->second == "X" || it->second == "5" || it->second == "4");
+    }
+    const std::string code = finished ? "D" : "S";
+    db.Execute(
+        "INSERT INTO CENTRAL_UPLOAD (CDFILIAL, CDLOJA, NRVENDAREST, NRVENDARESTAUX, IDSTCOMANDA, "
+        "SGSEXOCON, DTUPLOAD, NRUPLOADS) VALUES (?, ?, ?, ?, ?, ?, ?, 1) "
+        "ON CONFLICT (CDFILIAL, CDLOJA, NRVENDAREST) DO UPDATE SET NRVENDARESTAUX = "
+        "excluded.NRVENDARESTAUX, IDSTCOMANDA = excluded.IDSTCOMANDA, SGSEXOCON = "
+        "excluded.SGSEXOCON, DTUPLOAD = excluded.DTUPLOAD, NRUPLOADS = NRUPLOADS + 1",
+        {Variant(branch), Variant(shop), Variant(local), Variant(central), Variant(statuses),
+         Variant(code), Variant(now.ToIso())});
+    answer.rows.push_back({Variant(local), Variant(central), Variant(code)});
+  }
+  return Variant(std::vector<Variant>{Variant::Null(), Variant(std::move(answer))});
+}
+
+Variant AtualizaHistPedCons(CentralStore& store, const std::vector<Variant>& params, DateTime now) {
+  const std::string m = "AtualizaHistPedCons";
+  ExpectCount(m, params, 1, "argument (the array of 2)");
+  if (!params[0].IsArray()) Invalid(m, "the argument must be an array");
+  const auto& slots = params[0].AsArray();
+  ExpectCount(m, slots, 2, "slots");
+  const DataPacket history = PacketArg(m, slots, 0);
+  PacketArg(m, slots, 1);
+  const std::vector<std::string> key = {"CDFILIAL", "CDLOJA", "NRVENDAREST", "NRCOMANDA",
+                                        "NRSEQHISTPED"};
+  const Rows rows(m, history, key);
+  DataPacket answer = HistPedConsRetPacket();
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    std::vector<Variant> values;
+    for (const auto& name : key) values.emplace_back(rows.Text(r, name));
+    bool complete = true;
+    for (const auto& value : values) complete = complete && !value.AsText().empty();
+    if (!complete) continue;
+    nlohmann::json row = nlohmann::json::object();
+    for (std::size_t c = 0; c < history.fields.size(); ++c) {
+      row[history.fields[c].name] = VariantToJson(history.rows[r][c]);
+    }
+    std::vector<Variant> params_out = values;
+    params_out.emplace_back(DumpJsonText(row));
+    params_out.emplace_back(now.ToIso());
+    store.db().Execute(
+        "INSERT OR REPLACE INTO CENTRAL_HISTORY (CDFILIAL, CDLOJA, NRVENDAREST, NRCOMANDA, "
+        "NRSEQHISTPED, DSROW, DTRECEIVED) VALUES (?, ?, ?, ?, ?, ?, ?)",
+        params_out);
+    answer.rows.push_back(std::move(values));
+  }
+  return Variant(std::move(answer));
+}
+
+Variant ValidaProduto(CentralStore& store, const std::vector<Variant>& params) {
+  const std::string m = "ValidaProduto";
+  ExpectCount(m, params, 4, "arguments");
+  const std::string branch = TextArg(m, params, 0), product = TextArg(m, params, 3);
+  TextArg(m, params, 1);
+  TextArg(m, params, 2);
+  DataPacket answer = ValidaProdutoPacket();
+  answer.rows = store.db()
+                    .Query(
+                        "SELECT CDARVPROD, DSMSGIMPOSTO FROM CENTRAL_PRODUCT_PROBLEM WHERE "
+                        "CDPRODUTO = ? AND CDFILIAL IN ('', ?) ORDER BY CDARVPROD",
+                        {Variant(product), Variant(branch)})
+                    .rows;
+  return Variant(std::move(answer));
+}
+
+// A message set up for this call (tests and demos of the store's handling of server
+// messages). The branch and store are read where the method carries them.
+std::optional<StoreMessage> ScriptedMessage(CentralStore& store, const std::string& method,
+                                            const std::vector<Variant>& params) {
+  const auto text_at = [](const std::vector<Variant>& args, std::size_t at) {
+    return at < args.size() && args[at].IsText() ? args[at].AsText() : std::string();
+  };
+  std::string branch, shop;
+  if (method == "BaixaPedidos" || method == "ValidaProduto") {
+    branch = text_at(params, 0);
+    shop = text_at(params, method == "BaixaPedidos" ? 1 : 2);
+  } else if (method == "AtualizaPedidos" && !params.empty() && params[0].IsArray()) {
+    branch = text_at(params[0].AsArray(), 5);
+    shop = text_at(params[0].AsArray(), 6);
+  }
+  return store.TakeMessage(method, branch, shop);
+}
+
+}  // namespace
+
+Variant CallCentralMethod(CentralStore& store, const std::string& method,
+                          const std::vector<Variant>& params, DateTime now) {
+  using Method = std::function<Variant(CentralStore&, const std::vector<Variant>&, DateTime)>;
+  static const std::map<std::string, Method> kMethods = {
+      {"BaixaPedidos", [](CentralStore& s, const auto& p, DateTime) { return BaixaPedidos(s, p); }},
+      {"UpdateSincronismo", UpdateSincronismo},
+      {"AtualizaPedidos", AtualizaPedidos},
+      {"AtualizaHistPedCons", AtualizaHistPedCons},
+      {"ValidaProduto",
+       [](CentralStore& s, const auto& p, DateTime) { return ValidaProduto(s, p); }},
+  };
+  const auto found = kMethods.find(method);
+  if (found == kMethods.end()) {
+    throw BadRequest(rpc_code::kMethodNotFound, "unknown method " + method);
+  }
+  StoreTransaction transaction(store.db());
+  if (const auto message = ScriptedMessage(store, method, params)) {
+    transaction.Commit();
+    if (message->as_error) throw std::runtime_error(message->text);
+    return Variant(message->text);
+  }
+  Variant result = found->second(store, params, now);
+  transaction.Commit();
+  return result;
+}
+
+}  // namespace zlv

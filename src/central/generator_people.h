@@ -1,0 +1,52 @@
+// The consumers of generated orders: new ones with Brazilian names, phones and addresses, and
+// known ones coming back with a changed phone or address and a later DTULTATUCSUM (the store
+// then overwrites its copy). Also the random helpers the order generator shares.
+//
+// Not thread-safe: one generator run owns its random engine.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "central/master_data.h"
+#include "data/datetime.h"
+#include "data/variant.h"
+
+namespace zlv {
+
+class Random {
+ public:
+  explicit Random(uint64_t seed) : engine_(seed) {}
+  int Between(int low, int high);  // inclusive
+  bool Chance(double probability);
+  template <typename T>
+  const T& Pick(const std::vector<T>& items) {
+    return items.at(static_cast<std::size_t>(Between(0, static_cast<int>(items.size()) - 1)));
+  }
+  std::string Digits(int count);
+
+ private:
+  std::mt19937_64 engine_;
+};
+
+// A consumer's column values by name (CONSUMIDOR columns; the packet keeps those the store's
+// table has).
+struct ConsumerRecord {
+  std::string client;    // CDCLIENTE
+  std::string consumer;  // CDCONSUMIDOR
+  std::map<std::string, Variant> values;
+};
+
+ConsumerRecord NewConsumer(Random& random, const MasterData& master, const std::string& code,
+                           DateTime now);
+// The same consumer moved house or changed phone; DTULTATUCSUM becomes `now`.
+void UpdateConsumer(Random& random, const MasterData& master, ConsumerRecord& consumer,
+                    DateTime now);
+
+// The delivery address columns of an order tab for a consumer (street, number, district...).
+std::map<std::string, Variant> DeliveryAddress(const ConsumerRecord& consumer);
+
+}  // namespace zlv

@@ -1,0 +1,85 @@
+#include "sync/central_client.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "host/activity_log.h"
+#include "sync/protocol_rpc.h"
+
+namespace zlv {
+
+CentralClient::CentralClient(ActivityLog& log, EndpointHook before_connect,
+                             std::chrono::milliseconds timeout)
+    : log_(log), before_connect_(std::move(before_connect)), timeout_(timeout) {}
+
+CentralClient::~CentralClient() = default;
+
+void CentralClient::Connect() {
+  if (Connected()) Disconnect();
+  endpoint_ = CentralEndpoint{};
+  if (before_connect_) endpoint_ = before_connect_();
+  if (endpoint_.host.empty()) throw TransportError("no central server address configured");
+  connection_.emplace(FramedConnection::Open(endpoint_.host, endpoint_.port, timeout_));
+  next_id_ = 1;
+  log_.GravaLog("Conectado no servidor.");
+}
+
+bool CentralClient::Connected() const { return connection_ && connection_->IsOpen(); }
+
+void CentralClient::Disconnect() {
+  if (!connection_) return;
+  connection_.reset();
+  log_.GravaLog("Desconectado do servidor.");
+}
+
+Variant CentralClient::Call(std::string_view method, const std::vector<Variant>& params) {
+  if (!Connected()) throw TransportError("not connected to the central server");
+  const int64_t id = next_id_++;
+  // Built and measured before anything is sent: a request that cannot be encoded or is over
+  // the frame limit fails this call only, and the connection stays in step.
+  const std::string request = BuildRequest(id, method, params);
+  EncodeFrameHeader(request.size());
+  try {
+    connection_->Send(request, timeout_);
+    Variant result = ParseResponse(connection_->Receive(timeout_), id);
+    return result.IsNull() ? Variant() : result;
+  } catch (const RemoteError&) {
+    throw;
+  } catch (const ProtocolError& e) {
+    Disconnect();
+    throw ProtocolError("malformed answer from the central server to " + std::string(method) +
+                        ": " + e.what());
+  } catch (const TransportError&) {
+    Disconnect();
+    throw;
+  }
+}
+
+Variant CentralClient::BaixaPedidos(const std::string& branch, const std::string& store) {
+  return Call("BaixaPedidos", {Variant(branch), Variant(store)});
+}
+
+DataPacket CentralClient::ValidaProduto(const std::string& cdfilial, std::string& nrvendarest,
+                                        const std::string& cdloja, std::string& cdproduto) {
+  const Variant result = Call("ValidaProduto", {Variant(cdfilial), Variant(nrvendarest),
+                                                Variant(cdloja), Variant(cdproduto)});
+  if (result.IsEmpty()) return DataPacket{};
+  if (!result.IsPacket()) {
+    throw std::runtime_error("ValidaProduto: the central server did not answer a data packet");
+  }
+  return result.AsPacket();
+}
+
+void CentralClient::UpdateSincronismo(const DataPacket& pedidos, const DataPacket& cancelados) {
+  Call("UpdateSincronismo", {Variant(pedidos), Variant(cancelados)});
+}
+
+Variant CentralClient::AtualizaPedidos(std::vector<Variant>& args) {
+  return Call("AtualizaPedidos", {Variant(args)});
+}
+
+Variant CentralClient::AtualizaHistPedCons(std::vector<Variant>& args) {
+  return Call("AtualizaHistPedCons", {Variant(args)});
+}
+
+}  // namespace zlv

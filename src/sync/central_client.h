@@ -1,0 +1,87 @@
+// CentralClient (the form's `netSincronismo`): the connection to the central order server and
+// its five methods, spoken over the framed JSON-RPC protocol of docs/protocol.md.
+//
+// Connection state: Connect() asks the endpoint hook for host and port (the host side plugs
+// LeIpServer in: the address is read again before every attempt) and logs
+// "Conectado no servidor." once connected. Any I/O failure, time-out or malformed message from
+// the server drops the connection and logs "Desconectado do servidor."; the synchronisation
+// cycle connects again at its next tick. A JSON-RPC error answer fails the call but keeps the
+// connection.
+//
+// Results: a null result comes back as an Empty variant ("nothing"), a text as Text (a server
+// message), an array as Array, a data packet as Packet. A result is decoded completely before
+// it is returned; a malformed one fails the call, so nothing half loaded is acted upon.
+// Arguments passed by reference are never changed: this protocol has no way back for them.
+//
+// Owns its socket. Main thread only.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/data_packet.h"
+#include "data/variant.h"
+#include "storedb/central_calls.h"
+#include "sync/protocol_socket.h"
+
+namespace zlv {
+
+class ActivityLog;
+
+struct CentralEndpoint {
+  std::string host;
+  int port = 0;
+};
+
+// The port of an IpServer value without ":port".
+inline constexpr int kDefaultCentralPort = 211;
+// How long one exchange may take before the connection is given up.
+inline constexpr std::chrono::milliseconds kDefaultCentralTimeout{60'000};
+
+class CentralClient : public CentralCalls {
+ public:
+  using EndpointHook = std::function<CentralEndpoint()>;
+
+  CentralClient(ActivityLog& log, EndpointHook before_connect,
+                std::chrono::milliseconds timeout = kDefaultCentralTimeout);
+  ~CentralClient() override;
+  CentralClient(const CentralClient&) = delete;
+  CentralClient& operator=(const CentralClient&) = delete;
+
+  // Reads the endpoint through the hook and connects (a connected client first disconnects).
+  // Throws on failure with the reason; host() and port() then name what was tried.
+  void Connect();
+  bool Connected() const;
+  // Closes the connection; logs "Desconectado do servidor." when one was open.
+  void Disconnect();
+  const std::string& host() const { return endpoint_.host; }
+  int port() const { return endpoint_.port; }
+
+  // Pending orders of a store: Empty, a server message, or the array of 11 packets.
+  Variant BaixaPedidos(const std::string& branch, const std::string& store);
+  DataPacket ValidaProduto(const std::string& cdfilial, std::string& nrvendarest,
+                           const std::string& cdloja, std::string& cdproduto) override;
+  void UpdateSincronismo(const DataPacket& pedidos, const DataPacket& cancelados) override;
+  // args: the 7 slots of the state upload. Empty, a server message, or an array whose
+  // element 1 is the answer packet.
+  Variant AtualizaPedidos(std::vector<Variant>& args);
+  // args: the 2 slots of the history upload. The answer packet.
+  Variant AtualizaHistPedCons(std::vector<Variant>& args);
+
+  // One request; the decoded result. Throws RemoteError, ProtocolError or TransportError.
+  Variant Call(std::string_view method, const std::vector<Variant>& params);
+
+ private:
+  ActivityLog& log_;
+  EndpointHook before_connect_;
+  std::chrono::milliseconds timeout_;
+  CentralEndpoint endpoint_;
+  std::optional<FramedConnection> connection_;
+  int64_t next_id_ = 1;
+};
+
+}  // namespace zlv

@@ -1,0 +1,114 @@
+#include "sync/protocol_rpc.h"
+
+#include "sync/protocol_json.h"
+
+namespace zlv {
+
+namespace {
+
+constexpr const char* kVersion = "2.0";
+
+bool HasVersion(const nlohmann::json& message) {
+  const auto it = message.find("jsonrpc");
+  return it != message.end() && it->is_string() && it->get_ref<const std::string&>() == kVersion;
+}
+
+nlohmann::json Envelope(const nlohmann::json& id) {
+  return nlohmann::json{{"jsonrpc", kVersion}, {"id", id}};
+}
+
+RemoteError ErrorFromJson(const nlohmann::json& error) {
+  if (!error.is_object()) throw ProtocolError("response error is not an object");
+  const auto code = error.find("code");
+  const auto message = error.find("message");
+  if (code == error.end() || !code->is_number_integer() || message == error.end() ||
+      !message->is_string()) {
+    throw ProtocolError("response error lacks an integer code or a text message");
+  }
+  return RemoteError(code->get<int>(), message->get<std::string>());
+}
+
+}  // namespace
+
+std::string BuildRequest(int64_t id, std::string_view method, const std::vector<Variant>& params) {
+  auto message = Envelope(id);
+  message["method"] = method;
+  auto& array = message["params"] = nlohmann::json::array();
+  for (const auto& param : params) array.push_back(VariantToJson(param));
+  return DumpJsonText(message);
+}
+
+Variant ParseResponse(std::string_view payload, int64_t id) {
+  const auto message = ParseJsonText(payload);
+  if (!message.is_object() || !HasVersion(message)) {
+    throw ProtocolError("response is not a JSON-RPC 2.0 object");
+  }
+  const auto result = message.find("result");
+  const auto error = message.find("error");
+  if ((result == message.end()) == (error == message.end())) {
+    throw ProtocolError("response must hold exactly one of result and error");
+  }
+  const auto id_it = message.find("id");
+  if (id_it == message.end()) throw ProtocolError("response has no id");
+  if (error != message.end() && id_it->is_null()) {
+    // The server could not read our request at all: the exchange is out of step.
+    throw ProtocolError(std::string("request refused by the central server: ") +
+                        ErrorFromJson(*error).what());
+  }
+  if (!id_it->is_number_integer() || id_it->get<int64_t>() != id) {
+    throw ProtocolError("response id " + id_it->dump() + " does not answer request " +
+                        std::to_string(id));
+  }
+  if (error != message.end()) throw ErrorFromJson(*error);
+  return VariantFromJson(*result);
+}
+
+RpcRequest ParseRequest(std::string_view payload) {
+  nlohmann::json message;
+  try {
+    message = ParseJsonText(payload);
+  } catch (const ProtocolError& e) {
+    throw BadRequest(rpc_code::kParseError, e.what());
+  }
+  if (!message.is_object()) throw BadRequest(rpc_code::kInvalidRequest, "request is not an object");
+  RpcRequest request;
+  const auto id = message.find("id");
+  if (id == message.end() || !(id->is_number_integer() || id->is_string())) {
+    throw BadRequest(rpc_code::kInvalidRequest, "request needs an integer or text id");
+  }
+  request.id = *id;
+  if (!HasVersion(message)) {
+    throw BadRequest(rpc_code::kInvalidRequest, "jsonrpc must be \"2.0\"", request.id);
+  }
+  const auto method = message.find("method");
+  if (method == message.end() || !method->is_string()) {
+    throw BadRequest(rpc_code::kInvalidRequest, "request needs a method name", request.id);
+  }
+  request.method = method->get<std::string>();
+  const auto params = message.find("params");
+  if (params != message.end()) {
+    if (!params->is_array()) {
+      throw BadRequest(rpc_code::kInvalidParams, "params must be a positional array", request.id);
+    }
+    try {
+      for (const auto& param : *params) request.params.push_back(VariantFromJson(param));
+    } catch (const ProtocolError& e) {
+      throw BadRequest(rpc_code::kInvalidParams, e.what(), request.id);
+    }
+  }
+  return request;
+}
+
+std::string BuildResultResponse(const nlohmann::json& id, const Variant& result) {
+  auto message = Envelope(id);
+  message["result"] = VariantToJson(result);
+  return DumpJsonText(message);
+}
+
+std::string BuildErrorResponse(const nlohmann::json& id, int code, std::string_view message) {
+  auto response = Envelope(id);
+  response["error"] = {{"code", code}, {"message", message}};
+  return DumpJsonText(response);
+}
+
+}  // namespace zlv
