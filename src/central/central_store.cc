@@ -48,7 +48,7 @@ CREATE TABLE IF NOT EXISTS CENTRAL_MESSAGE (
 // First values of the counters: distinct ranges, so a central number is never mistaken for
 // a store's local one while reading logs.
 const std::map<std::string, int64_t> kCounterStarts = {
-    {"NRVENDAREST", 500001}, {"NRCOMANDA", 800001}, {"CDCONSUMIDOR", 90001}};
+    {"NRVENDAREST", 500001}, {"NRCOMANDA", 800001}, {"CDCONSUMIDOR", 900001}};
 
 int Count(Database& db, const std::string& sql, const std::vector<Variant>& params) {
   const DataPacket result = db.Query(sql, params);

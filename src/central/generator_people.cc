@@ -26,8 +26,8 @@ std::string Phone(Random& random) { return "119" + random.Digits(8); }
 void PlaceAt(Random& random, const MasterData& master, std::map<std::string, Variant>& values) {
   values["DSENDECONS"] = random.Pick(kStreets);
   values["NRENDECONS"] = std::to_string(random.Between(1, 3999));
-  values["DSCOMPLENDCONS"] = random.Pick(kComplements);
-  values["DSREFERENDECONS"] = random.Pick(kReferences);
+  values["DSCOMPLENDCONS"] = random.PickText(kComplements);
+  values["DSREFERENDECONS"] = random.PickText(kReferences);
   values["NRCEPCONS"] = random.Digits(5) + random.Digits(3);
   if (!master.addresses.empty()) {
     const MasterAddress& address = random.Pick(master.addresses);
@@ -48,6 +48,11 @@ int Random::Between(int low, int high) {
 
 bool Random::Chance(double probability) {
   return std::uniform_real_distribution<double>(0.0, 1.0)(engine_) < probability;
+}
+
+Variant Random::PickText(const std::vector<std::string>& texts) {
+  const std::string& text = Pick(texts);
+  return text.empty() ? Variant::Null() : Variant(text);
 }
 
 std::string Random::Digits(int count) {

@@ -27,17 +27,12 @@ class Random {
     return items.at(static_cast<std::size_t>(Between(0, static_cast<int>(items.size()) - 1)));
   }
   std::string Digits(int count);
+  // One of the texts; an empty one stands for "none" and gives Null.
+  Variant PickText(const std::vector<std::string>& texts);
+  std::mt19937_64& engine() { return engine_; }
 
  private:
   std::mt19937_64 engine_;
-};
-
-// A consumer's column values by name (CONSUMIDOR columns; the packet keeps those the store's
-// table has).
-struct ConsumerRecord {
-  std::string client;    // CDCLIENTE
-  std::string consumer;  // CDCONSUMIDOR
-  std::map<std::string, Variant> values;
 };
 
 ConsumerRecord NewConsumer(Random& random, const MasterData& master, const std::string& code,

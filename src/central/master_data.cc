@@ -38,6 +38,7 @@ std::string Upper(std::string text) {
 ReceiptKind KindFromName(const std::string& name) {
   const std::string upper = Upper(name);
   const auto has = [&upper](const char* word) { return upper.find(word) != std::string::npos; };
+  if (has("TROCO")) return ReceiptKind::Change;
   if (has("DINHEIRO") || has("ESPECIE")) return ReceiptKind::Cash;
   if (has("VALE") || has("VOUCHER") || has("TICKET") || has("REFEI") || has("ALIMENT")) {
     return ReceiptKind::Voucher;
@@ -74,9 +75,15 @@ MasterData LoadMasterData(Database& db, const std::string& branch, const std::st
     products =
         db.Query("SELECT CDPRODUTO, NMPRODUTO, IDPESAPROD FROM PRODUTO ORDER BY CDPRODUTO", {});
   }
+  const auto extras = FirstColumn(QueryOptional(db, "SELECT DISTINCT CDPRODUTO FROM OCORRENCIA"));
   for (const auto& row : products.rows) {
     MasterProduct product{row[0].AsText(), row[1].AsText(), row[2].AsText() == "S", 0};
     product.price = PriceFor(product.code, product.weighed);
+    if (Upper(product.name).find("COMBO") != std::string::npos) {
+      product.kind = ProductKind::Combo;
+    } else if (std::find(extras.begin(), extras.end(), product.code) != extras.end()) {
+      product.kind = ProductKind::Extra;
+    }
     data.products.push_back(std::move(product));
   }
   data.operators = FirstColumn(db.Query("SELECT CDOPERADOR FROM OPERADOR ORDER BY 1", {}));
@@ -117,8 +124,31 @@ MasterData LoadMasterData(Database& db, const std::string& branch, const std::st
     }
   }
   auto clients = FirstColumn(QueryOptional(db, "SELECT CDCLIENTE FROM CLIENTE ORDER BY 1"));
-  data.client = clients.empty() ? "1" : clients.front();
+  if (clients.empty()) {
+    clients = FirstColumn(QueryOptional(
+        db, "SELECT CDCLIENTE FROM CONSUMIDOR GROUP BY CDCLIENTE ORDER BY COUNT(*) DESC, 1"));
+  }
+  data.client = clients.empty() ? "0001" : clients.front();
+  const DataPacket consumers =
+      QueryOptional(db, "SELECT * FROM CONSUMIDOR WHERE CDCLIENTE = ? ORDER BY CDCONSUMIDOR",
+                    {Variant(data.client)});
+  const int code_at = consumers.FieldIndex("CDCONSUMIDOR");
+  for (const auto& row : consumers.rows) {
+    ConsumerRecord consumer{data.client, row[static_cast<std::size_t>(code_at)].AsText(), {}};
+    for (std::size_t c = 0; c < consumers.fields.size(); ++c) {
+      consumer.values[consumers.fields[c].name] = row[c];
+    }
+    data.consumers.push_back(std::move(consumer));
+  }
   return data;
+}
+
+std::vector<const MasterProduct*> MasterData::Products(ProductKind kind, bool allow_weighed) const {
+  std::vector<const MasterProduct*> found;
+  for (const auto& product : products) {
+    if (product.kind == kind && (allow_weighed || !product.weighed)) found.push_back(&product);
+  }
+  return found;
 }
 
 }  // namespace zlv

@@ -1,5 +1,6 @@
 #include "central/order_generator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -76,6 +77,13 @@ OrderGenerator::OrderGenerator(const MasterData& master, const StoreSchema& sche
       random_(seed),
       next_number_(std::move(next_number)),
       consumers_(std::move(known)) {
+  for (const auto& own : master_.consumers) {
+    bool seen = false;
+    for (const auto& consumer : consumers_) {
+      seen = seen || (consumer.client == own.client && consumer.consumer == own.consumer);
+    }
+    if (!seen) consumers_.push_back(own);
+  }
   const char* tables[kDownloadSetCount] = {"CONSUMIDOR",      "CONSUMIFILIAL",   "VENDAREST",
                                            "COMANDAVEN",      "ITCOMANDAVEN",    "ITCOMANDAEST",
                                            "MOVCAIXADLV",     "OBSITCOMANDAVEN", "",
@@ -178,7 +186,7 @@ void OrderGenerator::AddTab(GeneratedOrder& order, const ConsumerRecord& consume
                  {"DTENTREGA", due},
                  {"IDORGCMDVENDA", origin},
                  {"IDRETBALLOJA", pickup ? "S" : "N"},
-                 {"DSOBSCOMANDA", random_.Pick(kTabNotes)},
+                 {"DSOBSCOMANDA", random_.PickText(kTabNotes)},
                  {"DTHRAGENDADA", scheduled_for},
                  {"IDIMPCUPEXP", "N"},
                  {"VRDESCFID", 0.0},
@@ -210,17 +218,26 @@ void OrderGenerator::AddItems(GeneratedOrder& order, const std::string& tab, boo
   const Variant call_code = random_.Chance(0.2) ? Variant(random_.Digits(3)) : Variant::Null();
   int item_number = 0;
   int combo_number = 0;
+  const auto regular = master_.Products(ProductKind::Regular, true);
+  const auto combo_parts = master_.Products(ProductKind::Regular, false);
+  const auto combo_heads = master_.Products(ProductKind::Combo, false);
+  auto extras = master_.Products(ProductKind::Extra, false);
+  if (extras.empty()) extras = combo_parts;
+  std::vector<const MasterProduct*> singles = regular;
+  if (singles.empty()) {
+    for (const auto& product : master_.products) singles.push_back(&product);
+  }
   const int entries = random_.Between(1, 4);
   for (int entry = 0; entry < entries; ++entry) {
-    const bool combo = master_.products.size() >= 3 && random_.Chance(0.3);
-    const MasterProduct* combo_head = combo ? &random_.Pick(master_.products) : nullptr;
+    const bool combo = !combo_heads.empty() && !combo_parts.empty() && random_.Chance(0.3);
+    const MasterProduct* combo_head = combo ? random_.Pick(combo_heads) : nullptr;
     const int parts = combo ? random_.Between(2, 3) : 1;
     if (combo) ++combo_number;
     for (int part = 0; part < parts; ++part) {
-      const MasterProduct& product = random_.Pick(master_.products);
+      const MasterProduct& product = *random_.Pick(combo ? combo_parts : singles);
       const std::string item = std::to_string(++item_number);
-      double quantity = product.weighed ? random_.Between(150, 1200) / 1000.0
-                                        : (combo ? 1.0 : random_.Between(1, 3));
+      const double quantity = product.weighed ? random_.Between(150, 1200) / 1000.0
+                                              : (combo ? 1.0 : random_.Between(1, 3));
       const double price = product.price;
       const double item_discount = combo ? Cents(price * quantity * 0.15) : 0.0;
       total += Cents(price * quantity) - item_discount;
@@ -258,29 +275,8 @@ void OrderGenerator::AddItems(GeneratedOrder& order, const std::string& tab, boo
                     {"QTPRODCOMVENOBS", 1.0}});
         Append(order, kObsItComandaVen, obs);
       }
-      if (!combo && random_.Chance(0.25)) {
-        const int components = random_.Between(2, 3);
-        for (int c = 0; c < components; ++c) {
-          const MasterProduct& component = random_.Pick(master_.products);
-          auto est = keys;
-          est.insert({{"CDPRODUTO", component.code},
-                      {"QTPROCOMEST", 1.0},
-                      {"VRPRECCOMEST", 0.0},
-                      {"VRDESITCOMEST", 0.0},
-                      {"IDIMPPRGRPROMO", "N"},
-                      {"TXPRODCOMVENEST",
-                       random_.Chance(0.2) ? Variant(random_.Pick(kItemNotes)) : Variant::Null()}});
-          Append(order, kItComandaEst, est);
-          if (!master_.occurrences.empty() && random_.Chance(0.3)) {
-            auto obs = keys;
-            const MasterOccurrence& occurrence = random_.Pick(master_.occurrences);
-            obs.insert({{"CDPRODUTO", component.code},
-                        {"CDGRPOCOR", occurrence.group},
-                        {"CDOCORR", occurrence.code},
-                        {"QTPRODCOMVENOBS", 1.0}});
-            Append(order, kObsItComandaEst, obs);
-          }
-        }
+      if (!combo && !product.weighed && !extras.empty() && random_.Chance(0.25)) {
+        AddComposition(order, keys, extras);
       }
       if (points && random_.Chance(0.5)) {
         auto movement = keys;
@@ -290,6 +286,35 @@ void OrderGenerator::AddItems(GeneratedOrder& order, const std::string& tab, boo
                          {"CDLOJA", store_}});
         Append(order, kMovPontoConsAux, movement);
       }
+    }
+  }
+}
+
+void OrderGenerator::AddComposition(GeneratedOrder& order,
+                                    const std::map<std::string, Variant>& item_keys,
+                                    std::vector<const MasterProduct*> parts) {
+  // Distinct parts: the store keys a composition row by its product.
+  std::shuffle(parts.begin(), parts.end(), random_.engine());
+  const int count = std::min(static_cast<int>(parts.size()), random_.Between(1, 3));
+  for (int p = 0; p < count; ++p) {
+    const MasterProduct& part = *parts[static_cast<std::size_t>(p)];
+    auto est = item_keys;
+    est.insert({{"CDPRODUTO", part.code},
+                {"QTPROCOMEST", 1.0},
+                {"VRPRECCOMEST", 0.0},
+                {"VRDESITCOMEST", 0.0},
+                {"IDIMPPRGRPROMO", "N"},
+                {"TXPRODCOMVENEST",
+                 random_.Chance(0.2) ? Variant(random_.Pick(kItemNotes)) : Variant::Null()}});
+    Append(order, kItComandaEst, est);
+    if (!master_.occurrences.empty() && random_.Chance(0.3)) {
+      auto obs = item_keys;
+      const MasterOccurrence& occurrence = random_.Pick(master_.occurrences);
+      obs.insert({{"CDPRODUTO", part.code},
+                  {"CDGRPOCOR", occurrence.group},
+                  {"CDOCORR", occurrence.code},
+                  {"QTPRODCOMVENOBS", 1.0}});
+      Append(order, kObsItComandaEst, obs);
     }
   }
 }
@@ -322,25 +347,28 @@ void OrderGenerator::AddPayments(GeneratedOrder& order, const ConsumerRecord& co
     Append(order, kMovCaixaDlv, values);
   };
   const MasterReceiptType* cash = of_kind(ReceiptKind::Cash);
+  const MasterReceiptType* change = of_kind(ReceiptKind::Change);
   const MasterReceiptType* card = of_kind(ReceiptKind::Card);
   const MasterReceiptType* voucher = of_kind(ReceiptKind::Voucher);
   const MasterReceiptType* online = of_kind(ReceiptKind::Online);
   const MasterReceiptType& fallback = master_.receipt_types.front();
+  const MasterReceiptType& electronic = card ? *card : fallback;
   const int choice = random_.Between(0, 2);
-  if (IsMarketplace(origin)) {
-    pay(online ? *online : (card ? *card : fallback), "E", total);
+  if (voucher && total > 20 && random_.Chance(0.3)) {
+    // A voucher covers part of the order, the rest is paid online or by card.
+    const double part = std::min(total - 1.0, 10.0 * random_.Between(1, 3));
+    pay(*voucher, "E", part);
+    pay(IsMarketplace(origin) && online ? *online : electronic, "E", total - part);
+  } else if (IsMarketplace(origin)) {
+    pay(online ? *online : electronic, "E", total);
   } else if (choice == 0 && cash) {
     // Cash with change: the consumer hands over the next round amount.
     const double step = total < 50 ? 10.0 : (total < 100 ? 50.0 : 100.0);
     const double handed = std::ceil((total + 0.01) / step) * step;
     pay(*cash, "E", handed);
-    pay(*cash, "S", handed - total);
-  } else if (choice == 1 && voucher && total > 20) {
-    const double part = std::min(total - 1.0, 10.0 * random_.Between(2, 4));
-    pay(*voucher, "E", part);
-    pay(card ? *card : fallback, "E", total - part);
+    pay(change ? *change : *cash, "S", handed - total);
   } else {
-    pay(card ? *card : fallback, "E", total);
+    pay(electronic, "E", total);
   }
 }
 

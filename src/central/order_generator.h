@@ -48,6 +48,8 @@ class OrderGenerator {
   void AddTab(GeneratedOrder& order, const ConsumerRecord& consumer, DateTime now, bool scheduled,
               const std::string& origin, double& total);
   void AddItems(GeneratedOrder& order, const std::string& tab, bool points, double& total);
+  void AddComposition(GeneratedOrder& order, const std::map<std::string, Variant>& item_keys,
+                      std::vector<const MasterProduct*> parts);
   void AddPayments(GeneratedOrder& order, const ConsumerRecord& consumer, DateTime now,
                    const std::string& origin, double total);
   void Append(GeneratedOrder& order, int set, const std::map<std::string, Variant>& values);
