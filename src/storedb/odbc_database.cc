@@ -21,6 +21,9 @@ constexpr size_t kMaxCachedStatements = 512;
 // varchar(max).
 constexpr size_t kMaxVarchar = 8000;
 
+// The text of a lost connection, as the store's database client words it.
+constexpr const char* kConnectionLost = "Falha de conexão";
+
 bool Ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
 OdbcHandle Allocate(SQLSMALLINT type, const OdbcHandle* parent) {
@@ -66,7 +69,7 @@ struct OdbcDatabase::ParamBuffer {
   SQLLEN indicator = 0;
 };
 
-OdbcDatabase::OdbcDatabase(const std::string& connection_string) {
+OdbcDatabase::OdbcDatabase(const std::string& connection_string, Texts texts) {
   env_ = Allocate(SQL_HANDLE_ENV, nullptr);
   SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   dbc_ = Allocate(SQL_HANDLE_DBC, &env_);
@@ -77,7 +80,7 @@ OdbcDatabase::OdbcDatabase(const std::string& connection_string) {
                                         SQL_NTS, out, sizeof out, &out_length, SQL_DRIVER_NOPROMPT);
   if (!Ok(rc)) {
     const std::string reason = OdbcErrorMessage(dbc_, false);
-    throw DatabaseError(reason.empty() ? "Falha de conexão" : reason);
+    throw DatabaseError(reason.empty() ? kConnectionLost : reason);
   }
   connected_ = true;
   SQLCHAR name[256] = {};
@@ -85,7 +88,7 @@ OdbcDatabase::OdbcDatabase(const std::string& connection_string) {
   SQLGetInfo(dbc_.get(), SQL_DBMS_NAME, name, sizeof name, &name_length);
   dbms_name_ = reinterpret_cast<const char*>(name);
   dialect_ = DialectOf(dbms_name_);
-  wide_ = dialect_ == Dialect::SqlServer;
+  wide_ = texts == Texts::Utf16 || (texts == Texts::ByDialect && dialect_ == Dialect::SqlServer);
 }
 
 OdbcDatabase::~OdbcDatabase() {
@@ -174,6 +177,15 @@ void OdbcDatabase::Run(const OdbcHandle& stmt, const std::string& sql,
         data = &b.real;
         break;
       case Variant::Type::DateTime: {
+        if (dialect_ == Dialect::Sqlite) {
+          // The SQLite driver would store a timestamp with ".000"; the database keeps
+          // date-times as "YYYY-MM-DD HH:MM:SS", which the statements compare as text.
+          b.narrow = value.AsText();
+          size = b.narrow.size();
+          data = b.narrow.data();
+          b.indicator = capacity = static_cast<SQLLEN>(b.narrow.size());
+          break;
+        }
         const CivilTime t = value.AsDateTime().Civil();
         b.timestamp = {static_cast<SQLSMALLINT>(t.year),
                        static_cast<SQLUSMALLINT>(t.month),
@@ -239,8 +251,11 @@ DataPacket OdbcDatabase::Query(const std::string& sql, const std::vector<Variant
 
 void OdbcDatabase::Fail(const OdbcHandle& handle, const std::string& sql,
                         const std::vector<Variant>& params) {
-  std::string message = OdbcErrorMessage(handle, wide_);
+  const OdbcError error = FirstOdbcError(handle, wide_);
+  std::string message = error.message;
   if (message.empty()) message = "Erro ODBC sem mensagem do driver";
+  // The run reconnects when a statement fails with exactly this text (a lost connection).
+  if (error.state.starts_with("08")) message = kConnectionLost;
   SQLFreeStmt(handle.get(), SQL_CLOSE);
   if (dialect_ == Dialect::Sqlite && IsSqliteForeignKeyMessage(message)) {
     if (auto described = DescribeForeignKeyFailure(*this, sql, params)) message = *described;

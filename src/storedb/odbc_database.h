@@ -40,8 +40,11 @@ class OdbcHandle {
 
 class OdbcDatabase final : public Database {
  public:
+  // How texts travel: by dialect (UTF-16 to SQL Server, UTF-8 elsewhere), or forced.
+  enum class Texts { ByDialect, Utf8, Utf16 };
+
   // Connects without prompting. Throws DatabaseError with the driver's message.
-  explicit OdbcDatabase(const std::string& connection_string);
+  explicit OdbcDatabase(const std::string& connection_string, Texts texts = Texts::ByDialect);
   ~OdbcDatabase() override;
   OdbcDatabase(const OdbcDatabase&) = delete;
   OdbcDatabase& operator=(const OdbcDatabase&) = delete;
@@ -82,8 +85,13 @@ class OdbcDatabase final : public Database {
   std::unordered_map<std::string, OdbcHandle> cache_;
 };
 
-// The first error of a handle's diagnostics, without the "[vendor][driver]" prefixes: the
-// database's own text. Empty when there is none.
+// The first error of a handle's diagnostics: its SQLSTATE and the text without the
+// "[vendor][driver]" prefixes, the database's own words. Both empty when there is none.
+struct OdbcError {
+  std::string state;
+  std::string message;
+};
+OdbcError FirstOdbcError(const OdbcHandle& handle, bool wide);
 std::string OdbcErrorMessage(const OdbcHandle& handle, bool wide);
 
 // Reads every row of the open result of a statement.
