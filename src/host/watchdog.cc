@@ -1,6 +1,7 @@
 #include "host/watchdog.h"
 
 #include <chrono>
+#include <cmath>
 #include <exception>
 
 #include "bizlib/regional.h"
@@ -63,6 +64,10 @@ void TDisparaThreadZlvSinc::Execute() {
       // The log itself is failing: nothing is left to tell it to.
     }
   }
+}
+
+double TDisparaThreadZlvSinc::SecondsSince(double days) const {
+  return std::round((clock_.Now().days() - days) * 24 * 60 * 60 * 1000) / 1000;
 }
 
 bool TDisparaThreadZlvSinc::Pass() {

@@ -88,7 +88,9 @@ class TDisparaThreadZlvSinc {
   // One poll's tests; false when the sleeper stopped during it.
   bool Pass();
   void Restart(const char* reason);
-  double SecondsSince(double days) const { return (clock_.Now().days() - days) * 24 * 60 * 60; }
+  // Rounded to the millisecond, the clock's precision: sums of day fractions are not exact,
+  // and 180 s must not read as 180.000001 s.
+  double SecondsSince(double days) const;
 
   Globals& globals_;
   ActivityLog& log_;
