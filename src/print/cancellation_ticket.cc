@@ -6,6 +6,7 @@
 #include "bizlib/text.h"
 #include "print/item_walk.h"
 #include "print/order_header.h"
+#include "print/print_statements.h"
 #include "print/ticket_text.h"
 
 namespace zlv {
@@ -15,33 +16,11 @@ namespace {
 constexpr int kComboTitleLength = 36;
 constexpr const char* kCancelledBy = "Pedido Cancelado pelo Ordavix";
 
-// The cancelled order's own sale, first order tab and consumer, found by the central sale
-// number the store keeps in NRVENDARESTAUX. The same text serves both dialects.
-constexpr std::string_view kCancelledOrderText =
-    "SELECT CV.NRCOMANDAEXT, CV.IDORGCMDVENDA, CV.DSCONSUMIDOR, CV.DSOBSCOMANDA, VR.NRMESA, "
-    "VR.NRMESAEATTAKE, CS.NMCONSUMIDOR FROM VENDAREST VR INNER JOIN COMANDAVEN CV ON "
-    "CV.CDFILIAL = VR.CDFILIAL AND CV.NRVENDAREST = VR.NRVENDAREST LEFT JOIN CONSUMIDOR CS ON "
-    "CS.CDCLIENTE = VR.CDCLIENTE AND CS.CDCONSUMIDOR = VR.CDCONSUMIDOR WHERE VR.CDFILIAL = "
-    ":P_CDFILIAL AND VR.NRVENDARESTAUX = :P_NRVENDARESTAUX ORDER BY CV.NRCOMANDA";
-
-const StatementDef& CancelledOrderStatement() {
-  static const StatementDef def = [] {
-    StatementDef d;
-    d.name = "adqComandaCancelada";
-    d.kind = StatementKind::Query;
-    d.params = {ParamDef{"P_CDFILIAL"}, ParamDef{"P_NRVENDARESTAUX"}};
-    d.mssql_text = kCancelledOrderText;
-    d.sqlite_text = kCancelledOrderText;
-    return d;
-  }();
-  return def;
-}
-
 OrderHeader CancelledOrder(Services& services, const std::string& cdfilial,
                            const std::string& nrvendarest, std::string cdvendedor) {
   OrderHeader order;
   order.cdvendedor = std::move(cdvendedor);
-  NamedStatement query(services.db, CancelledOrderStatement());
+  NamedStatement query(services.db, ComandaCanceladaStatement());
   query.SetParam("P_CDFILIAL", cdfilial);
   query.SetParam("P_NRVENDARESTAUX", nrvendarest);
   query.Open();

@@ -9,6 +9,7 @@
 #include "print/delivery_observations.h"
 #include "print/order_header.h"
 #include "print/print_files.h"
+#include "print/print_statements.h"
 #include "print/production_ticket.h"
 #include "print/ticket_text.h"
 #include "storedb/named_statement.h"
@@ -75,15 +76,20 @@ DeliveryData ReadOrder(Services& services, const Dataset& sale, bool scheduled) 
   return data;
 }
 
-// A column the scheduled-order item selection does not return reads as empty there.
-std::string OptionalText(const Dataset& set, std::string_view field) {
-  return set.HasField(field) ? set.Text(field) : std::string();
+// The scheduled-order item selection has no kitchen-station observation list: its observation
+// list already holds every observation of the item.
+std::string StationObservations(const Dataset& items) {
+  return items.HasField("DSOBSITEMVENDAEST") ? items.Text("DSOBSITEMVENDAEST") : std::string();
 }
 
 class DeliveryTicket {
  public:
   DeliveryTicket(Services& services, const Dataset& sale, DeliveryData& data)
-      : services_(services), sale_(sale), header_(data.header), data_(data) {}
+      : services_(services),
+        sale_(sale),
+        header_(data.header),
+        data_(data),
+        unit_query_(services.db, UnidadeProdutoStatement()) {}
 
   std::vector<std::string> Build() {
     AddHeader();
@@ -207,14 +213,23 @@ class DeliveryTicket {
     const double amount = Trunc2(quantity * price) - item.Field("VRDESITVEND").AsFloat();
     items_subtotal_ += amount;
     surcharge_ += item.Field("VRACRITVEND").AsFloat();
-    Add(PadL(services_.regional.FormatFixed(quantity, 3), 10) + " " +
-        OptionalText(item, "SGUNIDADE") + " X " + PadL(Money(price), 6) + "  " +
-        PadL(Money(amount), 18));
-    for (std::string& line : DeliveryObservationLines(in_combo, item.Text("DSOBSITEMVENDA"),
-                                                      OptionalText(item, "DSOBSITEMVENDAEST"),
-                                                      item.Text("DSOBSPEDDIGITA"))) {
+    Add(PadL(services_.regional.FormatFixed(quantity, 3), 10) + " " + Unit(item) + " X " +
+        PadL(Money(price), 6) + "  " + PadL(Money(amount), 18));
+    for (std::string& line :
+         DeliveryObservationLines(in_combo, item.Text("DSOBSITEMVENDA"), StationObservations(item),
+                                  item.Text("DSOBSPEDDIGITA"))) {
       Add(std::move(line));
     }
+  }
+
+  // The product's unit; the scheduled-order item selection does not return it, so it is read
+  // from the product then.
+  std::string Unit(const Dataset& item) {
+    if (item.HasField("SGUNIDADE")) return item.Text("SGUNIDADE");
+    unit_query_.Close();
+    unit_query_.SetParam("P_CDPRODUTO", item.Text("CDPRODUTO"));
+    unit_query_.Open();
+    return unit_query_.IsEmpty() ? std::string() : unit_query_.Field("SGUNIDADE").AsText();
   }
 
   void AddTotals() {
@@ -259,6 +274,7 @@ class DeliveryTicket {
   std::string pending_;
   double items_subtotal_ = 0;
   double surcharge_ = 0;
+  NamedStatement unit_query_;
 };
 
 void WriteDelivery(Services& services, TicketSources& sources, std::string_view mode) {

@@ -49,6 +49,7 @@ class SyncCycle {
  private:
   void ConnectCentral();
   void RunStores();
+  void Run(std::string cdloja);
   void ReleaseScheduledOrders();
 
   Services& services_;

@@ -53,6 +53,8 @@ INSERT INTO COMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA, DSCOMANDA, IDSTCOMANDA
    NULL, NULL, NULL, NULL, 'DLV_RAP', NULL, 'N', 'R-3321', 'Sem talheres',
    NULL, 'Ana P.', NULL, NULL, NULL, 'N');
 
+-- TXPRODCOMVEN is the central server's free note on an item; the kitchen tickets print an
+-- item's observation list only beside such a note, as the item selections read them.
 INSERT INTO ITCOMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA, NRPRODCOMVEN, CDPRODUTO,
                           QTPRODCOMVEN, VRPRECCOMVEN, IDSTPRCOMVEN, VRDESCCOMVEN, VRACRCOMVEN,
                           NRSEQPRODCOM, CDPRODPROMOCAO, TXPRODCOMVEN, CDLOJA, CDSENHAPED,
@@ -60,13 +62,15 @@ INSERT INTO ITCOMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA, NRPRODCOMVEN, CDPROD
   -- 101: a burger with observations, a drink, the classic combo with its own product row
   -- (which carries the combo's price and observation and is not printed itself), a weighed
   -- salad and half a portion of fries.
-  ('0001', '101', '5001', '001', '10001', 2, 25.90, '1', 0, 1.50, NULL, NULL, NULL, '001', '042',
+  ('0001', '101', '5001', '001', '10001', 2, 25.90, '1', 0, 1.50, NULL, NULL, 'Cliente fiel', '001',
+   '042',
    'Pão bem tostado;SEM CEBOLA', NULL, NULL),
   ('0001', '101', '5001', '002', '10004', 2, 6.50, '1', 2.00, 0, NULL, NULL, NULL, '001', '042',
    NULL, NULL, NULL),
   ('0001', '101', '5001', '003', '20001', 1, 32.90, '1', 0, 0, '1', '20001', 'Sem gelo no suco',
    '001', '042', NULL, 'S', NULL),
-  ('0001', '101', '5001', '004', '10002', 1, 0, '1', 0, 0, '1', '20001', NULL, '001', '042',
+  ('0001', '101', '5001', '004', '10002', 1, 0, '1', 0, 0, '1', '20001', 'Trocar picles', '001',
+   '042',
    NULL, NULL, NULL),
   ('0001', '101', '5001', '005', '10003', 1, 0, '1', 0, 0, '1', '20001', NULL, '001', '042',
    NULL, NULL, NULL),
@@ -77,7 +81,8 @@ INSERT INTO ITCOMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA, NRPRODCOMVEN, CDPROD
   ('0001', '101', '5001', '008', '10003', 0.5, 9.90, '1', 0, 0, NULL, NULL, NULL, '001', '042',
    NULL, NULL, NULL),
   -- 102: a burger with bacon as observation and as item, and a drink.
-  ('0001', '102', '5002', '001', '10001', 1, 29.90, '1', 0, 0, NULL, NULL, NULL, '001', '043',
+  ('0001', '102', '5002', '001', '10001', 1, 29.90, '1', 0, 0, NULL, NULL, 'Pedido iFood', '001',
+   '043',
    'Caprichar no molho', NULL, NULL),
   ('0001', '102', '5002', '002', '30001', 1, 4.00, '1', 0, 0, NULL, NULL, NULL, '001', '043',
    NULL, NULL, NULL),
@@ -94,12 +99,13 @@ INSERT INTO ITCOMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA, NRPRODCOMVEN, CDPROD
   ('0001', '103', '5003', '004', '10010', 1.25, 49.90, '1', 0, 0, NULL, NULL, NULL, '001', '044',
    NULL, NULL, 'SALADA DO CHEF'),
   -- 104: scheduled burgers and a juice.
-  ('0001', '104', '5004', '001', '10001', 3, 25.90, '1', 0, 0, NULL, NULL, NULL, '001', '045',
+  ('0001', '104', '5004', '001', '10001', 3, 25.90, '1', 0, 0, NULL, NULL, 'Festa', '001', '045',
    'Um sem molho', NULL, NULL),
   ('0001', '104', '5004', '002', '10005', 1, 9.00, '1', 0, 0, NULL, NULL, NULL, '001', '045',
    NULL, NULL, NULL),
   -- 105: cancelled: a burger and a drink.
-  ('0001', '105', '5005', '001', '10001', 1, 25.90, '6', 0, 0, NULL, NULL, NULL, '001', '046',
+  ('0001', '105', '5005', '001', '10001', 1, 25.90, '6', 0, 0, NULL, NULL, 'Cliente fiel', '001',
+   '046',
    NULL, NULL, NULL),
   ('0001', '105', '5005', '002', '10004', 1, 6.50, '6', 0, 0, NULL, NULL, NULL, '001', '046',
    NULL, NULL, NULL);

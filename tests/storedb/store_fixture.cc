@@ -1,0 +1,97 @@
+#include "store_fixture.h"
+
+#include <sqlite3.h>
+
+#include <stdexcept>
+
+#include "bizlib/cp1252.h"
+#include "storedb/connection.h"
+
+namespace zlv::test {
+
+namespace {
+
+// A moment of an ordinary working day, so that date rules are not tested at midnight.
+const DateTime kStart = DateTime::FromCivil(2024, 3, 15, 19, 30, 5);
+
+void RunScript(sqlite3* db, const std::filesystem::path& script) {
+  const std::string sql = ReadFileBytes(script);
+  char* error = nullptr;
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    const std::string message = error ? error : "unknown error";
+    sqlite3_free(error);
+    throw std::runtime_error(script.string() + ": " + message);
+  }
+}
+
+std::unique_ptr<Database> CreateStore(const std::filesystem::path& folder) {
+  const std::filesystem::path file = folder / "store.db";
+  const std::filesystem::path source = ZLV_SOURCE_DIR;
+  sqlite3* raw = nullptr;
+  if (sqlite3_open(file.string().c_str(), &raw) != SQLITE_OK) {
+    sqlite3_close(raw);
+    throw std::runtime_error("cannot create " + file.string());
+  }
+  std::unique_ptr<sqlite3, int (*)(sqlite3*)> created(raw, sqlite3_close);
+  RunScript(raw, source / "db" / "schema.sqlite.sql");
+  RunScript(raw, source / "db" / "demo-seed.sql");
+  created.reset();
+
+  std::unique_ptr<Database> db = OpenDatabase("sqlite:" + file.string());
+  SetADODBSession(*db);
+  return db;
+}
+
+}  // namespace
+
+StoreFixture::StoreFixture()
+    : dir_("storedb"),
+      clock_(kStart),
+      db_(CreateStore(dir_.path())),
+      log_(dir_.path(), clock_),
+      services_{*db_, log_, clock_, globals_, dir_.path()} {
+  globals_.gCDFILIAL = kFilial;
+  globals_.gCDCAIXA = kCaixa;
+  globals_.gCDLOJA = kLoja;
+  globals_.gIDIMPAUTCUPZLV = "N";
+}
+
+std::vector<std::string> StoreFixture::LogLines() const {
+  std::vector<std::string> lines;
+  const std::filesystem::path file = log_.FileFor(clock_.Now());
+  if (!std::filesystem::exists(file)) return lines;
+  const std::string text = Cp1252ToUtf8(ReadFileBytes(file));
+  // "dd/mm/yyyy hh:mm:ss - " precedes every message.
+  constexpr size_t kStampLength = 22;
+  size_t pos = 0;
+  for (size_t end = text.find("\r\n"); end != std::string::npos;
+       pos = end + 2, end = text.find("\r\n", pos)) {
+    const std::string line = text.substr(pos, end - pos);
+    lines.push_back(line.size() >= kStampLength ? line.substr(kStampLength) : line);
+  }
+  return lines;
+}
+
+bool StoreFixture::Logged(const std::string& message) const {
+  for (const std::string& line : LogLines()) {
+    if (line == message) return true;
+  }
+  return false;
+}
+
+DataPacket StoreFixture::Rows(const std::string& sql, const std::vector<Variant>& params) {
+  return db_->Query(sql, params);
+}
+
+int64_t StoreFixture::Count(const std::string& sql, const std::vector<Variant>& params) {
+  return db_->Query(sql, params).rows.at(0).at(0).AsInteger();
+}
+
+std::optional<std::string> StoreFixture::Value(const std::string& sql,
+                                               const std::vector<Variant>& params) {
+  const DataPacket rows = db_->Query(sql, params);
+  if (rows.rows.empty()) return std::nullopt;
+  return rows.rows[0].at(0).AsText();
+}
+
+}  // namespace zlv::test
