@@ -6,10 +6,16 @@
 // 78 (EX_CONFIG, shown by systemd as "CONFIG") when this cash register is not set up to run
 // the delivery synchronisation: a configuration matter for the technician, not a crash, and
 // nothing a restart would mend.
+//
+// ZLVSINC_CA_FILE, when set, names a PEM file of CA certificates trusted beside the system's
+// for the router's HTTPS address: a router with a private certificate, and the demo and the
+// end-to-end tests, whose local router signs its own.
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "bizlib/https.h"
 #include "host/command_line.h"
 #include "host/run_mode.h"
 #include "host/sinc_form.h"
@@ -24,6 +30,10 @@ constexpr int kExitFailed = 1;
 constexpr int kExitNotSetUp = 78;
 
 int RunSynchroniser(const CommandLine& line, QuitSignal& quit) {
+  if (const char* ca_file = std::getenv("ZLVSINC_CA_FILE");
+      ca_file != nullptr && *ca_file != '\0') {
+    SetHttpsExtraCaFile(ca_file);
+  }
   const SystemClock clock;
   const std::unique_ptr<CommandRunner> runner = platform::MakeCommandRunner();
   TSincForm form({.first_parameter = line.first_parameter,

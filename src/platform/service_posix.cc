@@ -20,7 +20,8 @@ constexpr const char* kDefaultUnitFolder = "/etc/systemd/system";
 constexpr const char* kWantedBy = "multi-user.target";
 // Variables that point the program at its installation; a unit installed while they are set
 // (a demo, a store with a non-default layout) keeps them for the service.
-constexpr const char* kInheritedVariables[] = {"ZLVSINC_HOME", "ZLVSINC_REGISTRY"};
+constexpr const char* kInheritedVariables[] = {"ZLVSINC_HOME", "ZLVSINC_REGISTRY",
+                                               "ZLVSINC_CA_FILE"};
 
 struct UnitFolder {
   std::filesystem::path path;

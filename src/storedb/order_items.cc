@@ -99,6 +99,9 @@ bool WriteItem(OrderUnit& unit, const OrderTabNumbers& tab, std::string& nrprodc
                                           : item.Text("IDSTPRCOMVEN"));
     insert.SetParam("P_NRSEQPRODCUP", tab.nrseqprodcup);
     insert.SetParam("P_CDSENHAPED", unit.services().globals.gCDSENHAPED);
+    // The tickets name an item ISNULL(DSPRODUTOGEN, product name): an empty text in place of
+    // a missing generic name would print the item without a name.
+    insert.SetParam("P_DSPRODUTOGEN", ColumnValue(item, "DSPRODUTOGEN"));
     insert.Execute();
     CheckProduct(unit, item);
     return true;
