@@ -1,0 +1,171 @@
+#include "store_road.h"
+
+#include <signal.h>
+
+#include <algorithm>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+#include "bizlib/cp1252.h"
+#include "storedb/database.h"
+
+namespace zlv::test {
+
+namespace fs = std::filesystem;
+using std::chrono::seconds;
+
+namespace {
+
+const fs::path kProgram = fs::path(ZLV_BIN_DIR) / "ZlvSinc";
+const fs::path kCentral = fs::path(ZLV_BIN_DIR) / "zlvsinc-central";
+
+// Far more than a start-up and one cycle take (well under a second here): a run that lasts
+// this long hangs.
+constexpr auto kRunLimit = seconds(60);
+
+std::vector<std::string> Column(const fs::path& file, const std::string& sql) {
+  const DataPacket rows = OpenDatabase("sqlite:" + file.string())->Query(sql, {});
+  std::vector<std::string> column;
+  for (const auto& row : rows.rows) column.push_back(row.at(0).AsText());
+  return column;
+}
+
+std::string FirstCell(const fs::path& file, const std::string& sql) {
+  const std::vector<std::string> column = Column(file, sql);
+  return column.empty() ? std::string() : column.front();
+}
+
+std::string FileText(const fs::path& file) {
+  try {
+    return ReadFileBytes(file);
+  } catch (const std::runtime_error&) {
+    return {};
+  }
+}
+
+// "500001..500003" from add-orders' report, as the numbers it stands for.
+std::vector<std::string> NumberRange(const std::string& first, const std::string& last) {
+  std::vector<std::string> numbers;
+  for (long long n = std::stoll(first); n <= std::stoll(last); ++n) {
+    numbers.push_back(std::to_string(n));
+  }
+  return numbers;
+}
+
+}  // namespace
+
+StoreRoad::StoreRoad() : central_db_(install_.home() / "central" / "central.db") {
+  fs::create_directories(central_db_.parent_path());
+  const fs::path out = central_db_.parent_path() / "serve.out";
+  central_ = std::make_unique<ChildProcess>(
+      kCentral, std::vector<std::string>{"serve", "--port", "0", "--db", central_db_.string()}, out,
+      central_db_.parent_path() / "serve.err");
+  const std::regex listening("listening on (127\\.0\\.0\\.1:[0-9]+)");
+  std::string address;
+  WaitUntil(
+      [&] {
+        std::smatch match;
+        const std::string text = FileText(out);
+        if (std::regex_search(text, match, listening)) address = match[1];
+        return !address.empty() || !central_->Running();
+      },
+      seconds(20));
+  if (address.empty()) {
+    throw std::runtime_error("zlvsinc-central did not start: " +
+                             FileText(central_db_.parent_path() / "serve.err"));
+  }
+  install_.SetRegistry("IpServer=" + address +
+                       "\nConnectionString=sqlite:" + install_.database().string() + "\n");
+}
+
+StoreRoad::~StoreRoad() {
+  central_->Signal(SIGTERM);
+  central_->WaitExit(seconds(10));
+}
+
+std::string StoreRoad::RunCentralCommand(const std::vector<std::string>& args) {
+  const fs::path folder = central_db_.parent_path();
+  ChildProcess command(kCentral, args, folder / "command.out", folder / "command.err");
+  if (command.WaitExit(kRunLimit) != 0) {
+    throw std::runtime_error("zlvsinc-central " + args.at(0) +
+                             " failed: " + FileText(folder / "command.err"));
+  }
+  return FileText(folder / "command.out");
+}
+
+std::vector<std::string> StoreRoad::AddOrders(int count, int scheduled) {
+  const std::string out = RunCentralCommand(
+      {"add-orders", "--db", central_db_.string(), "--branch", "0001", "--store", "001", "--count",
+       std::to_string(count), "--scheduled", std::to_string(scheduled), "--seed",
+       std::to_string(100 + runs_), "--store-db", install_.database().string()});
+  std::smatch match;
+  if (!std::regex_search(out, match, std::regex(": ([0-9]+)\\.\\.([0-9]+)"))) {
+    throw std::runtime_error("add-orders said: " + out);
+  }
+  return NumberRange(match[1], match[2]);
+}
+
+std::vector<std::string> StoreRoad::CancelOrders(int count) {
+  const std::string out = RunCentralCommand(
+      {"add-orders", "--db", central_db_.string(), "--branch", "0001", "--store", "001", "--count",
+       "0", "--cancel", std::to_string(count), "--store-db", install_.database().string()});
+  std::smatch match;
+  if (!std::regex_search(out, match, std::regex("cancelled [0-9]+ orders((?: [0-9]+)*)"))) {
+    throw std::runtime_error("add-orders --cancel said: " + out);
+  }
+  std::istringstream numbers(match[1].str());
+  std::vector<std::string> cancelled;
+  for (std::string number; numbers >> number;) cancelled.push_back(number);
+  return cancelled;
+}
+
+std::string StoreRoad::Central(const std::string& sql) const { return FirstCell(central_db_, sql); }
+
+void StoreRoad::RunOnce() {
+  ++runs_;
+  const fs::path out = install_.home() / ("run" + std::to_string(runs_) + ".out");
+  const fs::path err = install_.home() / ("run" + std::to_string(runs_) + ".err");
+  ChildProcess run(kProgram, {"0001_001_", "/ONCE"}, out, err);
+  const std::optional<int> status = run.WaitExit(kRunLimit);
+  if (status != 0) {
+    throw std::runtime_error("ZlvSinc run " + std::to_string(runs_) + " ended with " +
+                             (status ? std::to_string(*status) : std::string("no exit")) + ": " +
+                             FileText(out) + FileText(err));
+  }
+}
+
+std::string StoreRoad::Store(const std::string& sql) const {
+  return FirstCell(install_.database(), sql);
+}
+
+std::vector<std::string> StoreRoad::StoreColumn(const std::string& sql) const {
+  return Column(install_.database(), sql);
+}
+
+fs::path StoreRoad::TicketFolder() const { return install_.home() / "Dados" / "Imp" / "Files"; }
+
+std::vector<std::string> StoreRoad::Tickets() const {
+  std::vector<std::string> names;
+  if (!fs::is_directory(TicketFolder())) return names;
+  for (const auto& entry : fs::directory_iterator(TicketFolder())) {
+    if (entry.path().extension() == ".txt") names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string StoreRoad::Ticket(const std::string& name) const {
+  return Cp1252ToUtf8(ReadFileBytes(TicketFolder() / name));
+}
+
+void StoreRoad::ClearTickets() const {
+  for (const std::string& name : Tickets()) fs::remove(TicketFolder() / name);
+}
+
+std::string LocalSale(const StoreRoad& road, const std::string& central_sale) {
+  return road.Store("SELECT NRVENDAREST FROM VENDAREST WHERE NRVENDARESTAUX = '" + central_sale +
+                    "'");
+}
+
+}  // namespace zlv::test

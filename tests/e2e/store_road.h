@@ -1,0 +1,69 @@
+// StoreRoad: one store and its central server as the real programs see them, for the
+// end-to-end tests. It makes a whole installation in a temporary folder (the embedded store
+// database from db/, the configuration key file, the environment pointing ZlvSinc at them:
+// see tests/host/installation.h), starts the reference central server (zlvsinc-central serve,
+// a child process on a free loopback port) with its own database, and points the key's
+// IpServer at it. The synchroniser runs as the real executable, one start-up and one cycle
+// per RunOnce ("ZlvSinc 0001_001_ /ONCE": branch 0001, cash register 001 of store 001).
+//
+// Failures of the programs themselves throw std::runtime_error with their output, so a test
+// ends at the step that broke. For use on the test's own thread.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "installation.h"
+
+namespace zlv::test {
+
+class StoreRoad {
+ public:
+  StoreRoad();
+  ~StoreRoad();
+  StoreRoad(const StoreRoad&) = delete;
+  StoreRoad& operator=(const StoreRoad&) = delete;
+
+  Installation& install() { return install_; }
+
+  // The central side, through zlvsinc-central's own commands. Both return central sale
+  // numbers: the orders added, the orders whose cancellation is now pending.
+  std::vector<std::string> AddOrders(int count, int scheduled = 0);
+  std::vector<std::string> CancelOrders(int count);
+  // The first cell of a query on the central server's database; "" for no row.
+  std::string Central(const std::string& sql) const;
+
+  // One run of the synchroniser; throws unless it ends normally.
+  void RunOnce();
+
+  // The store database: the first cell of a query ("" for no row), or SQL to run as the
+  // store's own programs would (closing a tab, marking it ready for the courier).
+  std::string Store(const std::string& sql) const;
+  std::vector<std::string> StoreColumn(const std::string& sql) const;
+  void StoreSql(const std::string& sql) const { install_.Sql(sql); }
+
+  // The ticket folder: the .txt file names (sorted), one ticket's text in UTF-8 with CR LF
+  // line ends, and clearing it as the print spooler does once it has printed.
+  std::filesystem::path TicketFolder() const;
+  std::vector<std::string> Tickets() const;
+  std::string Ticket(const std::string& name) const;
+  void ClearTickets() const;
+
+  std::vector<std::string> Log() const { return install_.Log(); }
+
+ private:
+  std::string RunCentralCommand(const std::vector<std::string>& args);
+
+  Installation install_;
+  std::filesystem::path central_db_;
+  std::unique_ptr<ChildProcess> central_;
+  int runs_ = 0;
+};
+
+// The store's local number of a downloaded order ("" while it is not in the store).
+std::string LocalSale(const StoreRoad& road, const std::string& central_sale);
+
+}  // namespace zlv::test
