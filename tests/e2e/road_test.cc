@@ -119,6 +119,20 @@ TEST(Road, AnOrderIsStoredUnderLocalNumbersPrintedConfirmedAndSynchronised) {
   EXPECT_EQ(road.Central(central_state), "CONFIRMED");
 }
 
+// The store database through ODBC, as a SQL Server store reaches it (here SQLite's driver).
+TEST(Road, AnOrderTakesTheSameRoadThroughOdbc) {
+  StoreRoad road;
+  if (!road.UseOdbc()) GTEST_SKIP() << "SQLite ODBC driver not installed";
+  const std::string central = road.AddOrders(1).at(0);
+  road.RunOnce();
+  const std::string local = LocalSale(road, central);
+  ASSERT_NE(local, "") << LogText(road);
+  EXPECT_EQ(road.Tickets(), ExpectedTickets(road, local));
+  EXPECT_EQ(road.Central("SELECT SGSEXOCON FROM CENTRAL_UPLOAD WHERE NRVENDARESTAUX = " +
+                         Quoted(central)),
+            "S");
+}
+
 TEST(Road, ACancellationReachesTheStoreAndPrintsItsTickets) {
   StoreRoad road;
   const std::string central = road.AddOrders(1).at(0);

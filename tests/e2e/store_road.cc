@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
@@ -75,8 +76,20 @@ StoreRoad::StoreRoad() : central_db_(install_.home() / "central" / "central.db")
     throw std::runtime_error("zlvsinc-central did not start: " +
                              FileText(central_db_.parent_path() / "serve.err"));
   }
+  central_address_ = address;
   install_.SetRegistry("IpServer=" + address +
                        "\nConnectionString=sqlite:" + install_.database().string() + "\n");
+}
+
+bool StoreRoad::UseOdbc() {
+  const char* configured = std::getenv("ZLV_SQLITE_ODBC_DRIVER");
+  const fs::path driver = configured != nullptr
+                              ? fs::path(configured)
+                              : fs::path("/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so");
+  if (!fs::exists(driver)) return false;
+  install_.SetRegistry("IpServer=" + central_address_ + "\nConnectionString=Driver=" +
+                       driver.string() + ";Database=" + install_.database().string() + ";\n");
+  return true;
 }
 
 StoreRoad::~StoreRoad() {

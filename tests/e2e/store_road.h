@@ -36,6 +36,10 @@ class StoreRoad {
   // The first cell of a query on the central server's database; "" for no row.
   std::string Central(const std::string& sql) const;
 
+  // Points ConnectionString at the same store database through unixODBC and the SQLite ODBC
+  // driver ($ZLV_SQLITE_ODBC_DRIVER, else Debian's path); false when that driver is missing.
+  bool UseOdbc();
+
   // One run of the synchroniser; throws unless it ends normally.
   void RunOnce();
 
@@ -59,6 +63,7 @@ class StoreRoad {
 
   Installation install_;
   std::filesystem::path central_db_;
+  std::string central_address_;
   std::unique_ptr<ChildProcess> central_;
   int runs_ = 0;
 };
