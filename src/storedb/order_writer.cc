@@ -1,0 +1,258 @@
+#include "storedb/order_writer.h"
+
+#include <exception>
+#include <string>
+
+#include "bizlib/text.h"
+#include "data/filter.h"
+#include "storedb/failure_log.h"
+#include "storedb/number_generator.h"
+#include "storedb/order_items.h"
+#include "storedb/order_unit.h"
+#include "storedb/row_params.h"
+#include "storedb/transactions.h"
+
+namespace zlv {
+
+namespace {
+
+// The origin code given to an order tab that comes without one.
+constexpr const char* kDefaultOrigin = "DLV_ZLV";
+
+class OrderRun {
+ public:
+  OrderRun(Services& services, CentralCalls& central, DownloadSets& sets)
+      : services_(services),
+        sets_(sets),
+        unit_(services, central, sets),
+        all_orders_(sets.cdsVendaRest.Packet()) {}
+
+  void Run() {
+    Dataset& orders = sets_.cdsVendaRest;
+    for (orders.First(); !orders.Eof();) WriteOrder();
+  }
+
+ private:
+  Dataset& order() { return sets_.cdsVendaRest; }
+  Database& db() { return services_.db; }
+  const std::string& central_number() const { return unit_.central_number(); }
+
+  // The unit of work of the current order: one transaction, ended by Close() in every case.
+  void WriteOrder() {
+    unit_.Begin();
+    AbreTransacao(db());
+    try {
+      if (!FoundBeforeInsertion()) {
+        WriteSale();
+        WriteOrderTabs();
+        WriteOrderPayments(unit_);
+      }
+    } catch (const std::exception& e) {
+      unit_.RecordFailure(e.what(), "NRVENDARESTAUX:" + central_number(), "", "");
+    }
+    Close();
+  }
+
+  // The store's sales with this order's central number, branch, store and opening day,
+  // newest local number first. Both checks pass the opening day at midnight: the statement
+  // compares days, and SQL Server turns the day it reads into that day's midnight, so the full
+  // opening time would match only orders opened at midnight.
+  NamedStatement& OpenDuplicates() {
+    const DateTime opening = order().Field("DTHRABERMESA").AsDateTime();
+    NamedStatement& query = unit_.statements().adqVendaRestDuplicada;
+    query.Close();
+    query.SetParam("P_CDFILIAL", order().Text("CDFILIAL"));
+    query.SetParam("P_CDLOJA", order().Text("CDLOJA"));
+    query.SetParam("P_DTHRABERMESA", opening.DateOnly());
+    query.SetParam("P_NRVENDARESTAUX", central_number());
+    query.Open();
+    return query;
+  }
+
+  // The order is already in the store when the newest sale with its central number and
+  // opening day belongs to the same consumer.
+  bool FoundBeforeInsertion() {
+    unit_.duplicate = false;
+    try {
+      NamedStatement& found = OpenDuplicates();
+      if (!found.IsEmpty()) {
+        found.Result().First();
+        unit_.duplicate = found.Field("CDCLIENTE").AsText() == order().Text("CDCLIENTE") &&
+                          found.Field("CDCONSUMIDOR").AsText() == order().Text("CDCONSUMIDOR");
+      }
+    } catch (const std::exception& e) {
+      services_.log.GravaLog(std::string("ERRO: ") + e.what());
+    }
+    return unit_.duplicate;
+  }
+
+  void WriteSale() {
+    unit_.nrvendarest = TdtmZlvProxCodigo(db()).PrxVendaRest(order().Text("CDFILIAL"));
+    NamedStatement& insert = unit_.statements().acmVendaRest;
+    SetParamsFromRow(insert, order(), {"P_NRVENDAREST", "P_NRVENDARESTAUX", "P_DTHRABERMESA"});
+    insert.SetParam("P_NRVENDAREST", unit_.nrvendarest);
+    insert.SetParam("P_NRVENDARESTAUX", central_number());
+    insert.SetParam("P_DTHRABERMESA", order().Field("DTHRABERMESA").AsDateTime());
+    insert.Execute();
+  }
+
+  void WriteOrderTabs() {
+    Dataset& tabs = sets_.cdsComandaVen;
+    ApplyFilter(tabs, LinkFilter({{"CDFILIAL", order().Text("CDFILIAL")},
+                                  {"NRVENDAREST", central_number()}}));
+    for (; !tabs.Eof(); tabs.Next()) {
+      const OrderTabNumbers tab = TakeOrderTabNumbers();
+      WriteOrderTab(tab);
+      WriteOrderTabContents(unit_, tab);
+    }
+  }
+
+  OrderTabNumbers TakeOrderTabNumbers() {
+    const std::string cdfilial = order().Text("CDFILIAL");
+    OrderTabNumbers tab;
+    tab.nrseqprodcup = TdtmZlvProxCodigo(db()).PrxItComandaVen(cdfilial);
+    tab.nrreqextcmd = TdtmZlvProxCodigo(db()).PrxReqExterna(cdfilial);
+    tab.nrcomanda = TdtmZlvProxCodigo(db()).PrxComandaVen(cdfilial);
+    // Order tabs opened at the cash register take their numbers elsewhere; the next number is
+    // free of them.
+    NamedStatement& in_use = unit_.statements().adqVerifNrComanda;
+    in_use.Close();
+    in_use.SetParam("P_CDFILIAL", cdfilial);
+    in_use.SetParam("P_NRCOMANDA", tab.nrcomanda);
+    in_use.Open();
+    if (!in_use.IsEmpty() && !in_use.Field("NRCOMANDA").AsText().empty()) {
+      tab.nrcomanda = TdtmZlvProxCodigo(db()).PrxComandaVen(cdfilial);
+    }
+    return tab;
+  }
+
+  void WriteOrderTab(const OrderTabNumbers& tab) {
+    const Dataset& row = sets_.cdsComandaVen;
+    NamedStatement& insert = unit_.statements().acmInsComandaVen;
+    SetParamsFromRow(insert, row,
+                     {"P_NRVENDAREST", "P_NRCOMANDA", "P_DSCOMANDA", "P_NRREQEXTCMD",
+                      "P_IDSITENVCUPOM", "P_IDIMPCUPEXP"});
+    insert.SetParam("P_NRVENDAREST", unit_.nrvendarest);
+    insert.SetParam("P_NRCOMANDA", tab.nrcomanda);
+    insert.SetParam("P_DSCOMANDA", "DLV_" + tab.nrcomanda);
+    // The central server's "P" (placed) is the store's "3".
+    const std::string status = row.Text("IDSTCOMANDA");
+    insert.SetParam("P_IDSTCOMANDA", status == "P" ? std::string("3") : status);
+    for (const char* name :
+         {"VRDESCOMANDA", "VRCOMISVENDE", "VRCONSUMAMIN", "VRACRCOMANDA", "VRDESCFID",
+          "VRDESCCASH4ALL", "VRDESCPROMO4ALL", "VRDESCCASHUDS", "VRRESGCOREBANC"}) {
+      insert.SetParam(std::string("P_") + name, ColumnFloat(row, name));
+    }
+    insert.SetParam("P_VRPONTOBRINDE", ColumnValue(row, "VRPONTOBRINDE"));
+    insert.SetParam("P_VRDESCFIDELIDAD", ColumnValue(row, "VRDESCFIDELIDAD"));
+    const std::string origin = row.Text("IDORGCMDVENDA");
+    insert.SetParam("P_IDORGCMDVENDA", EmptyString(origin) ? std::string(kDefaultOrigin) : origin);
+    const DateTime scheduled = row.Field("DTHRAGENDADA").AsDateTime();
+    insert.SetParam("P_DTHRAGENDADA", scheduled.IsZero() ? Variant::Null() : Variant(scheduled));
+    insert.SetParam("P_IDIMPCUPEXP", services_.globals.gIDIMPAUTCUPZLV == "S"
+                                         ? Variant("2")
+                                         : ColumnText(row, "IDIMPCUPEXP"));
+    insert.SetParam("P_NRREQEXTCMD", tab.nrreqextcmd);
+    insert.SetParam("P_IDSITENVCUPOM", row.Text("DSEMAILENVCUPOM").empty() ? "U" : "A");
+    insert.Execute();
+  }
+
+  void Close() {
+    if (unit_.failed()) {
+      CloseFailed();
+    } else if (unit_.duplicate) {
+      CloseFoundBeforeInsertion();
+    } else {
+      CloseWritten();
+    }
+  }
+
+  void CloseFailed() {
+    DesfazTransacao(db());
+    services_.log.GravaLog("Rollback do pedido NRVENDARESTAUX:" + central_number());
+    unit_.CompleteDiagnosis();
+    try {
+      InsereLogSincDlv(services_, order(), unit_.error_detail(), unit_.diagnosis());
+    } catch (...) {
+      // The order is downloaded again at the next run; its failure row can wait until then.
+    }
+    RemoveOrder();
+  }
+
+  // Nothing was written: end the transaction now rather than leave it to the next order,
+  // then tell the server the store has the order, so it stops sending it.
+  void CloseFoundBeforeInsertion() {
+    DesfazTransacao(db());
+    services_.log.GravaLog("Pedido duplicado: NRVENDARESTAUX " + central_number());
+    try {
+      all_orders_.SetFiltered(false);
+      all_orders_.SetFilter("NRVENDAREST in (" + QuoteFilterValue(central_number()) + ")");
+      all_orders_.SetFiltered(true);
+      unit_.central().UpdateSincronismo(all_orders_.CopyFiltered(), sets_.cdsPedidosCanc.Packet());
+      services_.log.GravaLog("Atualiza status do pedido " + central_number() +
+                             " para sincronizado");
+    } catch (const std::exception& e) {
+      services_.log.GravaLog(std::string("Erro: UpdateSincronismo duplicado -> ") + e.what());
+    }
+    RemoveOrder();
+  }
+
+  // Written without failure: commit unless the sale now exists twice (another writer stored
+  // the same order meanwhile).
+  void CloseWritten() {
+    try {
+      if (OpenDuplicates().Result().RecordCount() >= 2) {
+        services_.log.GravaLog("Pedido duplicado validação no final: NRVENDARESTAUX " +
+                               central_number());
+        unit_.duplicate = true;
+      }
+    } catch (const std::exception& e) {
+      services_.log.GravaLog(std::string("ERRO: ") + e.what());
+    }
+    if (unit_.duplicate) {
+      DesfazTransacao(db());
+      services_.log.GravaLog("Rollback do pedido NRVENDARESTAUX:" + central_number());
+    } else {
+      ConfirmaTransacao(db());
+      services_.log.GravaLog("Commit do pedido NRVENDARESTAUX:" + central_number());
+    }
+    try {
+      LimpaLogSincDlv(db(), order().Text("CDFILIAL"), order().Text("CDLOJA"), central_number(),
+                      order().Field("DTHRABERMESA").AsDateTime());
+    } catch (...) {
+      // The order is committed; old failure rows go at a later clean-up.
+    }
+    if (unit_.duplicate) {
+      RemoveOrder();
+    } else {
+      order().Next();
+    }
+  }
+
+  // Deletes the current order; the cursor then stands on the order that followed it, or at
+  // the end when it was the last one.
+  void RemoveOrder() {
+    Dataset& orders = order();
+    const bool was_last = orders.RecNo() == orders.RecordCount();
+    orders.Delete();
+    if (was_last && !orders.Eof()) orders.Next();
+  }
+
+  Services& services_;
+  DownloadSets& sets_;
+  OrderUnit unit_;
+  // Every downloaded order as it came, for reporting a duplicate.
+  Dataset all_orders_;
+};
+
+}  // namespace
+
+void InserePedido(Services& services, CentralCalls& central, DownloadSets& sets) {
+  services.log.GravaLog("Metodo -> \"InserePedido\" - " +
+                        std::to_string(sets.cdsVendaRest.RecordCount()) +
+                        " pedidos a serem inseridos na base MSDE");
+  OrderRun run(services, central, sets);
+  run.Run();
+}
+
+}  // namespace zlv

@@ -1,0 +1,25 @@
+// InserePedido: writes the orders of a download (cdsVendaRest with its order tabs, items and
+// payments in the other DownloadSets) into the store database, each order in its own
+// transaction under new local numbers; the central sale number is kept in NRVENDARESTAUX.
+//
+// Each order ends in one of four ways:
+//  - committed: its row stays in cdsVendaRest;
+//  - failed: rolled back, recorded in LOGSINCDLV with a diagnosis, row removed;
+//  - duplicate before insertion (the store already has it): nothing written, reported to the
+//    central server as synchronised, row removed;
+//  - duplicate at the end (a second copy appeared while writing): rolled back, row removed.
+// So on return cdsVendaRest holds exactly the orders committed by this run, cursor at its end.
+//
+// Failures inside an order are caught and recorded; an exception from the transaction calls or
+// the log (outside every guard) leaves InserePedido. Main thread only.
+#pragma once
+
+#include "storedb/central_calls.h"
+#include "storedb/download_sets.h"
+#include "storedb/services.h"
+
+namespace zlv {
+
+void InserePedido(Services& services, CentralCalls& central, DownloadSets& sets);
+
+}  // namespace zlv
