@@ -10,7 +10,6 @@
 #include "print/order_header.h"
 #include "print/print_files.h"
 #include "print/print_statements.h"
-#include "print/production_ticket.h"
 #include "print/ticket_text.h"
 #include "storedb/named_statement.h"
 
@@ -286,13 +285,9 @@ void WriteDelivery(Services& services, TicketSources& sources, std::string_view 
   const std::string printer = settings.Field("IMPRENTREGA").AsText();
   const std::string register_store = settings.Field("CDLOJA").AsText();
 
+  if (!FilterLiveOrderTabs(sources)) return;  // no order tab, or every one cancelled
   const Dataset& sale = sources.cdsVendaRest;
   const std::string nrvendarest = sale.Text("NRVENDAREST");
-  Dataset& tabs = sources.cdsComandaVen;
-  tabs.SetFilter(LiveOrderTabsFilter(sale.Text("CDFILIAL"), nrvendarest));
-  tabs.SetFiltered(true);
-  tabs.First();
-  if (tabs.Eof()) return;  // no order tab, or every one cancelled
 
   const bool scheduled = mode == "E";
   DeliveryData data = ReadOrder(services, sale, scheduled);

@@ -59,8 +59,8 @@ bool ItemWalk::LoadItems(const DataPacket& items, bool keep_observation_products
   items_.First();
   if (items_.Eof()) return false;
 
-  // Items whose product is also an observation of another item ("no onion" sold as a product)
-  // are printed as that observation, not as items of their own.
+  // An observation that is itself a product (extra bacon) arrives both as the item's
+  // observation and as an item of its own; the kitchen sees it once, as the observation.
   exclusion_.clear();
   if (!keep_observation_products) {
     NamedStatement obs_products(services_.db, "adqObsProdVen");

@@ -133,11 +133,8 @@ void WriteProduction(Services& services, TicketSources& sources, PrinterColumn c
   if (mode != "D" && mode != "E") return;
   const Dataset& sale = sources.cdsVendaRest;
   const std::string nrvendarest = sale.Text("NRVENDAREST");
-  Dataset& tab = sources.cdsComandaVen;
-  tab.SetFilter(LiveOrderTabsFilter(sale.Text("CDFILIAL"), nrvendarest));
-  tab.SetFiltered(true);
-  tab.First();
-  if (tab.Eof()) return;  // every order tab of the sale is cancelled
+  if (!FilterLiveOrderTabs(sources)) return;  // every order tab of the sale is cancelled
+  const Dataset& tab = sources.cdsComandaVen;
 
   OrderHeader order{
       .idorgcmdvenda = tab.Text("IDORGCMDVENDA"),
@@ -171,11 +168,6 @@ void WriteProduction(Services& services, TicketSources& sources, PrinterColumn c
 }
 
 }  // namespace
-
-std::string LiveOrderTabsFilter(const std::string& cdfilial, const std::string& nrvendarest) {
-  return "CDFILIAL = " + QuoteFilterValue(cdfilial) +
-         " AND NRVENDAREST = " + QuoteFilterValue(nrvendarest) + " AND IDSTCOMANDA <> '4'";
-}
 
 void MontaArquivoPedido_(Services& services, TicketSources& sources, std::string_view column,
                          std::string_view mode) {

@@ -24,7 +24,4 @@ namespace zlv {
 void MontaArquivoPedido_(Services& services, TicketSources& sources, std::string_view column,
                          std::string_view mode);
 
-// The filter text of an order's order tabs that are not cancelled.
-std::string LiveOrderTabsFilter(const std::string& cdfilial, const std::string& nrvendarest);
-
 }  // namespace zlv

@@ -16,4 +16,8 @@ struct TicketSources {
   Dataset& cdsCons;
 };
 
+// Filters cdsComandaVen to the order tabs of the current sale that are not cancelled
+// (IDSTCOMANDA <> '4') and stands on the first; false when there is none. The filter stays.
+bool FilterLiveOrderTabs(TicketSources& sources);
+
 }  // namespace zlv

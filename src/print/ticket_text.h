@@ -40,7 +40,8 @@ std::string LimpaTexto(std::string_view text);
 std::string FloatToStr(double value, const RegionalSettings& regional);
 
 // The quantity of a unit product: a fraction below 1 ("1/2", "3/4", "1/3"), the decimal text
-// otherwise. Always ends; a quantity no small fraction describes is written as a decimal.
+// otherwise. Always ends; a quantity no fraction describes within two hundredths (0.37, 0.73)
+// or below one tenth without an exact hundredths fraction (0.01) is written as a decimal.
 std::string FractionText(double quantity, const RegionalSettings& regional);
 // FractionText plus the log line the store's support reads to check a ticket's quantities.
 std::string ConvertFracionario(Services& services, double quantity);

@@ -1,5 +1,6 @@
 #include "router/router_message.h"
 
+#include <span>
 #include <sstream>
 
 #include <pugixml.hpp>
@@ -13,11 +14,68 @@ namespace {
 // Texts the router expects where the store has no value of its own.
 constexpr const char* kNaoConcluido = "Nao concluido";
 constexpr const char* kNaoInformado = "Nao informado";
-constexpr const char* kStatusAtendimento = "tsAtendimento";
-constexpr const char* kSemObs = "Sem Obs";
+
+// One text element: the value of a column of the row at hand, or a fixed text.
+struct Element {
+  const char* name;
+  const char* column;
+  const char* fixed = nullptr;
+};
+
+// The router reads its elements in this order.
+constexpr Element kPedido[] = {
+    {"Id", "NRCOMANDA"},
+    {"Name", "NMCONSUMIDOR"},
+    {"telefone", "NRTELECONS"},
+    {"Rua", "DSENDECONS"},
+    {"Numero", "NRENDECONS"},
+    {"Bairro", "NMBAIRRO"},
+    {"Municipio", "NMMUNICIPIO"},
+    {"Estado", "SGESTADO"},
+    {"CEP", "NRCEPCONS"},
+    {"Origem", "IDORGCMDVENDA"},
+    {"DataHoraPedido", "DTINCLUSAO"},
+    {"DataHoraPronto", nullptr, kNaoConcluido},
+    {"DataHoraAgendamento", "DTHRAGENDADA"},
+    {"Valor", "VRENTRADA"},
+    {"status", nullptr, "tsAtendimento"},
+    {"numeroVenda", "NRCOMANDA"},
+    {"numeroVendaExt", "NRCOMANDAEXT"},
+};
+constexpr Element kEntregador[] = {
+    {"Id", nullptr, kNaoInformado},
+    {"Name", nullptr, kNaoInformado},
+    {"cpf", nullptr, kNaoInformado},
+};
+constexpr Element kEmpresa[] = {
+    {"Id", nullptr, "1"},
+    {"Name", "NMLOJA"},
+    {"Mall_id", nullptr, "1"},
+};
+constexpr Element kItem[] = {
+    {"Id", "NRPRODCOMVEN"},
+    {"codigo", "CDPRODUTO"},
+    {"Descricao", "NMPRODUTO"},
+    {"ValorUnit", "VRPRECCOMVEN"},
+    {"Quantidade", "QTPRODCOMVEN"},
+    {"ValorTotal", "VRTOTAL"},
+    {"Observacao", nullptr, "Sem Obs"},
+};
+constexpr Element kPagamento[] = {
+    {"Id", "NRSEQMOVDLV"},       {"Sequencia", "NRSEQMOVDLV"}, {"codigo", "CDTIPORECE"},
+    {"Descricao", "NMTIPORECE"}, {"Valor", "VRMOVIVENDDLV"},   {"troco", nullptr, "0"},
+    {"tipo", "IDTIPORECE"},
+};
 
 void AddText(pugi::xml_node parent, const char* name, const std::string& value) {
   parent.append_child(name).text().set(value.c_str());
+}
+
+void AddElements(pugi::xml_node parent, std::span<const Element> elements, const Dataset& row,
+                 const RegionalSettings& regional) {
+  for (const Element& e : elements) {
+    AddText(parent, e.name, e.column ? ColumnText(row.Field(e.column), regional) : e.fixed);
+  }
 }
 
 // <name><data>...</data></name>: the containers that hold one record.
@@ -25,72 +83,30 @@ pugi::xml_node AddRecord(pugi::xml_node parent, const char* name) {
   return parent.append_child(name).append_child("data");
 }
 
+// <name> with one <data> per row of the set, walked first to last; empty without rows.
+void AddRows(pugi::xml_node parent, const char* name, std::span<const Element> elements,
+             Dataset& rows, const RegionalSettings& regional) {
+  pugi::xml_node list = parent.append_child(name);
+  for (rows.First(); !rows.Eof(); rows.Next()) {
+    AddElements(list.append_child("data"), elements, rows, regional);
+  }
+}
+
 }  // namespace
 
 std::string MontaXmlPedidoRot(const Dataset& pedido, Dataset& itens, Dataset& pagamentos,
                               DateTime agora, const RegionalSettings& regional) {
   pugi::xml_document doc;
-  const auto column = [&regional](pugi::xml_node parent, const char* name, const Dataset& row,
-                                  std::string_view field) {
-    AddText(parent, name, ColumnText(row.Field(field), regional));
-  };
   pugi::xml_node root = doc.append_child("root");
-  column(root, "Id", pedido, "NRCOMANDA");
-  column(root, "Name", pedido, "NMCONSUMIDOR");
-  column(root, "telefone", pedido, "NRTELECONS");
-  column(root, "Rua", pedido, "DSENDECONS");
-  column(root, "Numero", pedido, "NRENDECONS");
-  column(root, "Bairro", pedido, "NMBAIRRO");
-  column(root, "Municipio", pedido, "NMMUNICIPIO");
-  column(root, "Estado", pedido, "SGESTADO");
-  column(root, "CEP", pedido, "NRCEPCONS");
-  column(root, "Origem", pedido, "IDORGCMDVENDA");
-  column(root, "DataHoraPedido", pedido, "DTINCLUSAO");
-  AddText(root, "DataHoraPronto", kNaoConcluido);
-  column(root, "DataHoraAgendamento", pedido, "DTHRAGENDADA");
-  column(root, "Valor", pedido, "VRENTRADA");
-  AddText(root, "status", kStatusAtendimento);
-  column(root, "numeroVenda", pedido, "NRCOMANDA");
-  column(root, "numeroVendaExt", pedido, "NRCOMANDAEXT");
-
-  pugi::xml_node entregador = AddRecord(root, "entregador");
-  AddText(entregador, "Id", kNaoInformado);
-  AddText(entregador, "Name", kNaoInformado);
-  AddText(entregador, "cpf", kNaoInformado);
-
+  AddElements(root, kPedido, pedido, regional);
+  AddElements(AddRecord(root, "entregador"), kEntregador, pedido, regional);
   pugi::xml_node rota = AddRecord(root, "Rota");
   AddText(rota, "Id", "1");
   AddText(rota, "DataHoraInicio", regional.DateTimeToStr(agora));
-  column(rota, "Usuario", pedido, "NMCONSUMIDOR");
-
-  pugi::xml_node empresa = AddRecord(root, "empresa");
-  AddText(empresa, "Id", "1");
-  column(empresa, "Name", pedido, "NMLOJA");
-  AddText(empresa, "Mall_id", "1");
-
-  pugi::xml_node itens_node = root.append_child("ItensPedido");
-  for (itens.First(); !itens.Eof(); itens.Next()) {
-    pugi::xml_node item = itens_node.append_child("data");
-    column(item, "Id", itens, "NRPRODCOMVEN");
-    column(item, "codigo", itens, "CDPRODUTO");
-    column(item, "Descricao", itens, "NMPRODUTO");
-    column(item, "ValorUnit", itens, "VRPRECCOMVEN");
-    column(item, "Quantidade", itens, "QTPRODCOMVEN");
-    column(item, "ValorTotal", itens, "VRTOTAL");
-    AddText(item, "Observacao", kSemObs);
-  }
-
-  pugi::xml_node pagamentos_node = root.append_child("Pagamentos");
-  for (pagamentos.First(); !pagamentos.Eof(); pagamentos.Next()) {
-    pugi::xml_node pagamento = pagamentos_node.append_child("data");
-    column(pagamento, "Id", pagamentos, "NRSEQMOVDLV");
-    column(pagamento, "Sequencia", pagamentos, "NRSEQMOVDLV");
-    column(pagamento, "codigo", pagamentos, "CDTIPORECE");
-    column(pagamento, "Descricao", pagamentos, "NMTIPORECE");
-    column(pagamento, "Valor", pagamentos, "VRMOVIVENDDLV");
-    AddText(pagamento, "troco", "0");
-    column(pagamento, "tipo", pagamentos, "IDTIPORECE");
-  }
+  AddText(rota, "Usuario", ColumnText(pedido.Field("NMCONSUMIDOR"), regional));
+  AddElements(AddRecord(root, "empresa"), kEmpresa, pedido, regional);
+  AddRows(root, "ItensPedido", kItem, itens, regional);
+  AddRows(root, "Pagamentos", kPagamento, pagamentos, regional);
 
   // Raw: no indentation and no line breaks of the writer's own. Empty elements are written as
   // a start and an end tag, the form every receiving parser reads. Control characters other

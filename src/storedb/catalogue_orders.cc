@@ -16,6 +16,9 @@ std::vector<StatementDef> OrderStatements() {
           R"sql(
       SELECT * FROM CONSUMIFILIAL WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR
       AND CDFILIAL = :P_CDFILIAL)sql"),
+      // The writers ask by the opening day, as "DD/MM/YYYY" text before writing an order and as
+      // a date-time after it; SQLite compares the day in both cases, where the server would
+      // match a date-time against the day's midnight only.
       Query("adqVendaRestDuplicada",
             {TextParam("P_NRVENDARESTAUX"), DateTimeParam("P_DTHRABERMESA"),
              TextParam("P_CDFILIAL"), TextParam("P_CDLOJA")},
@@ -34,6 +37,8 @@ std::vector<StatementDef> OrderStatements() {
                   ELSE date(:P_DTHRABERMESA) END
          AND CDFILIAL = :P_CDFILIAL AND CDLOJA = :P_CDLOJA
        ORDER BY NRVENDAREST DESC)sql"),
+      // DTHRFECHMESA (and DTENTREGA below) come as the writers' regional text, which SQL Server
+      // converts by itself.
       Command("acmVendaRest",
               {TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST"), TextParam("P_NRMESA"),
                TextParam("P_CDVENDEDOR"), TextParam("P_NRPESMESAVEN"), TextParam("P_DTHRABERMESA"),

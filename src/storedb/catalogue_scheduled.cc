@@ -52,6 +52,8 @@ std::vector<StatementDef> ScheduledStatements() {
         FROM VENDAREST VR, COMANDAVEN CV
        WHERE VR.CDFILIAL = CV.CDFILIAL AND VR.NRVENDAREST = CV.NRVENDAREST)sql",
                      kEncomendaDevida, "\n       ORDER BY VR.DTHRABERMESA"})),
+      // LOJA stands unjoined in the server's text, so each consumer comes once per store of the
+      // database; the SQLite text keeps that.
       Query("adqEncConsumidor",
             {IntegerParam("P_NRTEMPOPROD"), TextParam("P_CDFILIAL"), TextParam("P_CDLOJA")},
             Decimals::AsStored,

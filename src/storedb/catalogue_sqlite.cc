@@ -21,6 +21,11 @@ const std::string_view kSqliteChaveObsEst =
 
 std::string SqliteListaObs(std::string_view table, std::string_view filter, std::string_view order,
                            std::string_view sales) {
+  const std::string observations = "FROM " + std::string(table) +
+                                   " OB, OCORRENCIA OC\n"
+                                   "                  WHERE OC.CDGRPOCOR = OB.CDGRPOCOR"
+                                   " AND OC.CDOCORR = OB.CDOCORR" +
+                                   std::string(filter);
   // REPLICATE(N' ' + DSOCORR + ';', ISNULL(QTPRODCOMVENOBS, 1)): NULL for a negative count,
   // the count truncated, the result cut to the 4000 characters of a non-max national text.
   // FOR XML PATH('') joins the pieces, and yields NULL when they are all empty.
@@ -31,22 +36,16 @@ std::string SqliteListaObs(std::string_view table, std::string_view filter, std:
                                                                      4000))),
                                                     '00', ' ' || OC.DSOCORR || ';'), 1, 4000)
                                 END AS PECA
-                           FROM )sql";
-  text += table;
-  text += R"sql( OB, OCORRENCIA OC
-                          WHERE OC.CDGRPOCOR = OB.CDGRPOCOR AND OC.CDOCORR = OB.CDOCORR)sql";
-  text += filter;
+                  )sql";
+  text += observations;
   text += R"sql(
-                            AND OB.NRVENDAREST = a.NRVENDAREST AND OB.NRPRODCOMVEN = a.NRPRODCOMVEN
-                          ORDER BY )sql";
+                    AND OB.NRVENDAREST = a.NRVENDAREST AND OB.NRPRODCOMVEN = a.NRPRODCOMVEN
+                  ORDER BY )sql";
   text += order;
   text += R"sql() AS x) AS list
            FROM (SELECT OB.CDFILIAL, OB.NRVENDAREST, OB.NRPRODCOMVEN
-                   FROM )sql";
-  text += table;
-  text += R"sql( OB, OCORRENCIA OC
-                  WHERE OC.CDGRPOCOR = OB.CDGRPOCOR AND OC.CDOCORR = OB.CDOCORR)sql";
-  text += filter;
+                  )sql";
+  text += observations;
   // Only the items of the statement's own sales are ever joined to the list; restricting the
   // groups to them keeps the statement from aggregating the whole observation history.
   text += R"sql(

@@ -36,6 +36,8 @@ std::vector<StatementDef> StartupStatements() {
                     Decimals::AsFloat,
                     R"sql(
       SELECT IDIMPPEDDLV FROM CAIXA WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA)sql"),
+      // One upsert on SQLite: the table's key is the branch and the store, which is never NULL
+      // here, so the row it replaces is the one the server deletes.
       Command("acmInsZlvSincExecuta", {TextParam("P_CDFILIAL"), TextParam("P_CDLOJA")},
               R"sql(
       DELETE FROM ZLVSINCEXECUTA WHERE CDFILIAL = :P_CDFILIAL AND (CDLOJA = :P_CDLOJA OR CDLOJA IS
@@ -56,6 +58,8 @@ std::vector<StatementDef> StartupStatements() {
        WHERE CDFILIAL = :P_CDFILIAL AND CDLOJA = :P_CDLOJA
          AND ((NRVENDARESTAUX = :P_NRVENDARESTAUX AND DTHRABERMESA = :P_DTHRABERMESA)
               OR (DTHRABERMESA < datetime('now', 'localtime', '-1 days') AND IDIMPLOG = 'S')))sql"),
+      // SQLite has no such option; the command re-states the session's foreign-key setting, a
+      // no-op inside a transaction.
       Command("acmSetArithAbort", {},
               R"sql(
       SET ARITHABORT ON)sql",

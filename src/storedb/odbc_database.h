@@ -19,6 +19,8 @@
 
 namespace zlv {
 
+struct OdbcParam;
+
 // One ODBC handle (SQLHENV, SQLHDBC or SQLHSTMT), freed with its own type.
 class OdbcHandle {
  public:
@@ -40,8 +42,11 @@ class OdbcHandle {
 
 class OdbcDatabase final : public Database {
  public:
+  // How texts travel: by dialect (UTF-16 to SQL Server, UTF-8 elsewhere), or forced.
+  enum class Texts { ByDialect, Utf8, Utf16 };
+
   // Connects without prompting. Throws DatabaseError with the driver's message.
-  explicit OdbcDatabase(const std::string& connection_string);
+  explicit OdbcDatabase(const std::string& connection_string, Texts texts = Texts::ByDialect);
   ~OdbcDatabase() override;
   OdbcDatabase(const OdbcDatabase&) = delete;
   OdbcDatabase& operator=(const OdbcDatabase&) = delete;
@@ -60,14 +65,12 @@ class OdbcDatabase final : public Database {
   bool InTransaction() const override { return in_transaction_; }
 
  private:
-  struct ParamBuffer;
-
   // The cached statement for the text; once the cache is full, a new one is prepared into
   // *transient instead (evicting could free a statement still in use further up the stack).
   const OdbcHandle& Prepared(const std::string& sql, OdbcHandle* transient);
   // Binds and executes; the statement is left with its result open.
   void Run(const OdbcHandle& stmt, const std::string& sql, const std::vector<Variant>& params,
-           int timeout_seconds, std::vector<ParamBuffer>* buffers);
+           int timeout_seconds, std::vector<OdbcParam>* bound);
   void SetAutoCommit(bool on);
   [[noreturn]] void Fail(const OdbcHandle& handle, const std::string& sql,
                          const std::vector<Variant>& params);
@@ -82,8 +85,13 @@ class OdbcDatabase final : public Database {
   std::unordered_map<std::string, OdbcHandle> cache_;
 };
 
-// The first error of a handle's diagnostics, without the "[vendor][driver]" prefixes: the
-// database's own text. Empty when there is none.
+// The first error of a handle's diagnostics: its SQLSTATE and the text without the
+// "[vendor][driver]" prefixes, the database's own words. Both empty when there is none.
+struct OdbcError {
+  std::string state;
+  std::string message;
+};
+OdbcError FirstOdbcError(const OdbcHandle& handle, bool wide);
 std::string OdbcErrorMessage(const OdbcHandle& handle, bool wide);
 
 // Reads every row of the open result of a statement.

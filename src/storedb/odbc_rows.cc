@@ -131,7 +131,7 @@ Variant GetValue(SQLHSTMT h, SQLUSMALLINT column, const Column& kind, bool wide,
 
 }  // namespace
 
-std::string OdbcErrorMessage(const OdbcHandle& handle, bool wide) {
+OdbcError FirstOdbcError(const OdbcHandle& handle, bool wide) {
   for (SQLSMALLINT record = 1;; ++record) {
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
@@ -152,10 +152,14 @@ std::string OdbcErrorMessage(const OdbcHandle& handle, bool wide) {
       state = reinterpret_cast<const char*>(n_state);
       message = reinterpret_cast<const char*>(n_message);
     }
-    if (!Ok(rc)) return "";
+    if (!Ok(rc)) return {};
     // Class 01 records are warnings ("changed language setting") that precede the error.
-    if (!state.starts_with("01")) return WithoutPrefixes(message);
+    if (!state.starts_with("01")) return {state, WithoutPrefixes(message)};
   }
+}
+
+std::string OdbcErrorMessage(const OdbcHandle& handle, bool wide) {
+  return FirstOdbcError(handle, wide).message;
 }
 
 DataPacket ReadOdbcRows(const OdbcHandle& stmt, bool wide, const QueryOptions& options) {

@@ -15,10 +15,14 @@ namespace {
 
 using FilterTerms = std::vector<std::pair<std::string_view, std::string>>;
 
-// The keys every row below an order tab gets: the order's and the order tab's new numbers and
-// the item's new number.
-void SetNewKeys(NamedStatement& statement, const OrderUnit& unit, const OrderTabNumbers& tab,
-                const std::string& nrprodcomven) {
+// Sets the parameters of a row below an order tab from the downloaded row, with the order's
+// and the order tab's new numbers and the item's new number as its keys. The other values the
+// writer fills itself (where the statement has them) are left to the caller.
+void SetRowParams(NamedStatement& statement, const Dataset& row, const OrderUnit& unit,
+                  const OrderTabNumbers& tab, const std::string& nrprodcomven) {
+  SetParamsFromRow(statement, row,
+                   {"P_NRVENDAREST", "P_NRCOMANDA", "P_NRPRODCOMVEN", "P_NRSEQPRODCUP",
+                    "P_CDSENHAPED", "P_DTULTATU"});
   statement.SetParam("P_NRVENDAREST", unit.nrvendarest);
   statement.SetParam("P_NRCOMANDA", tab.nrcomanda);
   statement.SetParam("P_NRPRODCOMVEN", nrprodcomven);
@@ -84,10 +88,7 @@ bool WriteItem(OrderUnit& unit, const OrderTabNumbers& tab, std::string& nrprodc
   try {
     nrprodcomven = TdtmZlvProxCodigo(unit.services().db)
                        .PrxItemComanda(unit.order().Text("CDFILIAL"), tab.nrcomanda, 1);
-    SetParamsFromRow(
-        insert, item,
-        {"P_NRVENDAREST", "P_NRCOMANDA", "P_NRPRODCOMVEN", "P_NRSEQPRODCUP", "P_CDSENHAPED"});
-    SetNewKeys(insert, unit, tab, nrprodcomven);
+    SetRowParams(insert, item, unit, tab, nrprodcomven);
     for (const char* name :
          {"QTPRODCOMVEN", "VRPRECCOMVEN", "VRDESCCOMVEN", "VRACRCOMVEN", "VRPRECCLCOMVEN"}) {
       insert.SetParam(std::string("P_") + name, ColumnFloat(item, name));
@@ -115,8 +116,7 @@ void WriteItemObservations(OrderUnit& unit, const OrderTabNumbers& tab,
   NamedStatement& insert = unit.statements().acmObsItComandaVen;
   for (; !rows.Eof() && !item_failed; rows.Next()) {
     try {
-      SetParamsFromRow(insert, rows, {"P_NRVENDAREST", "P_NRCOMANDA", "P_NRPRODCOMVEN"});
-      SetNewKeys(insert, unit, tab, nrprodcomven);
+      SetRowParams(insert, rows, unit, tab, nrprodcomven);
       insert.SetParam("P_QTPRODCOMVENOBS", ColumnFloat(rows, "QTPRODCOMVENOBS"));
       insert.Execute();
     } catch (const std::exception& e) {
@@ -131,8 +131,7 @@ void WriteCompositions(OrderUnit& unit, const OrderTabNumbers& tab,
   NamedStatement& insert = unit.statements().acmInsProdEst;
   for (; !rows.Eof(); rows.Next()) {
     try {
-      SetParamsFromRow(insert, rows, {"P_NRVENDAREST", "P_NRCOMANDA", "P_NRPRODCOMVEN"});
-      SetNewKeys(insert, unit, tab, nrprodcomven);
+      SetRowParams(insert, rows, unit, tab, nrprodcomven);
       for (const char* name : {"QTPROCOMEST", "VRPRECCOMEST", "VRDESITCOMEST"}) {
         insert.SetParam(std::string("P_") + name, ColumnFloat(rows, name));
       }
@@ -154,8 +153,7 @@ void WriteCompositionObservations(OrderUnit& unit, const OrderTabNumbers& tab,
   NamedStatement& insert = unit.statements().acmObsItComandaEst;
   for (; !rows.Eof() && !compositions.IsEmpty(); rows.Next()) {
     try {
-      SetParamsFromRow(insert, rows, {"P_NRVENDAREST", "P_NRCOMANDA", "P_NRPRODCOMVEN"});
-      SetNewKeys(insert, unit, tab, nrprodcomven);
+      SetRowParams(insert, rows, unit, tab, nrprodcomven);
       insert.SetParam("P_QTPRODCOMVENOBS", ColumnFloat(rows, "QTPRODCOMVENOBS"));
       insert.Execute();
     } catch (const std::exception& e) {
@@ -170,9 +168,7 @@ void WritePoints(OrderUnit& unit, const OrderTabNumbers& tab, const std::string&
   NamedStatement& insert = unit.statements().acmMovPontoConsAux;
   for (; !rows.Eof(); rows.Next()) {
     try {
-      SetParamsFromRow(insert, rows,
-                       {"P_NRVENDAREST", "P_NRCOMANDA", "P_NRPRODCOMVEN", "P_DTULTATU"});
-      SetNewKeys(insert, unit, tab, nrprodcomven);
+      SetRowParams(insert, rows, unit, tab, nrprodcomven);
       insert.SetParam("P_VRPONTOBRINDE", ColumnFloat(rows, "VRPONTOBRINDE"));
       insert.SetParam("P_DTULTATU", unit.services().clock.Now());
       insert.Execute();

@@ -16,7 +16,7 @@ namespace zlv {
 
 namespace {
 
-// The origin of an order tab that does not say where it came from: the call centre's own.
+// The origin code given to an order tab that comes without one.
 constexpr const char* kDefaultOrigin = "DLV_ZLV";
 
 class OrderRun {

@@ -18,7 +18,8 @@ void CentralClient::Connect() {
   if (Connected()) Disconnect();
   endpoint_ = CentralEndpoint{};
   if (before_connect_) endpoint_ = before_connect_();
-  if (endpoint_.host.empty()) throw TransportError("no central server address configured");
+  if (endpoint_.host.empty())
+    throw TransportError("endereço do servidor central não configurado (IpServer)");
   connection_.emplace(FramedConnection::Open(endpoint_.host, endpoint_.port, timeout_));
   next_id_ = 1;
   log_.GravaLog("Conectado no servidor.");
@@ -33,7 +34,7 @@ void CentralClient::Disconnect() {
 }
 
 Variant CentralClient::Call(std::string_view method, const std::vector<Variant>& params) {
-  if (!Connected()) throw TransportError("not connected to the central server");
+  if (!Connected()) throw TransportError("não conectado ao servidor central");
   const int64_t id = next_id_++;
   // Built and measured before anything is sent: a request that cannot be encoded or is over
   // the frame limit fails this call only, and the connection stays in step.
@@ -47,8 +48,8 @@ Variant CentralClient::Call(std::string_view method, const std::vector<Variant>&
     throw;
   } catch (const ProtocolError& e) {
     Disconnect();
-    throw ProtocolError("malformed answer from the central server to " + std::string(method) +
-                        ": " + e.what());
+    throw ProtocolError("resposta inválida do servidor central a " + std::string(method) + ": " +
+                        e.what());
   } catch (const TransportError&) {
     Disconnect();
     throw;
@@ -65,7 +66,7 @@ DataPacket CentralClient::ValidaProduto(const std::string& cdfilial, std::string
                                                 Variant(cdloja), Variant(cdproduto)});
   if (result.IsEmpty()) return DataPacket{};
   if (!result.IsPacket()) {
-    throw std::runtime_error("ValidaProduto: the central server did not answer a data packet");
+    throw std::runtime_error("ValidaProduto: o servidor central não respondeu um pacote de dados");
   }
   return result.AsPacket();
 }

@@ -5,7 +5,7 @@ namespace zlv {
 namespace {
 
 std::string OverLimitMessage(std::size_t size) {
-  return "frame of " + std::to_string(size) + " bytes exceeds the limit of " +
+  return "quadro de " + std::to_string(size) + " bytes excede o limite de " +
          std::to_string(kMaxFramePayload) + " bytes";
 }
 

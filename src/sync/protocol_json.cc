@@ -18,17 +18,17 @@ constexpr const char* kDateTimeKey = "datetime";
 Variant DateTimeFromJson(const nlohmann::json& value) {
   const auto& text = value.at(kDateTimeKey);
   if (value.size() != 1 || !text.is_string()) {
-    throw ProtocolError("a date-time value must be {\"datetime\":\"YYYY-MM-DDTHH:MM:SS\"}");
+    throw ProtocolError("data-hora deve ser {\"datetime\":\"YYYY-MM-DDTHH:MM:SS\"}");
   }
   const auto parsed = DateTime::ParseIso(text.get_ref<const std::string&>());
   if (!parsed) {
-    throw ProtocolError("invalid date-time \"" + text.get<std::string>() + "\"");
+    throw ProtocolError("data-hora inválida \"" + text.get<std::string>() + "\"");
   }
   return Variant(*parsed);
 }
 
 Variant DecodeValue(const nlohmann::json& value, int depth) {
-  if (depth > kMaxJsonDepth) throw ProtocolError("value nested too deeply");
+  if (depth > kMaxJsonDepth) throw ProtocolError("valor aninhado além do limite");
   switch (value.type()) {
     case nlohmann::json::value_t::null:
       return Variant::Null();
@@ -39,7 +39,7 @@ Variant DecodeValue(const nlohmann::json& value, int depth) {
     case nlohmann::json::value_t::number_unsigned: {
       const auto number = value.get<uint64_t>();
       if (number > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
-        throw ProtocolError("integer " + std::to_string(number) + " is out of range");
+        throw ProtocolError("inteiro " + std::to_string(number) + " fora do intervalo");
       }
       return Variant(static_cast<int64_t>(number));
     }
@@ -62,9 +62,9 @@ Variant DecodeValue(const nlohmann::json& value, int depth) {
         }
       }
       if (value.contains(kDateTimeKey)) return DateTimeFromJson(value);
-      throw ProtocolError("unknown value object (neither a data packet nor a date-time)");
+      throw ProtocolError("objeto desconhecido (nem pacote de dados nem data-hora)");
     default:
-      throw ProtocolError("unsupported JSON value");
+      throw ProtocolError("valor JSON não suportado");
   }
 }
 
@@ -82,7 +82,7 @@ nlohmann::json VariantToJson(const Variant& value) {
     case Variant::Type::Float: {
       const double number = value.AsFloat();
       if (!std::isfinite(number)) {
-        throw std::invalid_argument("a non-finite number cannot be sent to the central server");
+        throw std::invalid_argument("número não finito não pode ser enviado ao servidor central");
       }
       return number;
     }
@@ -108,13 +108,13 @@ nlohmann::json ParseJsonText(std::string_view text) {
   // before the parser's own structures grow with it.
   const nlohmann::json::parser_callback_t limit_depth = [](int depth, nlohmann::json::parse_event_t,
                                                            nlohmann::json&) {
-    if (depth > kMaxJsonDepth) throw ProtocolError("JSON nested too deeply");
+    if (depth > kMaxJsonDepth) throw ProtocolError("JSON aninhado além do limite");
     return true;
   };
   try {
     return nlohmann::json::parse(text.begin(), text.end(), limit_depth);
   } catch (const nlohmann::json::exception& e) {
-    throw ProtocolError(std::string("invalid JSON: ") + e.what());
+    throw ProtocolError(std::string("JSON inválido: ") + e.what());
   }
 }
 

@@ -18,12 +18,12 @@ nlohmann::json Envelope(const nlohmann::json& id) {
 }
 
 RemoteError ErrorFromJson(const nlohmann::json& error) {
-  if (!error.is_object()) throw ProtocolError("response error is not an object");
+  if (!error.is_object()) throw ProtocolError("erro da resposta não é um objeto");
   const auto code = error.find("code");
   const auto message = error.find("message");
   if (code == error.end() || !code->is_number_integer() || message == error.end() ||
       !message->is_string()) {
-    throw ProtocolError("response error lacks an integer code or a text message");
+    throw ProtocolError("erro da resposta sem código inteiro ou mensagem");
   }
   return RemoteError(code->get<int>(), message->get<std::string>());
 }
@@ -41,22 +41,22 @@ std::string BuildRequest(int64_t id, std::string_view method, const std::vector<
 Variant ParseResponse(std::string_view payload, int64_t id) {
   const auto message = ParseJsonText(payload);
   if (!message.is_object() || !HasVersion(message)) {
-    throw ProtocolError("response is not a JSON-RPC 2.0 object");
+    throw ProtocolError("resposta não é um objeto JSON-RPC 2.0");
   }
   const auto result = message.find("result");
   const auto error = message.find("error");
   if ((result == message.end()) == (error == message.end())) {
-    throw ProtocolError("response must hold exactly one of result and error");
+    throw ProtocolError("resposta deve ter exatamente um de result e error");
   }
   const auto id_it = message.find("id");
-  if (id_it == message.end()) throw ProtocolError("response has no id");
+  if (id_it == message.end()) throw ProtocolError("resposta sem id");
   if (error != message.end() && id_it->is_null()) {
     // The server could not read our request at all: the exchange is out of step.
-    throw ProtocolError(std::string("request refused by the central server: ") +
+    throw ProtocolError(std::string("requisição recusada pelo servidor central: ") +
                         ErrorFromJson(*error).what());
   }
   if (!id_it->is_number_integer() || id_it->get<int64_t>() != id) {
-    throw ProtocolError("response id " + id_it->dump() + " does not answer request " +
+    throw ProtocolError("resposta de id " + id_it->dump() + " não corresponde à requisição " +
                         std::to_string(id));
   }
   if (error != message.end()) throw ErrorFromJson(*error);
@@ -70,25 +70,27 @@ RpcRequest ParseRequest(std::string_view payload) {
   } catch (const ProtocolError& e) {
     throw BadRequest(rpc_code::kParseError, e.what());
   }
-  if (!message.is_object()) throw BadRequest(rpc_code::kInvalidRequest, "request is not an object");
+  if (!message.is_object())
+    throw BadRequest(rpc_code::kInvalidRequest, "requisição não é um objeto");
   RpcRequest request;
   const auto id = message.find("id");
   if (id == message.end() || !(id->is_number_integer() || id->is_string())) {
-    throw BadRequest(rpc_code::kInvalidRequest, "request needs an integer or text id");
+    throw BadRequest(rpc_code::kInvalidRequest, "requisição sem id inteiro ou texto");
   }
   request.id = *id;
   if (!HasVersion(message)) {
-    throw BadRequest(rpc_code::kInvalidRequest, "jsonrpc must be \"2.0\"", request.id);
+    throw BadRequest(rpc_code::kInvalidRequest, "jsonrpc deve ser \"2.0\"", request.id);
   }
   const auto method = message.find("method");
   if (method == message.end() || !method->is_string()) {
-    throw BadRequest(rpc_code::kInvalidRequest, "request needs a method name", request.id);
+    throw BadRequest(rpc_code::kInvalidRequest, "requisição sem nome de método", request.id);
   }
   request.method = method->get<std::string>();
   const auto params = message.find("params");
   if (params != message.end()) {
     if (!params->is_array()) {
-      throw BadRequest(rpc_code::kInvalidParams, "params must be a positional array", request.id);
+      throw BadRequest(rpc_code::kInvalidParams, "params deve ser uma lista posicional",
+                       request.id);
     }
     try {
       for (const auto& param : *params) request.params.push_back(VariantFromJson(param));

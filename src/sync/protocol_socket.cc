@@ -32,12 +32,12 @@ struct FramedConnection::Impl {
       // `outcome` goes out of scope.
       io.restart();
       io.run();
-      throw TransportError(what + " " + peer + ": time-out after " + DescribeTimeout(timeout));
+      throw TransportError(what + " " + peer + ": tempo esgotado após " + DescribeTimeout(timeout));
     }
     if (*outcome) {
       CloseSocket();
       if (*outcome == asio::error::eof) {
-        throw TransportError(what + " " + peer + ": connection closed by the peer");
+        throw TransportError(what + " " + peer + ": conexão encerrada pelo outro lado");
       }
       throw TransportError(what + " " + peer + ": " + outcome->message());
     }
@@ -66,7 +66,7 @@ FramedConnection FramedConnection::Open(const std::string& host, int port, Timeo
   auto impl = std::make_unique<Impl>();
   impl->peer = host + ":" + std::to_string(port);
   if (port <= 0 || port > 65535) {
-    throw TransportError("connecting to " + impl->peer + ": invalid port");
+    throw TransportError("conectando a " + impl->peer + ": porta inválida");
   }
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   asio::error_code ec;
@@ -79,32 +79,32 @@ FramedConnection FramedConnection::Open(const std::string& host, int port, Timeo
     // Names go through the system resolver, which keeps its own time-outs.
     tcp::resolver resolver(impl->io);
     endpoints = resolver.resolve(host, std::to_string(port), ec);
-    if (ec) throw TransportError("resolving " + impl->peer + ": " + ec.message());
+    if (ec) throw TransportError("resolvendo " + impl->peer + ": " + ec.message());
   }
   impl->Run([&](auto handler) { asio::async_connect(impl->socket, endpoints, std::move(handler)); },
-            deadline, timeout, "connecting to");
+            deadline, timeout, "conectando a");
   impl->socket.set_option(tcp::no_delay(true), ec);
   return FramedConnection(std::move(impl));
 }
 
 void FramedConnection::Send(std::string_view payload, Timeout timeout) {
-  if (!IsOpen()) throw TransportError("sending to " + peer() + ": not connected");
+  if (!IsOpen()) throw TransportError("enviando a " + peer() + ": não conectado");
   const auto header = EncodeFrameHeader(payload.size());
   const std::array<asio::const_buffer, 2> buffers{asio::buffer(header),
                                                   asio::buffer(payload.data(), payload.size())};
   impl_->Run([&](auto handler) { asio::async_write(impl_->socket, buffers, std::move(handler)); },
-             std::chrono::steady_clock::now() + timeout, timeout, "sending to");
+             std::chrono::steady_clock::now() + timeout, timeout, "enviando a");
 }
 
 std::string FramedConnection::Receive(Timeout timeout) {
-  if (!IsOpen()) throw TransportError("receiving from " + peer() + ": not connected");
+  if (!IsOpen()) throw TransportError("recebendo de " + peer() + ": não conectado");
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   unsigned char header[kFrameHeaderSize];
   impl_->Run(
       [&](auto handler) {
         asio::async_read(impl_->socket, asio::buffer(header), std::move(handler));
       },
-      deadline, timeout, "receiving from");
+      deadline, timeout, "recebendo de");
   std::size_t size = 0;
   try {
     size = DecodeFrameLength(header);
@@ -119,7 +119,7 @@ std::string FramedConnection::Receive(Timeout timeout) {
           asio::async_read(impl_->socket, asio::buffer(payload.data(), payload.size()),
                            std::move(handler));
         },
-        deadline, timeout, "receiving from");
+        deadline, timeout, "recebendo de");
   }
   return payload;
 }

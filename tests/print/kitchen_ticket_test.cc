@@ -28,6 +28,12 @@ class KitchenTicketTest : public ::testing::Test {
     store_.Download(central_sales);
     PrintDownloadedOrders(store_);
   }
+  // One column's tickets of one downloaded order.
+  void PrintColumn(const std::string& central_sale, const char* column) {
+    store_.Download({central_sale});
+    TicketSources sources = store_.sources();
+    MontaArquivoPedido_(store_.services(), sources, column, "D");
+  }
   PrintStore store_;
 };
 
@@ -69,12 +75,22 @@ TEST_F(KitchenTicketTest, ComboItemWithoutGroupIsPrintedAndTheWalkMovesOn) {
   store_.Sql(
       "UPDATE ITCOMANDAVEN SET NRSEQPRODCOM = NULL WHERE NRVENDAREST = '101' AND "
       "NRPRODCOMVEN = '004';");
-  store_.Download({"900001"});
-  TicketSources sources = store_.sources();
-  MontaArquivoPedido_(store_.services(), sources, "NRSEQIMPRPROD", "D");
+  PrintColumn("900001", "NRSEQIMPRPROD");
   const std::string kitchen = store_.Tickets().at("11520P_001.txt");
   EXPECT_NE(kitchen.find("---> 1  CHEESEBURGER\r\n"), std::string::npos) << kitchen;
   EXPECT_NE(kitchen.find("SENHA 042"), std::string::npos);
+}
+
+TEST_F(KitchenTicketTest, LongComboTitleIsCutTo36CharactersBeforeCentring) {
+  store_.Sql(
+      "UPDATE PRODUTO SET NMPRODUTO = 'COMBO FAMILIA SUPER ESPECIAL DE FIM DE SEMANA' "
+      "WHERE CDPRODUTO = '20001';");
+  PrintColumn("900003", "NRSEQIMPRPROD");
+  const std::vector<std::string> lines = TicketLines(store_.Tickets().at("11522P_001.txt"));
+  // "1 - " and the name, cut to 36 characters, centred in 42 columns.
+  const std::string title = "1 - COMBO FAMILIA SUPER ESPECIAL DE ";
+  ASSERT_EQ(title.size(), 36u);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "   " + title + "   "), lines.end());
 }
 
 // 0.37 has no small denominator: the fraction search never ended.
@@ -82,9 +98,7 @@ TEST_F(KitchenTicketTest, QuantityWithoutSmallFractionPrintsAsDecimal) {
   store_.Sql(
       "UPDATE ITCOMANDAVEN SET QTPRODCOMVEN = 0.37 WHERE NRVENDAREST = '101' AND "
       "NRPRODCOMVEN = '008';");
-  store_.Download({"900001"});
-  TicketSources sources = store_.sources();
-  MontaArquivoPedido_(store_.services(), sources, "NRSEQIMPRPROD", "D");
+  PrintColumn("900001", "NRSEQIMPRPROD");
   EXPECT_NE(store_.Tickets().at("11520P_001.txt").find("---> 0,37  BATATA FRITA MEDIA\r\n"),
             std::string::npos);
   EXPECT_NE(store_.LogText().find("ConvertFracionario: doValor=0,37"), std::string::npos);
@@ -116,9 +130,7 @@ TEST_F(KitchenTicketTest, OrderNumberWithPathSeparatorsWritesNothingOutsideTheFo
 
 TEST_F(KitchenTicketTest, MissingTicketFolderIsLoggedPerColumn) {
   fs::remove_all(store_.TicketFolder());
-  store_.Download({"900001"});
-  TicketSources sources = store_.sources();
-  MontaArquivoPedido_(store_.services(), sources, "NRSEQIMPRPROD2", "D");
+  PrintColumn("900001", "NRSEQIMPRPROD2");
   EXPECT_NE(store_.LogText().find("Método \"MontaArquivoPedido_NRSEQIMPRPROD2\": Erro -> "),
             std::string::npos);
   EXPECT_FALSE(fs::exists(store_.TicketFolder()));

@@ -36,6 +36,21 @@ TEST_F(ScheduledReleaseTest, DueOrderIsPrintedInModeEAndMarkedReleased) {
   EXPECT_EQ(timer_, (std::vector<bool>{false, true}));
 }
 
+TEST_F(ScheduledReleaseTest, EveryDueOrderIsPrintedAndMarked) {
+  EveryOrderDue();
+  store_.Sql(
+      "UPDATE COMANDAVEN SET DSCOMANDA = 'ENC_1601', DTHRAGENDADA = '2026-12-06 23:00:00' "
+      "WHERE NRVENDAREST = '103';");
+  Release();
+  const auto tickets = store_.Tickets();
+  EXPECT_TRUE(tickets.count("11600E001_001.txt"));
+  EXPECT_TRUE(tickets.count("11601E001_001.txt"));
+  EXPECT_TRUE(tickets.count("11601P_001.txt"));
+  EXPECT_EQ(ReleaseFlag("103"), "S");
+  EXPECT_EQ(ReleaseFlag("104"), "S");
+  EXPECT_EQ(ReleaseFlag("101"), "N");  // a delivery order is not a scheduled one
+}
+
 TEST_F(ScheduledReleaseTest, ReleasedOrderIsNotPrintedAgain) {
   EveryOrderDue();
   Release();

@@ -68,30 +68,27 @@ TEST_F(EnviarPedidoRotTest, AcceptedOrderIsPostedAsTheGoldenBodyAndMarkedOnce) {
                           "IDSITUPEDROT: S"));
 }
 
-TEST_F(EnviarPedidoRotTest, ReplyWithoutLowercaseTrueLeavesTheOrderToBeOfferedAgain) {
+TEST_F(EnviarPedidoRotTest, RefusalOrErrorPageLeavesTheOrderToBeOfferedAgain) {
   AddGoldenOrder();
-  for (const char* reply : {"TRUE", "{\"success\":false}", ""}) {
-    server_.SetReply(200, reply);
+  const std::vector<std::pair<int, std::string>> replies = {
+      {200, "TRUE"},
+      {200, "{\"success\":false}"},
+      {200, ""},
+      {500, "<html><body>Internal Server Error</body></html>"}};
+  for (const auto& [status, reply] : replies) {
+    server_.SetReply(status, reply);
     EnviarPedidoRot(services_);
     EXPECT_EQ(RouterState("0000000201"), std::make_pair(std::string(), std::string())) << reply;
     const auto log = LogMessages();
     EXPECT_THAT(std::vector(log.end() - 3, log.end()),
                 ElementsAre("Pedido não enviado ao Roteirizador", "URLROTEIRIZADOR: " + UrlEnvio(),
-                            std::string("RETORNO ROT: ") + reply));
+                            "RETORNO ROT: " + reply));
   }
-  EXPECT_EQ(server_.requests().size(), 3u);
+  EXPECT_EQ(server_.requests().size(), replies.size());
 
   server_.SetReply(200, "<ok>operation=true</ok>");
   EnviarPedidoRot(services_);
   EXPECT_EQ(RouterState("0000000201").first, "S");
-}
-
-TEST_F(EnviarPedidoRotTest, ErrorPageLeavesTheOrderUnaccepted) {
-  AddGoldenOrder();
-  server_.SetReply(500, "<html><body>Internal Server Error</body></html>", "text/html");
-  EnviarPedidoRot(services_);
-  EXPECT_EQ(RouterState("0000000201").first, "");
-  EXPECT_EQ(LogMessages().back(), "RETORNO ROT: <html><body>Internal Server Error</body></html>");
 }
 
 TEST_F(EnviarPedidoRotTest, OrderWithoutItemsIsSentWithAnEmptyItemList) {

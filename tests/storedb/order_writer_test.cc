@@ -131,8 +131,9 @@ TEST_F(OrderWriterTest, WritesAWholeOrderUnderNewLocalNumbers) {
   download.vendas.Add(Order(nr));
   // Tab A: a combo with its compositions, points and a composition observation, then fries
   // with an observation; the first item brings the call code.
-  download.comandas.Add(
-      With(Tab(nr, "700001"), {{"IDORGCMDVENDA", "  "}, {"DSEMAILENVCUPOM", "ana@example.com"}}));
+  download.comandas.Add(With(Tab(nr, "700001"), {{"IDORGCMDVENDA", "  "},
+                                                 {"DTHRAGENDADA", DateTime()},
+                                                 {"DSEMAILENVCUPOM", "ana@example.com"}}));
   download.itens.Add(
       With(Item(nr, "700001", "1", "20001"), {{"CDSENHAPED", "0042"}, {"VRPRECCOMVEN", 39.9}}));
   download.composicoes.Add(With(BelowItem(nr, "700001", "1"), {{"CDPRODUTO", "10001"},
@@ -174,7 +175,7 @@ TEST_F(OrderWriterTest, WritesAWholeOrderUnderNewLocalNumbers) {
                         {sale}),
             "2024-03-15 19:12:00|0001|9999");
 
-  // Order tabs: new numbers, "P" written as "3", empty origin as DLV_ZLV, unset schedule NULL.
+  // Order tabs: new numbers, "P" written as "3", empty origin as DLV_ZLV, zero schedule NULL.
   const DataPacket tabs = store.Rows(
       "SELECT NRCOMANDA, DSCOMANDA, IDSTCOMANDA, IDORGCMDVENDA, DTHRAGENDADA, IDSITENVCUPOM, "
       "NRREQEXTCMD, VRACRCOMANDA, VRDESCOMANDA, VRPONTOBRINDE FROM COMANDAVEN "
