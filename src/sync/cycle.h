@@ -41,7 +41,9 @@ class SyncCycle {
   // ("ipconfig /flushdns"); nothing by default.
   void SetFlushDns(std::function<void()> flush_dns);
   // Disconnects the store database and connects it again, for a run that failed with
-  // "Falha de conexão"; nothing by default.
+  // "Falha de conexão"; nothing by default. The runs keep statements on Services::db, so the
+  // hook must reconnect that same Database object in place (a forwarding connection whose
+  // driver is replaced), never hand out a new one.
   void SetStoreReconnect(std::function<void()> reconnect);
 
   SyncRun& run() { return *run_; }

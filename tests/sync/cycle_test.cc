@@ -104,6 +104,31 @@ TEST(Cycle, FailedRunIsLoggedRolledBackAndTheStoreConnectionRemade) {
   EXPECT_EQ(reconnects, 1);
 }
 
+TEST(Cycle, ScheduledOrdersAreReleasedEvenWithoutTheServer) {
+  SyncInstallation s;
+  // A store's own scheduled order for two hours from now; with a one-minute lead time it waits.
+  s.Sql("UPDATE LOJA SET NRTEMPOPRODUCAO = 1 WHERE CDFILIAL = '0001' AND CDLOJA = '001'");
+  s.Sql(
+      "INSERT INTO VENDAREST (CDFILIAL, NRVENDAREST, CDLOJA, DTHRABERMESA) VALUES ('0001', "
+      "'6001', '001', datetime('now', 'localtime'))");
+  s.Sql(
+      "INSERT INTO COMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA, DSCOMANDA, IDSTCOMANDA, CDLOJA, "
+      "DTHRAGENDADA, IDSINCAGENDA) VALUES ('0001', '6001', '8001', 'ENC_8001', 'A', '001', "
+      "datetime('now', 'localtime', '+2 hours'), 'N')");
+  const std::string waiting = "SELECT COUNT(*) FROM COMANDAVEN WHERE IDSINCAGENDA = 'N'";
+  s.Tick();
+  ASSERT_EQ(s.Count(waiting), 1);
+
+  s.Sql("UPDATE LOJA SET NRTEMPOPRODUCAO = 180 WHERE CDFILIAL = '0001' AND CDLOJA = '001'");
+  s.MakeServerUnreachable(true);
+  s.client().Disconnect();
+  s.timer().SetEnabled(false);
+  s.Tick();
+  EXPECT_EQ(s.Count(waiting), 0);
+  EXPECT_EQ(s.CountLoggedStartingWith("INICIO -> SincronizaDLV"), 1);
+  EXPECT_TRUE(s.timer().Enabled());
+}
+
 TEST(Cycle, NextTickComesOneIntervalAfterTheRunEnds) {
   SyncInstallation s;
   s.clock().Advance(30);
