@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+#include "storedb/named_statement.h"
 #include "storedb/services.h"
 #include "sync/central_client.h"
 #include "sync/sync_timer.h"
@@ -52,6 +53,8 @@ class SyncCycle {
   void ConnectCentral();
   void RunStores();
   void Run(std::string cdloja);
+  // Reopens a query of this branch and cash register.
+  void AbreConsultaCaixa(NamedStatement& query);
   void ReleaseScheduledOrders();
 
   Services& services_;
@@ -59,6 +62,7 @@ class SyncCycle {
   SyncTimer& timer_;
   std::function<void()> flush_dns_;
   std::unique_ptr<SyncRun> run_;
+  NamedStatement adqDados_, adqVerifEncomenda_;
 };
 
 }  // namespace zlv

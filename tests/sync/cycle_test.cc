@@ -4,20 +4,11 @@
 
 #include <algorithm>
 
+#include "log_match.h"
 #include "sync_fixture.h"
 
 namespace zlv::test {
 namespace {
-
-using Lines = std::vector<std::string>;
-
-Lines StartingWith(const Lines& lines, const std::string& prefix) {
-  Lines found;
-  for (const std::string& line : lines) {
-    if (line.rfind(prefix, 0) == 0) found.push_back(line);
-  }
-  return found;
-}
 
 TEST(Cycle, PerStoreRunsTheRegistersStoreAndPerBranchEveryStore) {
   SyncInstallation s;

@@ -4,21 +4,12 @@
 
 #include <algorithm>
 
+#include "log_match.h"
 #include "sync/status_updates.h"
 #include "sync_fixture.h"
 
 namespace zlv::test {
 namespace {
-
-using Lines = std::vector<std::string>;
-
-Lines StartingWith(const Lines& lines, const std::string& prefix) {
-  Lines found;
-  for (const std::string& line : lines) {
-    if (line.rfind(prefix, 0) == 0) found.push_back(line);
-  }
-  return found;
-}
 
 TEST(Upload, PendingSalesGoUpInBatchesOfAHundred) {
   struct Case {
