@@ -76,9 +76,7 @@ TEST(Cycle, FailedRunIsLoggedRolledBackAndTheStoreConnectionRemade) {
   int reconnects = 0;
   s.cycle().SetStoreReconnect([&reconnects] { ++reconnects; });
   s.InsertPendingSales(1);
-  s.Sql(
-      "INSERT INTO HISTPEDCONS (CDFILIAL, CDLOJA, NRVENDAREST, NRCOMANDA, NRSEQHISTPED, "
-      "IDIMPHISTPED) VALUES ('0001', '001', '5001', '7001', '1', 'N')");
+  s.InsertHistoryRow(5001, 1);
   // The store's sales cannot be read: the upload cannot start.
   s.db().FailQueries("SELECT VR.*", "Falha de conexão");
   s.Tick();
