@@ -93,6 +93,30 @@ TEST(Cycle, FailedRunIsLoggedRolledBackAndTheStoreConnectionRemade) {
   EXPECT_EQ(reconnects, 1);
 }
 
+// Regression: on a lost store connection the run's rollback failed as well, the reconnection
+// after it never came, and every later run failed the same way.
+TEST(Cycle, LostStoreConnectionIsMadeAgainEvenWhenTheRollbackFails) {
+  SyncInstallation s;
+  s.AddOrders(1);
+  s.Tick();
+  s.central().CancelOrders(kFilial, kLoja, 1, s.clock().Now());
+  int reconnects = 0;
+  s.cycle().SetStoreReconnect([&] {
+    ++reconnects;
+    s.db().ClearFaults();
+    s.db().real().Rollback();  // a new connection has no transaction of the old one
+  });
+  s.db().FailNextCommit("Falha de conexão");
+  s.db().FailRollbacks("Falha de conexão");
+  s.Tick();
+  EXPECT_EQ(reconnects, 1);
+  EXPECT_EQ(s.LastRun().back(), "FIM -> SincronizaDLV");
+  EXPECT_FALSE(s.db().InTransaction());
+
+  s.Tick();
+  EXPECT_EQ(s.CentralCounts().cancels_confirmed, 1);
+}
+
 TEST(Cycle, ScheduledOrdersAreReleasedEvenWithoutTheServer) {
   SyncInstallation s;
   // A store's own scheduled order for two hours from now; with a one-minute lead time it waits.
