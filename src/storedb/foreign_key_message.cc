@@ -1,6 +1,7 @@
 #include "storedb/foreign_key_message.h"
 
 #include <cctype>
+#include <functional>
 #include <map>
 
 #include "storedb/driver_common.h"
@@ -205,7 +206,8 @@ std::vector<ForeignKey> ForeignKeysOf(Database& db, const std::string& table) {
   const DataPacket list = db.Query("PRAGMA foreign_key_list(" + Quoted(table) + ")", {});
   const int id = list.FieldIndex("id"), parent = list.FieldIndex("table"),
             from = list.FieldIndex("from"), to = list.FieldIndex("to");
-  std::map<int64_t, ForeignKey> keys;  // rows come ordered by key, then by seq
+  // Rows come by key, then by column; SQLite numbers the keys from the last declared.
+  std::map<int64_t, ForeignKey, std::greater<>> keys;
   for (const auto& row : list.rows) {
     ForeignKey& key = keys[row[id].AsInteger()];
     key.parent = row[parent].AsText();

@@ -58,15 +58,91 @@ OdbcHandle& OdbcHandle::operator=(OdbcHandle&& other) noexcept {
   return *this;
 }
 
-// Storage for one bound value; it must stay put until the statement has executed.
-struct OdbcDatabase::ParamBuffer {
+// One bound value: its storage, which must stay put until the statement has executed, and
+// how it is described to the driver.
+struct OdbcParam {
   std::string narrow;
   std::u16string wide;
   SQLBIGINT integer = 0;
   SQLDOUBLE real = 0;
   SQL_TIMESTAMP_STRUCT timestamp{};
   unsigned char bit = 0;
-  SQLLEN indicator = 0;
+  SQLLEN indicator = SQL_NULL_DATA;
+  SQLSMALLINT c_type = SQL_C_CHAR, sql_type = SQL_VARCHAR, digits = 0;
+  SQLULEN size = 1;
+  SQLPOINTER data = nullptr;
+  SQLLEN capacity = 0;
+
+  void SetText(const std::string& text, bool utf16) {
+    if (utf16) {
+      wide = Utf8ToUtf16(text);
+      c_type = SQL_C_WCHAR;
+      size = wide.size();
+      data = wide.data();
+      indicator = static_cast<SQLLEN>(wide.size() * sizeof(char16_t));
+    } else {
+      narrow = text;
+      size = narrow.size();
+      data = narrow.data();
+      indicator = static_cast<SQLLEN>(narrow.size());
+    }
+    if (size > kMaxVarchar) sql_type = SQL_LONGVARCHAR;
+    if (size == 0) size = 1;
+    capacity = indicator;
+  }
+
+  // dates_as_text: the SQLite driver would store a timestamp with ".000"; that database
+  // keeps date-times as "YYYY-MM-DD HH:MM:SS", which the statements compare as text.
+  void Set(const Variant& value, bool utf16, bool dates_as_text) {
+    switch (value.type()) {
+      case Variant::Type::Empty:
+      case Variant::Type::Null:
+        break;
+      case Variant::Type::Text:
+        SetText(value.AsText(), utf16);
+        break;
+      case Variant::Type::Integer:
+        integer = value.AsInteger();
+        Describe(SQL_C_SBIGINT, SQL_BIGINT, 19, &integer);
+        break;
+      case Variant::Type::Float:
+        real = value.AsFloat();
+        Describe(SQL_C_DOUBLE, SQL_DOUBLE, 15, &real);
+        break;
+      case Variant::Type::DateTime:
+        if (dates_as_text) {
+          SetText(value.AsText(), false);
+        } else {
+          const CivilTime t = value.AsDateTime().Civil();
+          timestamp = {static_cast<SQLSMALLINT>(t.year),
+                       static_cast<SQLUSMALLINT>(t.month),
+                       static_cast<SQLUSMALLINT>(t.day),
+                       static_cast<SQLUSMALLINT>(t.hour),
+                       static_cast<SQLUSMALLINT>(t.minute),
+                       static_cast<SQLUSMALLINT>(t.second),
+                       static_cast<SQLUINTEGER>(t.millisecond) * 1000000u};
+          // yyyy-mm-dd hh:mm:ss.fff, the precision of SQL Server's datetime
+          Describe(SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, &timestamp);
+          digits = 3;
+        }
+        break;
+      case Variant::Type::Boolean:
+        bit = value.AsBoolean() ? 1 : 0;
+        Describe(SQL_C_BIT, SQL_BIT, 1, &bit);
+        break;
+      case Variant::Type::Array:
+      case Variant::Type::Packet:
+        throw DatabaseError("Uma lista ou um pacote não pode ser gravado numa coluna");
+    }
+  }
+
+  void Describe(SQLSMALLINT c, SQLSMALLINT sql, SQLULEN column_size, SQLPOINTER value) {
+    c_type = c;
+    sql_type = sql;
+    size = column_size;
+    data = value;
+    indicator = 0;
+  }
 };
 
 OdbcDatabase::OdbcDatabase(const std::string& connection_string, Texts texts) {
@@ -120,7 +196,7 @@ const OdbcHandle& OdbcDatabase::Prepared(const std::string& sql, OdbcHandle* tra
 
 void OdbcDatabase::Run(const OdbcHandle& stmt, const std::string& sql,
                        const std::vector<Variant>& params, int timeout_seconds,
-                       std::vector<ParamBuffer>* buffers) {
+                       std::vector<OdbcParam>* bound) {
   SQLHSTMT h = stmt.get();
   SQLFreeStmt(h, SQL_CLOSE);
   SQLFreeStmt(h, SQL_RESET_PARAMS);
@@ -132,89 +208,13 @@ void OdbcDatabase::Run(const OdbcHandle& stmt, const std::string& sql,
     throw DatabaseError("O comando espera " + std::to_string(markers) + " parâmetros e recebeu " +
                         std::to_string(params.size()));
   }
-  buffers->resize(params.size());
+  bound->resize(params.size());
   for (size_t i = 0; i < params.size(); ++i) {
-    const Variant& value = params[i];
-    ParamBuffer& b = (*buffers)[i];
-    SQLSMALLINT c_type = SQL_C_CHAR, sql_type = SQL_VARCHAR, digits = 0;
-    SQLULEN size = 1;
-    SQLPOINTER data = nullptr;
-    SQLLEN capacity = 0;
-    switch (value.type()) {
-      case Variant::Type::Empty:
-      case Variant::Type::Null:
-        b.indicator = SQL_NULL_DATA;
-        break;
-      case Variant::Type::Text:
-        if (wide_) {
-          b.wide = Utf8ToUtf16(value.AsText());
-          c_type = SQL_C_WCHAR;
-          size = b.wide.size();
-          data = b.wide.data();
-          b.indicator = static_cast<SQLLEN>(b.wide.size() * sizeof(char16_t));
-        } else {
-          b.narrow = value.AsText();
-          size = b.narrow.size();
-          data = b.narrow.data();
-          b.indicator = static_cast<SQLLEN>(b.narrow.size());
-        }
-        if (size > kMaxVarchar) sql_type = SQL_LONGVARCHAR;
-        if (size == 0) size = 1;
-        capacity = b.indicator;
-        break;
-      case Variant::Type::Integer:
-        b.integer = value.AsInteger();
-        c_type = SQL_C_SBIGINT;
-        sql_type = SQL_BIGINT;
-        size = 19;
-        data = &b.integer;
-        break;
-      case Variant::Type::Float:
-        b.real = value.AsFloat();
-        c_type = SQL_C_DOUBLE;
-        sql_type = SQL_DOUBLE;
-        size = 15;
-        data = &b.real;
-        break;
-      case Variant::Type::DateTime: {
-        if (dialect_ == Dialect::Sqlite) {
-          // The SQLite driver would store a timestamp with ".000"; the database keeps
-          // date-times as "YYYY-MM-DD HH:MM:SS", which the statements compare as text.
-          b.narrow = value.AsText();
-          size = b.narrow.size();
-          data = b.narrow.data();
-          b.indicator = capacity = static_cast<SQLLEN>(b.narrow.size());
-          break;
-        }
-        const CivilTime t = value.AsDateTime().Civil();
-        b.timestamp = {static_cast<SQLSMALLINT>(t.year),
-                       static_cast<SQLUSMALLINT>(t.month),
-                       static_cast<SQLUSMALLINT>(t.day),
-                       static_cast<SQLUSMALLINT>(t.hour),
-                       static_cast<SQLUSMALLINT>(t.minute),
-                       static_cast<SQLUSMALLINT>(t.second),
-                       static_cast<SQLUINTEGER>(t.millisecond) * 1000000u};
-        c_type = SQL_C_TYPE_TIMESTAMP;
-        sql_type = SQL_TYPE_TIMESTAMP;
-        size = 23;  // yyyy-mm-dd hh:mm:ss.fff, the precision of SQL Server's datetime
-        digits = 3;
-        data = &b.timestamp;
-        break;
-      }
-      case Variant::Type::Boolean:
-        b.bit = value.AsBoolean() ? 1 : 0;
-        c_type = SQL_C_BIT;
-        sql_type = SQL_BIT;
-        data = &b.bit;
-        break;
-      case Variant::Type::Array:
-      case Variant::Type::Packet:
-        throw DatabaseError("Parâmetro " + std::to_string(i + 1) +
-                            ": uma lista ou um pacote não pode ser gravado numa coluna");
-    }
+    OdbcParam& p = (*bound)[i];
+    p.Set(params[i], wide_, dialect_ == Dialect::Sqlite);
     const SQLRETURN rc =
-        SQLBindParameter(h, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, c_type, sql_type,
-                         size, digits, data, capacity, &b.indicator);
+        SQLBindParameter(h, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, p.c_type, p.sql_type,
+                         p.size, p.digits, p.data, p.capacity, &p.indicator);
     if (!Ok(rc)) Fail(stmt, sql, params);
   }
   const SQLRETURN rc = SQLExecute(h);
@@ -225,8 +225,8 @@ int64_t OdbcDatabase::Execute(const std::string& sql, const std::vector<Variant>
                               int timeout_seconds) {
   OdbcHandle transient;
   const OdbcHandle& stmt = Prepared(sql, &transient);
-  std::vector<ParamBuffer> buffers;
-  Run(stmt, sql, params, timeout_seconds, &buffers);
+  std::vector<OdbcParam> bound;
+  Run(stmt, sql, params, timeout_seconds, &bound);
   SQLLEN rows = 0;
   if (!Ok(SQLRowCount(stmt.get(), &rows)) || rows < 0) rows = 0;
   SQLFreeStmt(stmt.get(), SQL_CLOSE);
@@ -237,8 +237,8 @@ DataPacket OdbcDatabase::Query(const std::string& sql, const std::vector<Variant
                                const QueryOptions& options) {
   OdbcHandle transient;
   const OdbcHandle& stmt = Prepared(sql, &transient);
-  std::vector<ParamBuffer> buffers;
-  Run(stmt, sql, params, options.timeout_seconds, &buffers);
+  std::vector<OdbcParam> bound;
+  Run(stmt, sql, params, options.timeout_seconds, &bound);
   // Row counts of triggers or SET statements come before the rows on SQL Server.
   SQLSMALLINT columns = 0;
   while (Ok(SQLNumResultCols(stmt.get(), &columns)) && columns == 0 &&

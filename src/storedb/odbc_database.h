@@ -19,6 +19,8 @@
 
 namespace zlv {
 
+struct OdbcParam;
+
 // One ODBC handle (SQLHENV, SQLHDBC or SQLHSTMT), freed with its own type.
 class OdbcHandle {
  public:
@@ -63,14 +65,12 @@ class OdbcDatabase final : public Database {
   bool InTransaction() const override { return in_transaction_; }
 
  private:
-  struct ParamBuffer;
-
   // The cached statement for the text; once the cache is full, a new one is prepared into
   // *transient instead (evicting could free a statement still in use further up the stack).
   const OdbcHandle& Prepared(const std::string& sql, OdbcHandle* transient);
   // Binds and executes; the statement is left with its result open.
   void Run(const OdbcHandle& stmt, const std::string& sql, const std::vector<Variant>& params,
-           int timeout_seconds, std::vector<ParamBuffer>* buffers);
+           int timeout_seconds, std::vector<OdbcParam>* bound);
   void SetAutoCommit(bool on);
   [[noreturn]] void Fail(const OdbcHandle& handle, const std::string& sql,
                          const std::vector<Variant>& params);

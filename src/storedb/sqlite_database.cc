@@ -20,9 +20,7 @@ constexpr size_t kMaxCachedStatements = 512;
 // Virtual machine steps between two looks at the clock while a statement runs.
 constexpr int kProgressSteps = 10000;
 
-bool IsBlankOrComment(const char* text) {
-  // sqlite3_prepare returns no statement for a tail of blanks and comments; anything else is
-  // a further statement.
+bool IsBlank(const char* text) {
   while (*text != '\0' && std::isspace(static_cast<unsigned char>(*text))) ++text;
   return *text == '\0';
 }
@@ -81,11 +79,23 @@ SqliteStatement SqliteDatabase::PrepareOne(const char* sql, const char** tail) c
   return stmt;
 }
 
+bool SqliteDatabase::OnlyCommentsIn(const char* text) const {
+  // sqlite3_prepare gives no statement for a text of blanks and comments. A further statement
+  // may not prepare yet (it may use a table the first one creates): it is one all the same.
+  while (!IsBlank(text)) {
+    sqlite3_stmt* raw = nullptr;
+    const int rc = sqlite3_prepare_v2(db_.get(), text, -1, &raw, &text);
+    SqliteStatement stmt(raw);
+    if (rc != SQLITE_OK || stmt != nullptr) return false;
+  }
+  return true;
+}
+
 sqlite3_stmt* SqliteDatabase::Cached(const std::string& sql, SqliteStatement* transient) {
   if (auto it = cache_.find(sql); it != cache_.end()) return it->second.get();
   const char* tail = nullptr;
   SqliteStatement stmt = PrepareOne(sql.c_str(), &tail);
-  if (stmt == nullptr || !IsBlankOrComment(tail)) return nullptr;
+  if (stmt == nullptr || !OnlyCommentsIn(tail)) return nullptr;
   if (cache_.size() >= kMaxCachedStatements) {
     *transient = std::move(stmt);
     return transient->get();
@@ -145,7 +155,7 @@ int64_t SqliteDatabase::RunScript(const std::string& sql, const std::vector<Vari
   const char* rest = sql.c_str();
   size_t next = 0;
   int64_t changed = 0;
-  while (!IsBlankOrComment(rest)) {
+  while (!IsBlank(rest)) {
     const char* tail = nullptr;
     SqliteStatement stmt = PrepareOne(rest, &tail);
     rest = tail;

@@ -63,6 +63,7 @@ class SqliteDatabase final : public Database {
   // finalize a statement still in use further up the stack).
   sqlite3_stmt* Cached(const std::string& sql, SqliteStatement* transient);
   SqliteStatement PrepareOne(const char* sql, const char** tail) const;
+  bool OnlyCommentsIn(const char* text) const;
   // Binds values from *next on, as many as the statement has markers.
   void Bind(sqlite3_stmt* stmt, const std::vector<Variant>& params, size_t* next) const;
   // Steps to the end; returns the rows changed.
