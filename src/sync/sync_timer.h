@@ -20,6 +20,10 @@ class SyncTimer {
   // 30 s between ticks: the central server expects each store at least this often, and a
   // shorter period would only repeat empty downloads.
   static constexpr double kDefaultIntervalSeconds = 30.0;
+  // Date-times are days in a double: a due time reached by adding seconds may differ from the
+  // clock's reading of the same instant in the last bits. A millisecond is far below anything
+  // the timer is used for.
+  static constexpr double kDueToleranceSeconds = 0.001;
 
   explicit SyncTimer(const Clock& clock, double interval_seconds = kDefaultIntervalSeconds)
       : clock_(clock), interval_seconds_(interval_seconds) {}
@@ -45,12 +49,14 @@ class SyncTimer {
   bool TakeTick() {
     if (!enabled_) return false;
     const DateTime now = clock_.Now();
-    if (now < due_) return false;
+    if ((due_.days() - now.days()) * kSecondsPerDay > kDueToleranceSeconds) return false;
     due_ = now.AddSeconds(interval_seconds_);
     return true;
   }
 
  private:
+  static constexpr double kSecondsPerDay = 86400.0;
+
   const Clock& clock_;
   double interval_seconds_;
   bool enabled_ = false;
