@@ -30,6 +30,7 @@ int RunSynchroniser(const CommandLine& line, QuitSignal& quit) {
                   .exe_folder = platform::ExeFolder(),
                   .program_folder = platform::ExecutablePath().parent_path(),
                   .image_name = platform::ProgramImageName(),
+                  .start_watchdog = !line.once,
                   .config_key = platform::MachineConfigKey(),
                   .clock = clock,
                   .runner = *runner});

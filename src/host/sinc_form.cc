@@ -41,7 +41,10 @@ StartupResult TSincForm::FormCreate() {
             cycle_->SetFlushDns([this] { setup_.runner.FlushDns(); });
             cycle_->SetStoreReconnect([this] { adcSincronismo_.Reconnect(); });
           },
-      .start_watchdog = [this] { watchdog_.Start(); },
+      .start_watchdog =
+          [this] {
+            if (setup_.start_watchdog) watchdog_.Start();
+          },
       .first_tick = [this] { cycle_->timSincronismoTimer(); },
   };
   return zlv::FormCreate(parts);

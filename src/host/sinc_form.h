@@ -38,6 +38,8 @@ struct SincFormSetup {
   std::filesystem::path exe_folder;      // the installation's data: log, database, tickets
   std::filesystem::path program_folder;  // where the watchdog restarts the program from
   std::string image_name;                // the program's image (restart and its log line)
+  // False for a process that ends after its first cycle (ONCE): nothing may restart it.
+  bool start_watchdog = true;
   const ConfigKey& config_key;
   const Clock& clock;
   CommandRunner& runner;

@@ -41,9 +41,9 @@ TEST_F(SingleInstanceTest, AStartedCommandDoesNotInheritTheLock) {
   {
     SingleInstanceLock lock("ZLVSINC");
     ASSERT_EQ(lock.outcome(), Outcome::kAcquired);
-    char sh[] = "sh", c[] = "-c", script[] = "sleep 5";
-    char* argv[] = {sh, c, script, nullptr};
-    ASSERT_EQ(posix_spawnp(&child, "sh", nullptr, nullptr, argv, environ), 0);
+    char sleep[] = "sleep", seconds[] = "5";
+    char* argv[] = {sleep, seconds, nullptr};
+    ASSERT_EQ(posix_spawnp(&child, "sleep", nullptr, nullptr, argv, environ), 0);
   }
   EXPECT_EQ(SingleInstanceLock("ZLVSINC").outcome(), Outcome::kAcquired);
   kill(child, SIGKILL);
