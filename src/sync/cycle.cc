@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "print/scheduled_release.h"
-#include "storedb/named_statement.h"
 #include "sync/download_run.h"
 
 namespace zlv {
@@ -23,7 +22,9 @@ SyncCycle::SyncCycle(Services& services, CentralClient& central, SyncTimer& time
     : services_(services),
       central_(central),
       timer_(timer),
-      run_(std::make_unique<SyncRun>(services, central, timer, std::move(trim_memory))) {}
+      run_(std::make_unique<SyncRun>(services, central, timer, std::move(trim_memory))),
+      adqDados_(services.db, "adqDados"),
+      adqVerifEncomenda_(services.db, "adqVerifEncomenda") {}
 
 SyncCycle::~SyncCycle() = default;
 
@@ -53,13 +54,17 @@ void SyncCycle::ConnectCentral() {
   }
 }
 
+void SyncCycle::AbreConsultaCaixa(NamedStatement& query) {
+  query.Close();
+  query.SetParam("P_CDFILIAL", services_.globals.gCDFILIAL);
+  query.SetParam("P_CDCAIXA", services_.globals.gCDCAIXA);
+  query.Open();
+}
+
 void SyncCycle::RunStores() {
   Globals& g = services_.globals;
-  NamedStatement adqDados(services_.db, "adqDados");
-  adqDados.SetParam("P_CDFILIAL", g.gCDFILIAL);
-  adqDados.SetParam("P_CDCAIXA", g.gCDCAIXA);
-  adqDados.Open();
-  Dataset& lojas = adqDados.Result();
+  AbreConsultaCaixa(adqDados_);
+  Dataset& lojas = adqDados_.Result();
   if (lojas.IsEmpty()) {
     Run(g.gCDLOJA);
     return;
@@ -80,13 +85,10 @@ void SyncCycle::Run(std::string cdloja) {
 
 void SyncCycle::ReleaseScheduledOrders() {
   Globals& g = services_.globals;
-  NamedStatement adqVerifEncomenda(services_.db, "adqVerifEncomenda");
-  adqVerifEncomenda.SetParam("P_CDFILIAL", g.gCDFILIAL);
-  adqVerifEncomenda.SetParam("P_CDCAIXA", g.gCDCAIXA);
-  adqVerifEncomenda.Open();
+  AbreConsultaCaixa(adqVerifEncomenda_);
   const bool waiting =
-      !adqVerifEncomenda.IsEmpty() && !adqVerifEncomenda.Field("CDFILIAL").AsText().empty();
-  adqVerifEncomenda.Close();
+      !adqVerifEncomenda_.IsEmpty() && !adqVerifEncomenda_.Field("CDFILIAL").AsText().empty();
+  adqVerifEncomenda_.Close();
   if (!waiting) return;
   TicketSources sources = run_->ticket_sources();
   SincronizaENC(services_, sources, g.gCDFILIAL, g.gCDCAIXA,

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+#include "storedb/named_statement.h"
 #include "storedb/services.h"
 #include "sync/central_client.h"
 #include "sync/sync_timer.h"
@@ -41,7 +42,9 @@ class SyncCycle {
   // ("ipconfig /flushdns"); nothing by default.
   void SetFlushDns(std::function<void()> flush_dns);
   // Disconnects the store database and connects it again, for a run that failed with
-  // "Falha de conexão"; nothing by default.
+  // "Falha de conexão"; nothing by default. The runs keep statements on Services::db, so the
+  // hook must reconnect that same Database object in place (a forwarding connection whose
+  // driver is replaced), never hand out a new one.
   void SetStoreReconnect(std::function<void()> reconnect);
 
   SyncRun& run() { return *run_; }
@@ -50,6 +53,8 @@ class SyncCycle {
   void ConnectCentral();
   void RunStores();
   void Run(std::string cdloja);
+  // Reopens a query of this branch and cash register.
+  void AbreConsultaCaixa(NamedStatement& query);
   void ReleaseScheduledOrders();
 
   Services& services_;
@@ -57,6 +62,7 @@ class SyncCycle {
   SyncTimer& timer_;
   std::function<void()> flush_dns_;
   std::unique_ptr<SyncRun> run_;
+  NamedStatement adqDados_, adqVerifEncomenda_;
 };
 
 }  // namespace zlv

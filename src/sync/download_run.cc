@@ -69,7 +69,13 @@ void SyncRun::SincronizaDLV(const std::string& cdfilial, const std::string& cdlo
   } catch (const std::exception& e) {
     Log(std::string("Metodo \"SincronizaDLV\": Erro -> ") + e.what());
     LogRetorno();
-    DesfazTransacao(s_.db);
+    // On a lost connection the rollback fails too; the connection must still be made again,
+    // or every later run fails the same way.
+    try {
+      DesfazTransacao(s_.db);
+    } catch (const std::exception& rollback) {
+      Log(std::string("Metodo \"SincronizaDLV\": Erro -> ") + rollback.what());
+    }
     if (e.what() == kFalhaDeConexao && reconnect_store_) reconnect_store_();
   }
   s_.globals.gLiberaReinicio = true;

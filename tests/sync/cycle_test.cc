@@ -4,20 +4,11 @@
 
 #include <algorithm>
 
+#include "log_match.h"
 #include "sync_fixture.h"
 
 namespace zlv::test {
 namespace {
-
-using Lines = std::vector<std::string>;
-
-Lines StartingWith(const Lines& lines, const std::string& prefix) {
-  Lines found;
-  for (const std::string& line : lines) {
-    if (line.rfind(prefix, 0) == 0) found.push_back(line);
-  }
-  return found;
-}
 
 TEST(Cycle, PerStoreRunsTheRegistersStoreAndPerBranchEveryStore) {
   SyncInstallation s;
@@ -85,9 +76,7 @@ TEST(Cycle, FailedRunIsLoggedRolledBackAndTheStoreConnectionRemade) {
   int reconnects = 0;
   s.cycle().SetStoreReconnect([&reconnects] { ++reconnects; });
   s.InsertPendingSales(1);
-  s.Sql(
-      "INSERT INTO HISTPEDCONS (CDFILIAL, CDLOJA, NRVENDAREST, NRCOMANDA, NRSEQHISTPED, "
-      "IDIMPHISTPED) VALUES ('0001', '001', '5001', '7001', '1', 'N')");
+  s.InsertHistoryRow(5001, 1);
   // The store's sales cannot be read: the upload cannot start.
   s.db().FailQueries("SELECT VR.*", "Falha de conexão");
   s.Tick();
@@ -102,6 +91,55 @@ TEST(Cycle, FailedRunIsLoggedRolledBackAndTheStoreConnectionRemade) {
   s.db().FailQueries("SELECT VR.*", "timeout expired");
   s.Tick();
   EXPECT_EQ(reconnects, 1);
+}
+
+// Regression: on a lost store connection the run's rollback failed as well, the reconnection
+// after it never came, and every later run failed the same way.
+TEST(Cycle, LostStoreConnectionIsMadeAgainEvenWhenTheRollbackFails) {
+  SyncInstallation s;
+  s.AddOrders(1);
+  s.Tick();
+  s.central().CancelOrders(kFilial, kLoja, 1, s.clock().Now());
+  int reconnects = 0;
+  s.cycle().SetStoreReconnect([&] {
+    ++reconnects;
+    s.db().ClearFaults();
+    s.db().real().Rollback();  // a new connection has no transaction of the old one
+  });
+  s.db().FailNextCommit("Falha de conexão");
+  s.db().FailRollbacks("Falha de conexão");
+  s.Tick();
+  EXPECT_EQ(reconnects, 1);
+  EXPECT_EQ(s.LastRun().back(), "FIM -> SincronizaDLV");
+  EXPECT_FALSE(s.db().InTransaction());
+
+  s.Tick();
+  EXPECT_EQ(s.CentralCounts().cancels_confirmed, 1);
+}
+
+TEST(Cycle, ScheduledOrdersAreReleasedEvenWithoutTheServer) {
+  SyncInstallation s;
+  // A store's own scheduled order for two hours from now; with a one-minute lead time it waits.
+  s.Sql("UPDATE LOJA SET NRTEMPOPRODUCAO = 1 WHERE CDFILIAL = '0001' AND CDLOJA = '001'");
+  s.Sql(
+      "INSERT INTO VENDAREST (CDFILIAL, NRVENDAREST, CDLOJA, DTHRABERMESA) VALUES ('0001', "
+      "'6001', '001', datetime('now', 'localtime'))");
+  s.Sql(
+      "INSERT INTO COMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA, DSCOMANDA, IDSTCOMANDA, CDLOJA, "
+      "DTHRAGENDADA, IDSINCAGENDA) VALUES ('0001', '6001', '8001', 'ENC_8001', 'A', '001', "
+      "datetime('now', 'localtime', '+2 hours'), 'N')");
+  const std::string waiting = "SELECT COUNT(*) FROM COMANDAVEN WHERE IDSINCAGENDA = 'N'";
+  s.Tick();
+  ASSERT_EQ(s.Count(waiting), 1);
+
+  s.Sql("UPDATE LOJA SET NRTEMPOPRODUCAO = 180 WHERE CDFILIAL = '0001' AND CDLOJA = '001'");
+  s.MakeServerUnreachable(true);
+  s.client().Disconnect();
+  s.timer().SetEnabled(false);
+  s.Tick();
+  EXPECT_EQ(s.Count(waiting), 0);
+  EXPECT_EQ(s.CountLoggedStartingWith("INICIO -> SincronizaDLV"), 1);
+  EXPECT_TRUE(s.timer().Enabled());
 }
 
 TEST(Cycle, NextTickComesOneIntervalAfterTheRunEnds) {

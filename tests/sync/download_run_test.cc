@@ -6,27 +6,12 @@
 #include <regex>
 #include <set>
 
+#include "log_match.h"
 #include "sync_fixture.h"
 #include "ticket_watch.h"
 
 namespace zlv::test {
 namespace {
-
-using Lines = std::vector<std::string>;
-
-size_t IndexOf(const Lines& lines, const std::string& line, size_t from = 0) {
-  const auto it = std::find(lines.begin() + static_cast<std::ptrdiff_t>(from), lines.end(), line);
-  return static_cast<size_t>(it - lines.begin());
-}
-
-bool Contains(const Lines& lines, const std::string& line) {
-  return IndexOf(lines, line) < lines.size();
-}
-
-bool ContainsPrefix(const Lines& lines, const std::string& prefix) {
-  return std::any_of(lines.begin(), lines.end(),
-                     [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
-}
 
 // A ticket file name: <printer><order><kind>...; the demo store's printers are 1 to 3.
 struct Ticket {

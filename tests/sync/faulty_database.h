@@ -23,6 +23,8 @@ class FaultyDatabase : public Database {
   // The next commit throws DatabaseError(message); the transaction stays open, as a refused
   // COMMIT leaves it.
   void FailNextCommit(std::string message) { commit_failure_ = std::move(message); }
+  // Every rollback throws DatabaseError(message), until cleared, as on a lost connection.
+  void FailRollbacks(std::string message) { rollback_failure_ = std::move(message); }
   // Every query whose text holds the fragment throws DatabaseError(message), until cleared.
   void FailQueries(std::string fragment, std::string message) {
     query_fragment_ = std::move(fragment);
@@ -37,6 +39,7 @@ class FaultyDatabase : public Database {
     commit_failure_.clear();
     query_fragment_.clear();
     execute_fragment_.clear();
+    rollback_failure_.clear();
   }
 
   Dialect dialect() const override { return real_->dialect(); }
@@ -62,7 +65,10 @@ class FaultyDatabase : public Database {
     }
     real_->Commit();
   }
-  void Rollback() override { real_->Rollback(); }
+  void Rollback() override {
+    if (!rollback_failure_.empty()) throw DatabaseError(rollback_failure_);
+    real_->Rollback();
+  }
   bool InTransaction() const override { return real_->InTransaction(); }
 
  private:
@@ -72,6 +78,7 @@ class FaultyDatabase : public Database {
   std::string query_failure_;
   std::string execute_fragment_;
   std::string execute_failure_;
+  std::string rollback_failure_;
 };
 
 }  // namespace zlv::test

@@ -106,6 +106,14 @@ void SyncInstallation::InsertPendingSales(int count, int first) {
       "FROM n");
 }
 
+void SyncInstallation::InsertHistoryRow(int sale, int sequence) {
+  db_->real().Execute(
+      "INSERT INTO HISTPEDCONS (CDFILIAL, CDLOJA, NRVENDAREST, NRCOMANDA, NRSEQHISTPED, "
+      "IDSTCOMANDA, IDIMPHISTPED) VALUES ('0001', '001', ?, ?, ?, 'A', 'N')",
+      {Variant(std::to_string(sale)), Variant(std::to_string(sale + 2000)),
+       Variant(std::to_string(sequence))});
+}
+
 std::string SyncInstallation::LocalSale(const std::string& central_sale) {
   return Value("SELECT NRVENDAREST FROM VENDAREST WHERE NRVENDARESTAUX = '" + central_sale + "'");
 }

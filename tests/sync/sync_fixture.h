@@ -67,6 +67,8 @@ class SyncInstallation {
   // Delivery sales the store opened today and has not synchronised: sales first, first+1, ...
   // each with one open order tab numbered 2000 above it ("DLV_" + that number).
   void InsertPendingSales(int count, int first = 5001);
+  // A status-history row not sent yet, for a sale of InsertPendingSales.
+  void InsertHistoryRow(int sale, int sequence);
   // The store's sale number of a downloaded order.
   std::string LocalSale(const std::string& central_sale);
 

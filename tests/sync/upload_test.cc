@@ -4,21 +4,12 @@
 
 #include <algorithm>
 
+#include "log_match.h"
 #include "sync/status_updates.h"
 #include "sync_fixture.h"
 
 namespace zlv::test {
 namespace {
-
-using Lines = std::vector<std::string>;
-
-Lines StartingWith(const Lines& lines, const std::string& prefix) {
-  Lines found;
-  for (const std::string& line : lines) {
-    if (line.rfind(prefix, 0) == 0) found.push_back(line);
-  }
-  return found;
-}
 
 TEST(Upload, PendingSalesGoUpInBatchesOfAHundred) {
   struct Case {
@@ -82,11 +73,9 @@ TEST(Upload, AnswerSThenDTakesTheOrderOutOfTheUpload) {
 TEST(Upload, StatusHistoryIsSentOnceAndMarked) {
   SyncInstallation s;
   s.InsertPendingSales(2);
-  s.Sql(
-      "INSERT INTO HISTPEDCONS (CDFILIAL, CDLOJA, NRVENDAREST, NRCOMANDA, NRSEQHISTPED, "
-      "IDSTCOMANDA, IDIMPHISTPED) VALUES ('0001', '001', '5001', '7001', '1', 'A', 'N'), "
-      "('0001', '001', '5001', '7001', '2', 'P', 'N'), ('0001', '001', '5002', '7002', '1', "
-      "'A', 'N')");
+  s.InsertHistoryRow(5001, 1);
+  s.InsertHistoryRow(5001, 2);
+  s.InsertHistoryRow(5002, 1);
   s.Tick();
   EXPECT_EQ(s.CountLogged("Atualiza NRSEQHISTPED do MSDE - NRVENDAREST: 5001 - P_NRCOMANDA: "
                           "7001 - P_NRSEQHISTPED: 2"),
@@ -102,9 +91,7 @@ TEST(Upload, StatusHistoryIsSentOnceAndMarked) {
 TEST(Upload, HistoryFailureIsLoggedUnderItsOwnHeading) {
   SyncInstallation s;
   s.InsertPendingSales(1);
-  s.Sql(
-      "INSERT INTO HISTPEDCONS (CDFILIAL, CDLOJA, NRVENDAREST, NRCOMANDA, NRSEQHISTPED, "
-      "IDIMPHISTPED) VALUES ('0001', '001', '5001', '7001', '1', 'N')");
+  s.InsertHistoryRow(5001, 1);
   s.central().AddMessage("AtualizaHistPedCons", "", "", {"tabela bloqueada", true});
   s.Tick();
   const Lines run = s.LastRun();
