@@ -18,7 +18,8 @@ class RegistryKey : public ConfigKey {
  public:
   std::optional<std::string> Read(const std::string& name) const override {
     const std::wstring value_name = win32::Widen(name);
-    const DWORD types = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
+    // RRF_RT_REG_SZ takes REG_EXPAND_SZ too, expanded (asking for it by name is refused).
+    const DWORD types = RRF_RT_REG_SZ;
     std::vector<wchar_t> buffer(256);
     for (;;) {
       DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));

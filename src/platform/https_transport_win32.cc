@@ -1,4 +1,5 @@
 #include <windows.h>
+// after <windows.h>, whose types it uses
 #include <winhttp.h>
 
 #include <chrono>

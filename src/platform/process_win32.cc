@@ -1,5 +1,6 @@
-#include <shellapi.h>
 #include <windows.h>
+// after <windows.h>, whose types it uses
+#include <shellapi.h>
 
 #include "platform/cmd_parameters.h"
 #include "platform/process.h"
