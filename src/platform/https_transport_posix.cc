@@ -75,7 +75,8 @@ std::string PerformHttpsRequest(const HttpsRequest& request) {
   CURL* curl = handle.get();
 
   char error_text[CURL_ERROR_SIZE] = {};
-  Reply reply{.limit = request.max_reply_bytes};
+  Reply reply;
+  reply.limit = request.max_reply_bytes;
   HeaderList headers;
   AppendHeader(headers, "Content-Type: " + request.content_type);
   // Without this curl waits for a "100 Continue" that many servers never send.
