@@ -144,8 +144,6 @@ std::string PerformHttpsRequest(const HttpsRequest& request) {
   const InternetHandle session(WinHttpOpen(L"ZlvSinc", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                            WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session) Fail(request, GetLastError());
-  const int step_ms = static_cast<int>(request.timeout_ms);
-  WinHttpSetTimeouts(session.get(), step_ms, step_ms, step_ms, step_ms);
   const InternetHandle connection(
       WinHttpConnect(session.get(), target.host.c_str(), target.port, 0));
   if (!connection) Fail(request, GetLastError());
@@ -155,6 +153,13 @@ std::string PerformHttpsRequest(const HttpsRequest& request) {
       connection.get(), method.c_str(), target.path.c_str(), nullptr, WINHTTP_NO_REFERER,
       WINHTTP_DEFAULT_ACCEPT_TYPES, target.secure ? WINHTTP_FLAG_SECURE : 0));
   if (!handle) Fail(request, GetLastError());
+  // Each step is bounded by the whole time-out as well: the deadline below is the rule, these
+  // make a step give up by itself where closing the handle does not wake it at once.
+  const int step_ms = static_cast<int>(request.timeout_ms);
+  WinHttpSetTimeouts(handle.get(), step_ms, step_ms, step_ms, step_ms);
+  DWORD headers_ms = static_cast<DWORD>(step_ms);  // the wait for the reply's headers
+  WinHttpSetOption(handle.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headers_ms,
+                   sizeof headers_ms);
   DWORD no_redirects = WINHTTP_DISABLE_REDIRECTS;
   WinHttpSetOption(handle.get(), WINHTTP_OPTION_DISABLE_FEATURE, &no_redirects,
                    sizeof no_redirects);

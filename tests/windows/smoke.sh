@@ -3,7 +3,8 @@
 # the system's ODBC (wine's odbc32, here bridged to unixODBC and its SQLite driver), reads its
 # configuration key from the registry, writes its log in Windows-1252, refuses a cash register
 # that is not set up, keeps a second desktop instance from running, and registers and removes
-# its service in wine's service manager.
+# its service in wine's service manager; and RequisicaoHTTPS posts through WinHTTP (the probe
+# program zlv-https-probe.exe beside the executable).
 #
 # Usage: tests/windows/smoke.sh <ZlvSinc.exe> <work folder>
 # The work folder holds the wine prefix (made once, kept between runs) and a new installation
@@ -139,6 +140,76 @@ if [ "$status" -eq 0 ] && ! timeout 60 "$wine" reg query "$service_key" >/dev/nu
   fi
 else
   fail "UNINSTALL" "exit status $status"
+fi
+
+# 7-9. HTTPS through WinHTTP, against loopback servers with certificates made here. The
+# addresses name localhost: wine's WinHTTP matches a certificate's DNS names but not its IP
+# addresses (Windows matches both).
+probe="$(dirname "$exe")/zlv-https-probe.exe"
+https="$work/https"
+rm -rf "$https"
+mkdir -p "$https/trusted" "$https/untrusted"
+servers=()
+start_server() {  # folder; prints the port
+  local folder=$1
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=localhost" \
+    -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" -addext "basicConstraints=critical,CA:TRUE" \
+    -keyout "$folder/key.pem" -out "$folder/cert.pem" >/dev/null 2>&1
+  echo '{"status": 200, "content_type": "text/plain", "body_hex": "4f4b20e7e3", "delay": 0}' \
+    >"$folder/reply.json"
+  python3 "$root/tests/support/https_server.py" "$folder/cert.pem" "$folder/key.pem" "$folder" \
+    >"$folder/port" 2>"$folder/server.err" &
+  servers+=($!)
+  for _ in $(seq 50); do [ -s "$folder/port" ] && break; sleep 0.2; done
+}
+probe_post() {  # url, body in hex, time-out; the reply (or the failure's message) in probe.out
+  timeout 60 "$wine" "$probe" post "$@" >"$https/probe.out" 2>>"$work/program.out"
+}
+if [ ! -f "$probe" ]; then
+  fail "HTTPS through WinHTTP" "$probe was not built"
+else
+  start_server "$https/trusted"
+  start_server "$https/untrusted"
+  trusted="https://localhost:$(head -n 1 "$https/trusted/port")/sendOrder"
+  untrusted="https://localhost:$(head -n 1 "$https/untrusted/port")/sendOrder"
+  timeout 60 "$wine" "$probe" trust "$https/trusted/cert.pem" >>"$work/program.out" 2>&1
+
+  # "<a>ação</a>" in Windows-1252, as the router's message is sent.
+  body=3c613e61e7e36f3c2f613e
+  probe_post "$trusted" "$body" 10
+  status=$?
+  request=$(cat "$https"/trusted/requests/*.json 2>/dev/null)
+  if [ "$status" -eq 0 ] && [ "$(od -An -tx1 "$https/probe.out" | tr -d ' \n')" = 4f4b20e7e3 ] &&
+    grep -q "\"body_hex\": \"$body\"" <<<"$request" &&
+    grep -q '\["Content-Type", "text/xml"\]' <<<"$request" &&
+    grep -q '"method": "POST"' <<<"$request"; then
+    pass "WinHTTP posts the exact bytes as text/xml and returns the reply"
+  else
+    fail "WinHTTP post" "exit status $status; $(cat "$https/probe.out"); $request"
+  fi
+
+  probe_post "$untrusted" "$body" 10
+  status=$?
+  if [ "$status" -eq 2 ] && grep -qF "$untrusted" "$https/probe.out" &&
+    [ -z "$(ls "$https/untrusted/requests" 2>/dev/null)" ]; then
+    pass "WinHTTP refuses a certificate of an untrusted issuer before sending"
+  else
+    fail "WinHTTP untrusted certificate" "exit status $status; $(cat "$https/probe.out")"
+  fi
+
+  sed -i 's/"delay": 0/"delay": 5/' "$https/trusted/reply.json"
+  start_ms=$(date +%s%3N)
+  probe_post "$trusted" "$body" 1
+  status=$?
+  waited=$(($(date +%s%3N) - start_ms))
+  # The bound includes wine's start of the probe (a few hundred milliseconds).
+  if [ "$status" -eq 2 ] && grep -qF "$trusted" "$https/probe.out" && [ "$waited" -lt 4500 ]; then
+    pass "WinHTTP gives up after the time-out (${waited} ms for 1 s)"
+  else
+    fail "WinHTTP time-out" "exit status $status after ${waited} ms; $(cat "$https/probe.out")"
+  fi
+  kill "${servers[@]}" 2>/dev/null
+  wait "${servers[@]}" 2>/dev/null
 fi
 
 # A service started by wine's manager runs under the same Unix user as everything else, so it
