@@ -47,6 +47,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   fi
 fi
 
+# One wine server for the whole run, so that every step talks to the same service manager: a
+# server that is ending (the one of wineboot, or one whose last program has just left) lets the
+# next program start a second manager that has not seen the latest registration yet.
+timeout 120 "$wineserver" -w
+"$wineserver" -p60
+
 install="$work/install"
 rm -rf "$install" "$work/program.out"
 mkdir -p "$install"
@@ -216,6 +222,8 @@ fi
 # never sees the account name SYSTEM that tells the program it was started as a service.
 skip "service start and stop through the manager" "wine runs services under the caller's user"
 
+# Ends this prefix's server and the wine system processes it started for this run.
+"$wineserver" -k 2>/dev/null
 timeout 30 "$wineserver" -w 2>/dev/null
 if [ "$failed" -gt 0 ]; then
   echo "--- program output"
