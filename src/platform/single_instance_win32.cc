@@ -26,23 +26,6 @@ SingleInstanceLock::SingleInstanceLock(const std::string& name) {
   outcome_ = Outcome::kAcquired;
 }
 
-SingleInstanceLock::~SingleInstanceLock() { Release(); }
-
-SingleInstanceLock::SingleInstanceLock(SingleInstanceLock&& other) noexcept
-    : handle_(other.handle_), outcome_(other.outcome_) {
-  other.handle_ = -1;
-}
-
-SingleInstanceLock& SingleInstanceLock::operator=(SingleInstanceLock&& other) noexcept {
-  if (this != &other) {
-    Release();
-    handle_ = other.handle_;
-    outcome_ = other.outcome_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 void SingleInstanceLock::Release() noexcept {
   if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
   handle_ = -1;
