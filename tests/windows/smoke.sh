@@ -58,6 +58,9 @@ rm -rf "$install" "$work/program.out"
 mkdir -p "$install"
 cp "$exe" "$install/ZlvSinc.exe"
 
+# A service left registered by an earlier run that stopped half-way would make INSTALL fail.
+timeout 60 "$wine" sc delete SincPedido >/dev/null 2>&1
+
 # The demo store: branch 0001, cash register 001 set up for the delivery synchronisation.
 store="$install/store.db"
 sqlite3 "$store" <"$root/db/schema.sqlite.sql" && sqlite3 "$store" <"$root/db/demo-seed.sql"
