@@ -9,7 +9,8 @@
 //
 // ZLVSINC_CA_FILE, when set, names a PEM file of CA certificates trusted beside the system's
 // for the router's HTTPS address: a router with a private certificate, and the demo and the
-// end-to-end tests, whose local router signs its own.
+// end-to-end tests, whose local router signs its own. POSIX only: on Windows a private CA
+// belongs in the computer's certificate store, and a request naming a file is refused.
 #include <cstdlib>
 #include <iostream>
 #include <string>
