@@ -23,6 +23,7 @@ void TicketJournal::Record(const std::string& cdfilial, const std::string& cdloj
 
 void TicketJournal::Clear(const std::string& cdfilial, const std::string& cdloja,
                           const std::string& nrvendarestaux) {
+  if (!on_) return;
   delete_.SetParam("P_CDFILIAL", cdfilial);
   delete_.SetParam("P_CDLOJA", cdloja);
   delete_.SetParam("P_NRVENDARESTAUX", nrvendarestaux);

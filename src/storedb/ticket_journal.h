@@ -8,9 +8,9 @@
 // order's tickets are written, and the next run writes the tickets of the rows left over before
 // it downloads anything. A ticket written again keeps its file name and replaces its earlier file.
 //
-// Until Prepare() has succeeded the journal is off: Record does nothing, so a store whose table
-// cannot be made still gets its orders (without the protection). Main thread only; each call
-// runs its statements on the store connection and throws their failures.
+// Until Prepare() has succeeded the journal is off: Record and Clear do nothing, so a store
+// whose table cannot be made still gets its orders and tickets (without the protection). Main
+// thread only; each call runs its statements on the store connection and throws their failures.
 #pragma once
 
 #include <string>
@@ -36,7 +36,8 @@ class TicketJournal {
   void Record(const std::string& cdfilial, const std::string& cdloja,
               const std::string& nrvendarest, const std::string& nrvendarestaux);
 
-  // The order's tickets are written (or the cash register prints none): its row goes.
+  // The order's tickets are written (or the cash register prints none): its row goes. Does
+  // nothing while the journal is off.
   void Clear(const std::string& cdfilial, const std::string& cdloja,
              const std::string& nrvendarestaux);
 
