@@ -18,7 +18,8 @@ The expected tickets come from a control installation that synchronises the same
 kills: per central order, the set of ticket names with the order number left out, and their text.
 
 Configuration (environment, or the options of the same name):
-  ZLV_CRASH_ORDERS   orders generated at the central server (default 200)
+  ZLV_CRASH_ORDERS   orders generated at the central server (default 300)
+  ZLV_CRASH_WAVE     orders the server releases at a time (default 25)
   ZLV_CRASH_SEED     seed of the kill delays and of the orders (default: from the clock; printed)
   ZLV_CRASH_RUNS     most runs before the kills stop and the last runs go unharmed (default 400)
   ZLV_CRASH_LONG     share of runs started as a long-running process instead of ONCE (0.25)
@@ -51,6 +52,10 @@ TEMP_SUFFIX = ".tmp"
 TIME_STAMP = re.compile(rb"\d\d/\d\d/\d\d\d\d \d\d:\d\d:\d\d")
 JOURNAL_LINE = "Diário de impressão: imprime os tickets pendentes do pedido NRVENDARESTAUX:"
 PROCESS_TIMEOUT = 120  # seconds a run that is not killed may take
+POLL_SECONDS = 0.002  # how often a kill's trigger is looked at
+# The harness's own state of a central order generated but not released to the store yet: the
+# orders reach the store in waves, so that every wave gives the kills a fresh download to hit.
+HELD = "HELD"
 
 
 class Failure(Exception):
@@ -137,6 +142,18 @@ class CentralServer:
                 self.process.kill()
                 self.process.wait()
 
+    def release(self, count):
+        """Makes the next `count` held orders pending: the server sends them from now on."""
+        con = sqlite3.connect(self.db, timeout=30)
+        try:
+            with con:
+                con.execute("UPDATE CENTRAL_ORDER SET STATE = 'PENDING' WHERE STATE = ? AND "
+                            "NRVENDAREST IN (SELECT NRVENDAREST FROM CENTRAL_ORDER WHERE "
+                            "STATE = ? ORDER BY DTCREATED, NRVENDAREST LIMIT ?)",
+                            (HELD, HELD, count))
+        finally:
+            con.close()
+
     def orders(self, state):
         con = sqlite3.connect(f"file:{self.db}?mode=ro", uri=True, timeout=30)
         try:
@@ -147,14 +164,41 @@ class CentralServer:
         return {row[0] for row in rows}
 
 
-def finish(process, timeout):
-    """Waits for the process; returns its exit status, or None when it had to be killed."""
-    try:
-        return process.wait(timeout)
-    except subprocess.TimeoutExpired:
-        process.send_signal(signal.SIGKILL)
-        process.wait()
-        return None
+def finish_or_kill(process, trigger, timeout):
+    """Waits for the process until the trigger fires or the time is over, then kills it.
+    Returns its exit status (None when it was killed) and the seconds it ran."""
+    began = time.monotonic()
+    while process.poll() is None:
+        if time.monotonic() - began >= timeout or trigger():
+            process.send_signal(signal.SIGKILL)
+            process.wait()
+            return None, time.monotonic() - began
+        time.sleep(POLL_SECONDS)
+    return process.returncode, time.monotonic() - began
+
+
+def count_files(folder):
+    return sum(1 for _ in folder.iterdir()) if folder.exists() else 0
+
+
+def choose_kill(rng, install, longest):
+    """The moment of the next kill: (description, trigger or None, time limit in seconds).
+    A third of the kills come at a random time; the others right after a given number of new
+    commits or new ticket files, aimed at the windows between an order's commit, its tickets
+    and its confirmation."""
+    limit = rng.uniform(0.05, longest * (0.8 if rng.random() < 0.8 else 1.3))
+    choice = rng.random()
+    if choice < 1 / 3:
+        return f"{limit:.2f} s", None, limit
+    limit = longest * 1.3
+    if choice < 2 / 3:
+        base = install.query("SELECT COUNT(*) FROM VENDAREST")[0][0]
+        target = base + rng.randint(1, 25)
+        return (f"commit {target - base}",
+                lambda: install.query("SELECT COUNT(*) FROM VENDAREST")[0][0] >= target, limit)
+    base = count_files(install.tickets)
+    target = base + rng.randint(1, 100)
+    return f"ticket file {target - base}", lambda: count_files(install.tickets) >= target, limit
 
 
 # --- What the store holds -----------------------------------------------------------------------
@@ -294,7 +338,8 @@ def synchronise_cleanly(install, program, central, limit):
         if len(durations) >= limit:
             raise Failure(f"{install.home.name}: still orders pending after {limit} clean runs")
         began = time.monotonic()
-        status = finish(install.start(program, central.port, once=True), PROCESS_TIMEOUT)
+        status, _ = finish_or_kill(install.start(program, central.port, once=True),
+                                   lambda: False, PROCESS_TIMEOUT)
         durations.append(time.monotonic() - began)
         if status != 0:
             raise Failure(f"{install.home.name}: a clean ONCE run ended with {status}; see "
@@ -309,7 +354,8 @@ def main():
     parser.add_argument("--work", type=Path, help="work folder (default: a new temporary one)")
     args = parser.parse_args()
 
-    orders = env_number("ZLV_CRASH_ORDERS", 200)
+    orders = env_number("ZLV_CRASH_ORDERS", 300)
+    wave = max(1, env_number("ZLV_CRASH_WAVE", 25))
     seed = env_number("ZLV_CRASH_SEED", int(time.time() * 1000) % 1_000_000_007)
     max_runs = env_number("ZLV_CRASH_RUNS", 400)
     long_share = env_number("ZLV_CRASH_LONG", 0.25, float)
@@ -324,7 +370,8 @@ def main():
     work.mkdir(parents=True, exist_ok=True)
     print(f"crash test: seed {seed}, {orders} orders, work folder {work}", flush=True)
     print(f"  reproduce with: ZLV_CRASH_SEED={seed} ZLV_CRASH_ORDERS={orders} "
-          f"python3 {Path(__file__).resolve()} --bin-dir {args.bin_dir}", flush=True)
+          f"ZLV_CRASH_WAVE={wave} python3 {Path(__file__).resolve()} --bin-dir {args.bin_dir}",
+          flush=True)
 
     servers = []
     passed = False
@@ -337,12 +384,20 @@ def main():
              "--store-db", str(control.db)], capture_output=True, text=True)
         if made.returncode != 0:
             raise Failure(f"add-orders failed: {made.stderr}")
+        hold = sqlite3.connect(work / "central.db")
+        with hold:
+            hold.execute("UPDATE CENTRAL_ORDER SET STATE = ? WHERE STATE = 'PENDING'", (HELD,))
+        hold.close()
         shutil.copy(work / "central.db", work / "control-central.db")
+        waves = [min(wave, orders - first) for first in range(0, orders, wave)]
 
-        # The control: the same orders, synchronised without a kill.
+        # The control: the same orders in the same waves, synchronised without a kill.
         control_server = CentralServer(central_program, work / "control-central.db", work)
         servers.append(control_server)
-        durations = synchronise_cleanly(control, program, control_server, 50)
+        durations = []
+        for size in waves:
+            control_server.release(size)
+            durations += synchronise_cleanly(control, program, control_server, 50)
         control_server.stop()
         expected, temporary, strays = read_tickets(control)
         if temporary or strays or len(expected) != orders:
@@ -356,30 +411,37 @@ def main():
         checker = Checker(expected)
         server = CentralServer(central_program, work / "central.db", work)
         servers.append(server)
-        kills = normal_ends = 0
-        while server.orders("PENDING") and crashed.runs < max_runs:
-            once = rng.random() >= long_share
-            # Mostly before the run's confirmation, sometimes in its upload or after its end.
-            delay = rng.uniform(0.05, longest * (0.8 if rng.random() < 0.8 else 1.3))
-            if not once and rng.random() < idle_share:
-                delay += 30  # into the second tick of a long-running process
-            process = crashed.start(program, server.port, once)
-            status = finish(process, delay)
-            where = f"run {crashed.runs} ({'ONCE' if once else 'long-running'}, " \
-                    f"{'killed after %.2f s' % delay if status is None else 'ended %s' % status})"
-            if verbose:
-                print(f"  {where}: {len(server.orders('PENDING'))} pending", flush=True)
-            if status is None:
-                kills += 1
-            else:
-                normal_ends += 1
-                if status != 0:
-                    checker.fail(where, f"exit status {status}")
-            if not checker.check(where, crashed, server, final=False):
+        kills = normal_ends = long_running = second_tick = 0
+        for size in waves:
+            server.release(size)
+            while server.orders("PENDING") and crashed.runs < max_runs and not checker.problems:
+                once = rng.random() >= long_share
+                moment, trigger, limit = choose_kill(rng, crashed, longest)
+                if not once:
+                    long_running += 1
+                    if rng.random() < idle_share:
+                        # Into the second tick of a long-running process, 30 s later.
+                        moment, trigger, limit = f"{limit + 30:.2f} s", None, limit + 30
+                        second_tick += 1
+                process = crashed.start(program, server.port, once)
+                status, ran = finish_or_kill(process, trigger or (lambda: False), limit)
+                ending = f"killed after {ran:.2f} s, aimed at {moment}" if status is None \
+                    else f"ended {status}"
+                where = f"run {crashed.runs} ({'ONCE' if once else 'long-running'}, {ending})"
+                if verbose:
+                    print(f"  {where}: {len(server.orders('PENDING'))} pending", flush=True)
+                if status is None:
+                    kills += 1
+                else:
+                    normal_ends += 1
+                    if status != 0:
+                        checker.fail(where, f"exit status {status}")
+                checker.check(where, crashed, server, final=False)
+            if checker.problems:
                 break
-        if not checker.problems and server.orders("PENDING"):
-            # The kills stopped at the run limit: the rest must still come through.
-            synchronise_cleanly(crashed, program, server, 50)
+            if server.orders("PENDING"):
+                # The kills stopped at the run limit: the rest must still come through.
+                synchronise_cleanly(crashed, program, server, 50)
         runs_with_kills = crashed.runs
         if not checker.problems:
             checker.check(f"end after {runs_with_kills} runs", crashed, server, final=True)
@@ -388,7 +450,8 @@ def main():
         if not checker.problems:
             before = {f.name: f.stat().st_mtime_ns for f in crashed.tickets.iterdir()}
             lines_before = len(crashed.log_lines())
-            status = finish(crashed.start(program, server.port, once=True), PROCESS_TIMEOUT)
+            status, _ = finish_or_kill(crashed.start(program, server.port, once=True),
+                                       lambda: False, PROCESS_TIMEOUT)
             after = {f.name: f.stat().st_mtime_ns for f in crashed.tickets.iterdir()}
             rewritten = sorted(n for n in after if before.get(n) != after[n])
             if status != 0 or rewritten:
@@ -401,7 +464,8 @@ def main():
         reprinted = sum(JOURNAL_LINE in line for line in crashed.log_lines())
         duplicates = sum("Pedido duplicado: NRVENDARESTAUX" in line
                          for line in crashed.log_lines())
-        print(f"  crashed: {runs_with_kills} runs, {kills} killed, {normal_ends} ended normally; "
+        print(f"  crashed: {runs_with_kills} runs ({long_running} long-running, {second_tick} of "
+              f"them into a second tick), {kills} killed, {normal_ends} ended normally; "
               f"{reprinted} orders printed from the ticket journal, {duplicates} duplicates "
               f"confirmed", flush=True)
         if checker.problems:
