@@ -17,7 +17,7 @@ end this checks that:
 The expected tickets come from a control installation that synchronises the same orders without
 kills: per central order, the set of ticket names with the order number left out, and their text.
 
-Configuration (environment, or the options of the same name):
+Configuration (environment):
   ZLV_CRASH_ORDERS   orders generated at the central server (default 300)
   ZLV_CRASH_WAVE     orders the server releases at a time (default 25)
   ZLV_CRASH_SEED     seed of the kill delays and of the orders (default: from the clock; printed)
@@ -98,11 +98,11 @@ class Installation:
     def start(self, program, port, once):
         self.runs += 1
         args = [str(program), FIRST_PARAMETER] + (["/ONCE"] if once else [])
-        out = open(self.home / "program.out", "ab")
-        out.write(f"--- run {self.runs} {'ONCE' if once else 'long-running'}\n".encode())
-        out.flush()
-        return subprocess.Popen(args, env=self.environment(port), stdout=out, stderr=out,
-                                cwd=self.home)
+        with open(self.home / "program.out", "ab") as out:
+            out.write(f"--- run {self.runs} {'ONCE' if once else 'long-running'}\n".encode())
+            out.flush()
+            return subprocess.Popen(args, env=self.environment(port), stdout=out, stderr=out,
+                                    cwd=self.home)
 
     def query(self, sql, params=()):
         # Read-write, as the next run opens it: a killed run may have left its write-ahead log.
@@ -123,9 +123,10 @@ class Installation:
 class CentralServer:
     def __init__(self, program: Path, db: Path, folder: Path):
         self.db = db
-        self.process = subprocess.Popen(
-            [str(program), "serve", "--port", "0", "--db", str(db)], stdout=subprocess.PIPE,
-            stderr=open(folder / f"{db.stem}.err", "wb"))
+        with open(folder / f"{db.stem}.err", "wb") as err:
+            self.process = subprocess.Popen(
+                [str(program), "serve", "--port", "0", "--db", str(db)], stdout=subprocess.PIPE,
+                stderr=err)
         line = self.process.stdout.readline().decode()
         match = re.search(r"listening on 127\.0\.0\.1:(\d+)", line)
         if not match:
@@ -325,7 +326,6 @@ class Checker:
             absent = sorted(set(self.expected) - counts.keys())
             if absent:
                 self.fail(where, f"orders never written to the store: {absent[:10]}")
-        return not self.problems
 
 
 # --- The runs -----------------------------------------------------------------------------------
