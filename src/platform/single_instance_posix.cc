@@ -45,23 +45,6 @@ SingleInstanceLock::SingleInstanceLock(const std::string& name) {
   close(fd);
 }
 
-SingleInstanceLock::~SingleInstanceLock() { Release(); }
-
-SingleInstanceLock::SingleInstanceLock(SingleInstanceLock&& other) noexcept
-    : handle_(other.handle_), outcome_(other.outcome_) {
-  other.handle_ = -1;
-}
-
-SingleInstanceLock& SingleInstanceLock::operator=(SingleInstanceLock&& other) noexcept {
-  if (this != &other) {
-    Release();
-    handle_ = other.handle_;
-    outcome_ = other.outcome_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 // The file stays: removing it could let a third process lock a new file of the same name
 // while a second one still holds the old one.
 void SingleInstanceLock::Release() noexcept {
