@@ -544,3 +544,18 @@ CREATE TABLE ZLVSINCEXECUTA (
 
 -- Counters of the local number generator, per branch and, for the day's call codes, per day.
 CREATE TABLE ZLVPROXCODIGO (CDFILIAL TEXT NOT NULL, NMCONTADOR TEXT NOT NULL, DTCONTADOR TEXT NOT NULL DEFAULT '', NRULTIMO INTEGER NOT NULL, PRIMARY KEY (CDFILIAL, NMCONTADOR, DTCONTADOR));
+
+-- Orders whose tickets are owed: the synchroniser writes a row in the order's own transaction
+-- and deletes it once the order's tickets are written, so the tickets of an order committed
+-- just before the process died are written by the next run, before its download. The keys are
+-- the store's sale (NRVENDAREST) and, for the run that has only the download, the central
+-- server's sale number (NRVENDARESTAUX). It holds at most the orders of one download, so it
+-- needs no index of its own. The synchroniser creates it in a store that lacks it.
+CREATE TABLE ZLVSINCIMPPEND (
+  CDFILIAL          TEXT NOT NULL,
+  NRVENDAREST       TEXT NOT NULL,
+  CDLOJA            TEXT NOT NULL,
+  NRVENDARESTAUX    TEXT NOT NULL,
+  DTINCLUSAO        DATETIME DEFAULT (datetime('now', 'localtime')),
+  PRIMARY KEY (CDFILIAL, NRVENDAREST)
+);

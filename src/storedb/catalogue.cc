@@ -64,10 +64,10 @@ const std::vector<StatementDef>& AllStatements() {
   static const std::vector<StatementDef> all = [] {
     using namespace catalogue;
     std::vector<StatementDef> out;
-    for (auto group :
-         {StartupStatements, UploadStatements, OrderStatements, ItemStatements,
-          CancellationStatements, PrinterStatements, KitchenItemStatements, TicketStatements,
-          DeliveryStatements, DeliveryItemStatements, ScheduledStatements, RouterStatements}) {
+    for (auto group : {StartupStatements, UploadStatements, OrderStatements, ItemStatements,
+                       CancellationStatements, PrinterStatements, KitchenItemStatements,
+                       TicketStatements, DeliveryStatements, DeliveryItemStatements,
+                       ScheduledStatements, RouterStatements, JournalStatements}) {
       for (StatementDef& def : group()) out.push_back(std::move(def));
     }
     return out;

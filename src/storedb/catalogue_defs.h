@@ -81,5 +81,6 @@ std::vector<StatementDef> DeliveryStatements();
 std::vector<StatementDef> DeliveryItemStatements();
 std::vector<StatementDef> ScheduledStatements();
 std::vector<StatementDef> RouterStatements();
+std::vector<StatementDef> JournalStatements();
 
 }  // namespace zlv::catalogue

@@ -21,9 +21,10 @@ constexpr const char* kDefaultOrigin = "DLV_ZLV";
 
 class OrderRun {
  public:
-  OrderRun(Services& services, CentralCalls& central, DownloadSets& sets)
+  OrderRun(Services& services, CentralCalls& central, DownloadSets& sets, TicketJournal* journal)
       : services_(services),
         sets_(sets),
+        journal_(journal),
         unit_(services, central, sets),
         all_orders_(sets.cdsVendaRest.Packet()) {}
 
@@ -209,6 +210,10 @@ class OrderRun {
     } catch (const std::exception& e) {
       services_.log.GravaLog(std::string("ERRO: ") + e.what());
     }
+    if (!unit_.duplicate && !OweTickets()) {
+      CloseFailed();
+      return;
+    }
     if (unit_.duplicate) {
       DesfazTransacao(db());
       services_.log.GravaLog("Rollback do pedido NRVENDARESTAUX:" + central_number());
@@ -229,6 +234,20 @@ class OrderRun {
     }
   }
 
+  // The order's tickets are owed from its commit on: its journal row commits with it. False
+  // (the failure recorded) when the row cannot be written.
+  bool OweTickets() {
+    if (journal_ == nullptr) return true;
+    try {
+      journal_->Record(order().Text("CDFILIAL"), order().Text("CDLOJA"), unit_.nrvendarest,
+                       central_number());
+      return true;
+    } catch (const std::exception& e) {
+      unit_.RecordFailure(e.what(), "NRVENDARESTAUX:" + central_number(), "", "");
+      return false;
+    }
+  }
+
   // Deletes the current order; the cursor then stands on the order that followed it, or at
   // the end when it was the last one.
   void RemoveOrder() {
@@ -240,6 +259,7 @@ class OrderRun {
 
   Services& services_;
   DownloadSets& sets_;
+  TicketJournal* journal_;  // null: no journal
   OrderUnit unit_;
   // Every downloaded order as it came, for reporting a duplicate.
   Dataset all_orders_;
@@ -247,11 +267,12 @@ class OrderRun {
 
 }  // namespace
 
-void InserePedido(Services& services, CentralCalls& central, DownloadSets& sets) {
+void InserePedido(Services& services, CentralCalls& central, DownloadSets& sets,
+                  TicketJournal* journal) {
   services.log.GravaLog("Metodo -> \"InserePedido\" - " +
                         std::to_string(sets.cdsVendaRest.RecordCount()) +
                         " pedidos a serem inseridos na base MSDE");
-  OrderRun run(services, central, sets);
+  OrderRun run(services, central, sets, journal);
   run.Run();
 }
 

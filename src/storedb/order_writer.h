@@ -9,6 +9,9 @@
 //    central server as synchronised, row removed;
 //  - duplicate at the end (a second copy appeared while writing): rolled back, row removed.
 // So on return cdsVendaRest holds exactly the orders committed by this run, cursor at its end.
+// With a ticket journal, each committed order's journal row is written in its transaction (the
+// caller deletes it once the order's tickets are written); an order whose row cannot be written
+// fails like any other.
 //
 // Failures inside an order are caught and recorded; an exception from the transaction calls or
 // the log (outside every guard) leaves InserePedido. Main thread only.
@@ -17,9 +20,11 @@
 #include "storedb/central_calls.h"
 #include "storedb/download_sets.h"
 #include "storedb/services.h"
+#include "storedb/ticket_journal.h"
 
 namespace zlv {
 
-void InserePedido(Services& services, CentralCalls& central, DownloadSets& sets);
+void InserePedido(Services& services, CentralCalls& central, DownloadSets& sets,
+                  TicketJournal* journal = nullptr);
 
 }  // namespace zlv

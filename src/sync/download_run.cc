@@ -57,6 +57,7 @@ SyncRun::SyncRun(Services& services, CentralClient& central, SyncTimer& timer,
       timer_(timer),
       trim_memory_(std::move(trim_memory)),
       upload_(services, central, sets_),
+      journal_(services.db),
       acmInsZlvSincExecuta_(services.db, "acmInsZlvSincExecuta"),
       acmDelLogSincDlv_(services.db, "acmDelLogSincDlv"),
       adqImpPed_(services.db, "adqImpPed") {}
@@ -94,6 +95,7 @@ void SyncRun::Body(const std::string& cdfilial, const std::string& cdloja) {
   Housekeeping(cdfilial, cdloja);
   s_.globals.Touch(s_.clock.Now());
   if (trim_memory_) trim_memory_();
+  PrintOwedTickets(cdfilial, cdloja);
   if (!central_.Connected()) return;
 
   sets_.cdsCons.SetFiltered(false);  // the previous upload left it on its last batch
@@ -155,11 +157,10 @@ void SyncRun::WriteDownload() {
   // and asking again would print the cancellations a second time.
   if (!sets_.cdsVendaRest.IsEmpty()) {
     s_.globals.gLiberaReinicio = false;
-    InserePedido(s_, central_, sets_);
-    if (TicketsOn()) {
-      PrintOrders();
-      if (!sets_.cdsPedidosCanc.IsEmpty()) PrintCancellations();
-    }
+    InserePedido(s_, central_, sets_, &journal_);
+    const bool tickets_on = TicketsOn();
+    PrintOrders(tickets_on);
+    if (tickets_on && !sets_.cdsPedidosCanc.IsEmpty()) PrintCancellations();
   } else if (TicketsOn() && !sets_.cdsPedidosCanc.IsEmpty()) {
     PrintCancellations();
   }
@@ -191,15 +192,53 @@ bool SyncRun::TicketsOn() {
   return on;
 }
 
-void SyncRun::PrintOrders() {
+void SyncRun::PrintOrders(bool tickets_on) {
   TicketSources sources = ticket_sources();
   Dataset& cdsVendaRest = sets_.cdsVendaRest;
   for (cdsVendaRest.First(); !cdsVendaRest.Eof(); cdsVendaRest.Next()) {
+    PrintOrder(sources, tickets_on);
+  }
+}
+
+// The order's journal row goes as soon as its tickets are written: a process that dies now
+// leaves only the orders not printed yet to the next run. The writers log their own failures;
+// an order counts as printed either way, or a ticket that cannot be written would be retried
+// (and its other tickets printed again) at every run.
+void SyncRun::PrintOrder(TicketSources& sources, bool tickets_on) {
+  const Dataset& sale = sources.cdsVendaRest;
+  if (tickets_on) {
     for (std::string_view column : kProductionColumns) {
       MontaArquivoPedido_(s_, sources, column, kModoDownload);
     }
     MontaArquivoEntrega(s_, sources, kModoDownload);
   }
+  journal_.Clear(sale.Text("CDFILIAL"), sale.Text("CDLOJA"), sale.Text("NRVENDAREST"));
+}
+
+// Orders an earlier run committed whose tickets it did not write (the process died, or the
+// run failed before printing): their tickets are written now, from the store's rows, before
+// the download can bring any of them again as duplicates. A failure here is logged and leaves
+// the rows for the next run; the download goes on.
+void SyncRun::PrintOwedTickets(const std::string& cdfilial, const std::string& cdloja) {
+  try {
+    journal_.Prepare();
+    TicketSources sources = ticket_sources();
+    if (journal_.LoadOwed(cdfilial, cdloja, sources.cdsVendaRest, sources.cdsComandaVen,
+                          sources.cdsCons)) {
+      const bool tickets_on = TicketsOn();
+      Dataset& owed = sources.cdsVendaRest;
+      for (owed.First(); !owed.Eof(); owed.Next()) {
+        if (tickets_on) {
+          Log("Diário de impressão: imprime os tickets pendentes do pedido NRVENDARESTAUX:" +
+              owed.Text("NRVENDAREST"));
+        }
+        PrintOrder(sources, tickets_on);
+      }
+    }
+  } catch (const std::exception& e) {
+    Log(std::string("Método \"ImprimePendentes\": Erro -> ") + e.what());
+  }
+  CloseDownload();
 }
 
 void SyncRun::PrintCancellations() {

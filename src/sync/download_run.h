@@ -3,12 +3,13 @@
 // the scheduled release's sale, order-tab and consumer datasets), the upload phase, the
 // statements it reuses and the last result of a remote call (for failure messages).
 //
-// A run, in order: housekeeping rows; the download of the store's new orders from the central
-// server, written by the consumer, cancellation and order writers; their tickets when the cash
-// register prints delivery orders; the confirmation of what was written to the server; the
-// router dispatch; and the upload of the store's order state. It switches the synchronisation
-// timer off while it works and on again however it ends, and keeps the watchdog from a periodic
-// restart while orders are being written and confirmed.
+// A run, in order: housekeeping rows; the tickets still owed for orders an earlier run
+// committed but did not print (the ticket journal, storedb/ticket_journal.h); the download of the
+// store's new orders from the central server, written by the consumer, cancellation and order
+// writers; their tickets when the cash register prints delivery orders; the confirmation of what
+// was written to the server; the router dispatch; and the upload of the store's order state. It
+// switches the synchronisation timer off while it works and on again however it ends, and keeps the
+// watchdog from a periodic restart while orders are being written and confirmed.
 //
 // Failures are contained as the log shows them: the download block, each upload batch and the
 // history upload have their own handlers; anything else ends the run with its log line and a
@@ -24,6 +25,7 @@
 #include "storedb/download_sets.h"
 #include "storedb/named_statement.h"
 #include "storedb/services.h"
+#include "storedb/ticket_journal.h"
 #include "sync/central_client.h"
 #include "sync/sync_timer.h"
 #include "sync/upload.h"
@@ -58,7 +60,9 @@ class SyncRun {
   void Download(const std::string& cdfilial, const std::string& cdloja);
   void WriteDownload();
   void LoadDownload(const Variant& packets);
-  void PrintOrders();
+  void PrintOwedTickets(const std::string& cdfilial, const std::string& cdloja);
+  void PrintOrders(bool tickets_on);
+  void PrintOrder(TicketSources& sources, bool tickets_on);
   void PrintCancellations();
   void ConfirmToServer();
   void DispatchToRouter();
@@ -75,6 +79,7 @@ class SyncRun {
 
   DownloadSets sets_;
   OrderStateUpload upload_;
+  TicketJournal journal_;
   NamedStatement acmInsZlvSincExecuta_, acmDelLogSincDlv_, adqImpPed_;
   DataPacket cdsRoteirizador_;
   Variant retorno_;  // the last remote result, for the failure messages
