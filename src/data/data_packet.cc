@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "data/file_replace.h"
 #include "data/packet_json.h"
 #include "data/text_fold.h"
 
@@ -95,27 +96,9 @@ DataPacket PacketFromJson(std::string_view json) {
 }
 
 void SavePacketFile(const std::filesystem::path& path, const DataPacket& packet) {
-  const std::string text = PacketToJson(packet);
   std::filesystem::path temp = path;
   temp += ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw std::runtime_error("cannot create file " + temp.string());
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      throw std::runtime_error("cannot write file " + temp.string());
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    throw std::runtime_error("cannot replace file " + path.string() + ": " + ec.message());
-  }
+  ReplaceFileContents(path, temp, PacketToJson(packet));
 }
 
 DataPacket LoadPacketFile(const std::filesystem::path& path) {

@@ -1,9 +1,8 @@
 #include "print/print_files.h"
 
-#include <fstream>
-#include <system_error>
 
 #include "bizlib/cp1252.h"
+#include "data/file_replace.h"
 
 namespace zlv {
 
@@ -60,25 +59,7 @@ void WriteTicketFile(const fs::path& path, const std::vector<std::string>& lines
   }
   fs::path temp = path;
   temp.replace_extension(kTempExtension);
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw std::runtime_error("Não foi possível criar o arquivo " + temp.string());
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(temp, ignored);
-      throw std::runtime_error("Não foi possível gravar o arquivo " + temp.string());
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    throw std::runtime_error("Não foi possível gravar o arquivo " + path.string() + ": " +
-                             ec.message());
-  }
+  ReplaceFileContents(path, temp, bytes);
 }
 
 }  // namespace zlv
