@@ -4,7 +4,6 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <system_error>
 
 #include "data/file_replace.h"
 #include "data/packet_json.h"
