@@ -94,6 +94,7 @@ void UpdateConsumer(Random& random, const MasterData& master, ConsumerRecord& co
     PlaceAt(random, master, consumer.values);
   }
   consumer.values["DTULTATUCSUM"] = now;
+  consumer.values["IDATUCONSUMI"] = "N";  // the central copy: nothing left for the store to send
 }
 
 std::map<std::string, Variant> DeliveryAddress(const ConsumerRecord& consumer) {

@@ -1,0 +1,165 @@
+// zlvsinc-central as the demo and the end-to-end tests use it: a separate serving process,
+// stopped by SIGTERM, fed by add-orders on the same database file.
+#include "central/central_cli.h"
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "host/activity_log.h"
+#include "support/temp_dir.h"
+#include "sync/central_client.h"
+
+extern char** environ;
+
+namespace zlv {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct CommandResult {
+  int status;
+  std::string out, err;
+};
+
+CommandResult RunCommand(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  const int status = RunCentralCommand(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+// The server executable in a child process; its first output line names the port.
+class ServingProcess {
+ public:
+  explicit ServingProcess(const std::string& db) {
+    int pipe_fds[2];
+    if (pipe(pipe_fds) != 0) throw std::runtime_error("pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+    const std::string exe = std::string(ZLV_BIN_DIR) + "/zlvsinc-central";
+    std::vector<std::string> args = {exe, "serve", "--db", db, "--port", "0"};
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const int rc = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipe_fds[1]);
+    out_ = pipe_fds[0];
+    if (rc != 0) throw std::runtime_error("cannot start " + exe);
+  }
+  ~ServingProcess() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    close(out_);
+  }
+
+  // The first line of output, waiting at most a few seconds for it.
+  std::string FirstLine() {
+    std::string line;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+      pollfd fd{out_, POLLIN, 0};
+      if (poll(&fd, 1, 100) <= 0) continue;
+      char buffer[256];
+      const ssize_t n = read(out_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      line.append(buffer, static_cast<std::size_t>(n));
+    }
+    return line.substr(0, line.find('\n'));
+  }
+
+  // Sends SIGTERM and waits for the exit; the exit status, or -1 when it did not stop.
+  int Terminate() {
+    kill(pid_, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+};
+
+TEST(CentralCommandLine, ServesOrdersAddedByAnotherProcessAndStopsOnSigterm) {
+  test::TempDir home("zlv-central-cli");
+  const std::string db = (home.path() / "central.db").string();
+  ServingProcess server(db);
+  std::smatch match;
+  const std::string first = server.FirstLine();
+  ASSERT_TRUE(std::regex_match(first, match, std::regex(R"(listening on 127\.0\.0\.1:(\d+))")))
+      << first;
+  const int port = std::stoi(match[1]);
+  ASSERT_GT(port, 0);
+
+  const CommandResult added =
+      RunCommand({"add-orders", "--db", db, "--branch", "0001", "--store", "001", "--count", "4",
+                  "--scheduled", "1", "--seed", "9"});
+  ASSERT_EQ(added.status, 0) << added.err;
+  EXPECT_NE(added.out.find("added 4 orders (1 scheduled) for 0001/001"), std::string::npos);
+
+  FakeClock clock(DateTime::FromCivil(2026, 3, 14, 12, 0, 0));
+  ActivityLog log(home.path(), clock);
+  CentralClient client(log, [port] { return CentralEndpoint{"127.0.0.1", port}; });
+  client.Connect();
+  const Variant download = client.BaixaPedidos("0001", "001");
+  ASSERT_TRUE(download.IsArray());
+  EXPECT_EQ(download.AsArray().at(2).AsPacket().rows.size(), 4u);
+
+  EXPECT_EQ(server.Terminate(), 0);
+  EXPECT_THROW(client.BaixaPedidos("0001", "001"), TransportError);
+}
+
+TEST(CentralCommandLine, StatusCountsWhatWaitsAndBadCommandLinesAreRefused) {
+  test::TempDir home("zlv-central-cli");
+  const std::string db = (home.path() / "central.db").string();
+  ASSERT_EQ(
+      RunCommand({"add-orders", "--db", db, "--branch", "0001", "--store", "001", "--count", "2"})
+          .status,
+      0);
+  ASSERT_EQ(RunCommand({"add-product-problem", "--db", db, "--product", "10001", "--arvprod", "X",
+                        "--message", "M"})
+                .status,
+            0);
+  const CommandResult status = RunCommand({"status", "--db", db});
+  EXPECT_EQ(status.status, 0);
+  EXPECT_NE(status.out.find("branch 0001 store 001\n  orders pending: 2\n"), std::string::npos)
+      << status.out;
+  EXPECT_NE(status.out.find("product problems: 1"), std::string::npos);
+
+  EXPECT_EQ(RunCommand({}).status, 2);
+  EXPECT_EQ(RunCommand({"serve"}).status, 2);  // --db missing
+  EXPECT_EQ(RunCommand({"add-orders", "--db", db, "--branch", "0001", "--store", "001", "--count",
+                        "2", "--scheduled", "3"})
+                .status,
+            2);
+  EXPECT_EQ(RunCommand({"status", "--db", db, "--count", "x"}).status, 2);
+  const CommandResult missing_seed =
+      RunCommand({"add-orders", "--db", db, "--branch", "0001", "--store", "001", "--count", "1",
+                  "--seed-sql", "/nonexistent"});
+  EXPECT_EQ(missing_seed.status, 1);
+  EXPECT_NE(missing_seed.err.find("/nonexistent"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zlv

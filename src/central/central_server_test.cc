@@ -1,0 +1,247 @@
+// The store's client against the reference server, both real, on 127.0.0.1: the order
+// life cycle a store goes through (download, confirmation, upload, cancellation, history).
+#include "central/central_server.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "central/central_methods.h"
+#include "central/order_generator.h"
+#include "central/store_schema.h"
+#include "host/activity_log.h"
+#include "support/temp_dir.h"
+#include "sync/central_client.h"
+#include "sync/protocol_rpc.h"
+
+namespace zlv {
+namespace {
+
+using namespace std::chrono_literals;
+
+class CentralServerTest : public ::testing::Test {
+ protected:
+  CentralServerTest() {
+    // The server's connection lives on its thread; the test adds orders through its own.
+    server_thread_ = std::thread([this] { server_.Run(); });
+    client_.Connect();
+  }
+
+  ~CentralServerTest() override {
+    client_.Disconnect();
+    server_.Stop();
+    server_thread_.join();
+  }
+
+  // Orders generated for the demo store and left pending for it.
+  std::vector<std::string> AddOrders(int count, const std::string& shop = "001") {
+    auto seeded = OpenDatabase("sqlite::memory:");
+    const std::string db_dir = std::string(ZLV_SOURCE_DIR) + "/db/";
+    seeded->Execute(ReadTextFile(db_dir + "schema.sqlite.sql"), {}, 0);
+    seeded->Execute(ReadTextFile(db_dir + "demo-seed.sql"), {}, 0);
+    const StoreSchema schema = StoreSchema::FromDatabase(*seeded);
+    const MasterData master = LoadMasterData(*seeded, "0001", shop);
+    StoreTransaction transaction(admin_.db());
+    OrderGenerator generator(
+        master, schema, "0001", shop, 5,
+        [this](const std::string& counter) { return admin_.NextNumber(counter); }, {});
+    std::vector<std::string> sales;
+    for (int i = 0; i < count; ++i) {
+      const GeneratedOrder order = generator.Next(clock_.Now(), false);
+      admin_.AddOrder(order, clock_.Now());
+      sales.push_back(order.sale);
+    }
+    transaction.Commit();
+    return sales;
+  }
+
+  static const DataPacket& Set(const Variant& download, int set) {
+    return download.AsArray().at(static_cast<std::size_t>(set)).AsPacket();
+  }
+  static std::vector<std::string> Column(const DataPacket& packet, const char* field) {
+    std::vector<std::string> values;
+    for (const auto& row : packet.rows) {
+      values.push_back(row.at(static_cast<std::size_t>(packet.FieldIndex(field))).AsText());
+    }
+    return values;
+  }
+  static DataPacket Packet(std::vector<std::string> names, std::vector<std::vector<Variant>> rows) {
+    DataPacket packet;
+    for (auto& name : names) packet.fields.push_back({std::move(name), FieldType::String, 10});
+    packet.rows = std::move(rows);
+    return packet;
+  }
+  Variant Upload(const DataPacket& sales, const DataPacket& tabs) {
+    std::vector<Variant> slots = {
+        Variant(sales),        Variant(tabs),   Variant(DataPacket{}), Variant(DataPacket{}),
+        Variant(DataPacket{}), Variant("0001"), Variant("001")};
+    return client_.AtualizaPedidos(slots);
+  }
+  std::vector<std::string> AnswerRow(const Variant& answer, std::size_t row) {
+    const DataPacket& packet = answer.AsArray().at(1).AsPacket();
+    std::vector<std::string> cells;
+    for (const char* field : {"NRVENDAREST", "NRVENDARESTAUX", "SGSEXOCON"}) {
+      cells.push_back(Column(packet, field).at(row));
+    }
+    return cells;
+  }
+
+  test::TempDir home_{"zlv-central-server"};
+  FakeClock clock_{DateTime::FromCivil(2026, 3, 14, 19, 30, 0)};
+  ActivityLog log_{home_.path(), clock_};
+  CentralStore store_{(home_.path() / "central.db").string()};
+  CentralStore admin_{(home_.path() / "central.db").string()};
+  CentralServer server_{store_, clock_, "127.0.0.1", 0};
+  std::thread server_thread_;
+  CentralClient client_{log_, [this] { return CentralEndpoint{"127.0.0.1", server_.port()}; }};
+};
+
+TEST_F(CentralServerTest, NothingPendingIsAnEmptyAnswer) {
+  EXPECT_TRUE(client_.BaixaPedidos("0001", "001").IsEmpty());
+}
+
+TEST_F(CentralServerTest, PendingOrdersComeAsElevenPacketsUntilTheStoreConfirmsThem) {
+  const auto sales = AddOrders(3);
+  AddOrders(2, "002");
+  const Variant first = client_.BaixaPedidos("0001", "001");
+  ASSERT_TRUE(first.IsArray());
+  ASSERT_EQ(first.AsArray().size(), 11u);
+  EXPECT_EQ(Column(Set(first, kVendaRest), "NRVENDAREST"), sales);
+  for (const auto& tab_sale : Column(Set(first, kComandaVen), "NRVENDAREST")) {
+    EXPECT_NE(std::find(sales.begin(), sales.end(), tab_sale), sales.end());
+  }
+  EXPECT_FALSE(Set(first, kItComandaVen).empty());
+  EXPECT_FALSE(Set(first, kMovCaixaDlv).empty());
+  EXPECT_TRUE(Set(first, kPedidosCanc).empty());
+
+  // Not confirmed: the same orders come again.
+  EXPECT_EQ(Column(Set(client_.BaixaPedidos("0001", "001"), kVendaRest), "NRVENDAREST"), sales);
+
+  // The store wrote only the first two; the third stays pending.
+  DataPacket written = Set(first, kVendaRest);
+  written.rows.pop_back();
+  client_.UpdateSincronismo(written, Set(first, kPedidosCanc));
+  const Variant rest = client_.BaixaPedidos("0001", "001");
+  EXPECT_EQ(Column(Set(rest, kVendaRest), "NRVENDAREST"), std::vector<std::string>{sales[2]});
+
+  client_.UpdateSincronismo(Set(rest, kVendaRest), Set(rest, kPedidosCanc));
+  EXPECT_TRUE(client_.BaixaPedidos("0001", "001").IsEmpty());
+  EXPECT_EQ(Set(client_.BaixaPedidos("0001", "002"), kVendaRest).rows.size(), 2u);
+}
+
+TEST_F(CentralServerTest, UploadAnswersSWithTheServersNumberThenDOnceTheTabIsClosed) {
+  const auto sales = AddOrders(1);
+  const DataPacket sale_rows = Packet({"NRVENDAREST", "NRVENDARESTAUX"},
+                                      {{Variant("15"), Variant(sales[0])},
+                                       {Variant("16"), Variant::Null()}});  // opened at the store
+  const auto tabs = [](const char* status) {
+    return Packet({"NRVENDAREST", "IDSTCOMANDA"},
+                  {{Variant("15"), Variant(status)}, {Variant("16"), Variant("3")}});
+  };
+  const Variant open = Upload(sale_rows, tabs("3"));
+  EXPECT_EQ(AnswerRow(open, 0), (std::vector<std::string>{"15", sales[0], "S"}));
+  const std::string own_number = AnswerRow(open, 1)[1];
+  EXPECT_FALSE(own_number.empty());
+  EXPECT_NE(own_number, sales[0]);
+  EXPECT_EQ(AnswerRow(open, 1)[2], "S");
+
+  const Variant closed = Upload(sale_rows, tabs("X"));
+  EXPECT_EQ(AnswerRow(closed, 0), (std::vector<std::string>{"15", sales[0], "D"}));
+  // A sale the store opened keeps the number the server gave it the first time.
+  EXPECT_EQ(AnswerRow(closed, 1), (std::vector<std::string>{"16", own_number, "S"}));
+}
+
+TEST_F(CentralServerTest, CancellationWaitsForTheStoresNumberAndGoesOnceConfirmed) {
+  const auto sales = AddOrders(1);
+  client_.UpdateSincronismo(Set(client_.BaixaPedidos("0001", "001"), kVendaRest), DataPacket{});
+  ASSERT_EQ(admin_.CancelOrders("0001", "001", 5, clock_.Now()), sales);
+  // The store has not told its own number for the order yet: nothing to send.
+  EXPECT_TRUE(client_.BaixaPedidos("0001", "001").IsEmpty());
+
+  Upload(Packet({"NRVENDAREST", "NRVENDARESTAUX"}, {{Variant("15"), Variant(sales[0])}}),
+         Packet({"NRVENDAREST", "IDSTCOMANDA"}, {{Variant("15"), Variant("3")}}));
+  const Variant download = client_.BaixaPedidos("0001", "001");
+  ASSERT_TRUE(download.IsArray());
+  const DataPacket& cancels = Set(download, kPedidosCanc);
+  EXPECT_EQ(Column(cancels, "NRVENDAREST"), sales);
+  EXPECT_EQ(Column(cancels, "NRVENDARESTAUX"), std::vector<std::string>{"15"});
+  EXPECT_EQ(Column(cancels, "CDLOJA"), std::vector<std::string>{"001"});
+  EXPECT_TRUE(Set(download, kVendaRest).empty());
+
+  client_.UpdateSincronismo(Set(download, kVendaRest), cancels);
+  EXPECT_TRUE(client_.BaixaPedidos("0001", "001").IsEmpty());
+}
+
+TEST_F(CentralServerTest, HistoryRowsWithAFullKeyAreAcceptedAndAnswered) {
+  const DataPacket history =
+      Packet({"CDFILIAL", "CDLOJA", "NRVENDAREST", "NRCOMANDA", "NRSEQHISTPED", "DTHISTPED"},
+             {{Variant("0001"), Variant("001"), Variant("15"), Variant("7"), Variant("1"),
+               Variant::Null()},
+              {Variant("0001"), Variant("001"), Variant("15"), Variant("7"), Variant::Null(),
+               Variant::Null()}});
+  std::vector<Variant> slots = {Variant(history), Variant(DataPacket{})};
+  const Variant answer = client_.AtualizaHistPedCons(slots);
+  ASSERT_TRUE(answer.IsPacket());
+  const DataPacket expected_fields{{{"CDFILIAL", FieldType::String, 4},
+                                    {"CDLOJA", FieldType::String, 10},
+                                    {"NRVENDAREST", FieldType::String, 10},
+                                    {"NRCOMANDA", FieldType::String, 10},
+                                    {"NRSEQHISTPED", FieldType::String, 3}},
+                                   {}};
+  EXPECT_EQ(answer.AsPacket().fields, expected_fields.fields);
+  ASSERT_EQ(answer.AsPacket().rows.size(), 1u);
+  EXPECT_EQ(Column(answer.AsPacket(), "NRSEQHISTPED"), std::vector<std::string>{"1"});
+}
+
+TEST_F(CentralServerTest, ValidaProdutoAnswersTheProblemsConfiguredForTheProduct) {
+  admin_.AddProductProblem("", "10001", "01.01.001", "NCM NAO CADASTRADO");
+  std::string sale = "15", product = "10001", other = "10002";
+  const DataPacket problems = client_.ValidaProduto("0001", sale, "001", product);
+  ASSERT_EQ(problems.rows.size(), 1u);
+  EXPECT_EQ(Column(problems, "CDARVPROD"), std::vector<std::string>{"01.01.001"});
+  EXPECT_EQ(Column(problems, "DSMSGIMPOSTO"), std::vector<std::string>{"NCM NAO CADASTRADO"});
+  const DataPacket fine = client_.ValidaProduto("0001", sale, "001", other);
+  EXPECT_TRUE(fine.rows.empty());
+  EXPECT_GE(fine.FieldIndex("DSMSGIMPOSTO"), 0);
+}
+
+TEST_F(CentralServerTest, ScriptedMessagesAndErrorsReachTheStoreOnce) {
+  AddOrders(1);
+  admin_.AddMessage("BaixaPedidos", "0001", "001", {"Manutencao programada", false});
+  admin_.AddMessage("BaixaPedidos", "", "", {"Filial bloqueada", true});
+  EXPECT_EQ(client_.BaixaPedidos("0001", "001").AsText(), "Manutencao programada");
+  EXPECT_THROW(client_.BaixaPedidos("0001", "001"), RemoteError);
+  EXPECT_TRUE(client_.Connected());
+  EXPECT_TRUE(client_.BaixaPedidos("0001", "001").IsArray());
+}
+
+TEST_F(CentralServerTest, WrongCallsAreRefusedWithoutLosingTheConnection) {
+  const auto code_of = [this](const char* method, std::vector<Variant> params) {
+    try {
+      client_.Call(method, params);
+    } catch (const RemoteError& e) {
+      return e.code();
+    }
+    return 0;
+  };
+  EXPECT_EQ(code_of("ApagaTudo", {}), rpc_code::kMethodNotFound);
+  EXPECT_EQ(code_of("BaixaPedidos", {Variant("0001")}), rpc_code::kInvalidParams);
+  EXPECT_EQ(code_of("AtualizaPedidos", {Variant(std::vector<Variant>{Variant("x")})}),
+            rpc_code::kInvalidParams);
+  EXPECT_EQ(code_of("UpdateSincronismo",
+                    {Variant(Packet({"OUTRO"}, {{Variant("1")}})), Variant(DataPacket{})}),
+            rpc_code::kInvalidParams);
+  EXPECT_TRUE(client_.Connected());
+}
+
+TEST_F(CentralServerTest, UnreadableRequestIsAnsweredThenTheConnectionClosed) {
+  FramedConnection raw = FramedConnection::Open("127.0.0.1", server_.port(), 5s);
+  raw.Send("{not json", 5s);
+  EXPECT_THROW(ParseResponse(raw.Receive(5s), 1), ProtocolError);  // error with id null
+  EXPECT_THROW(raw.Receive(5s), TransportError);                   // then closed
+  // Others are not disturbed.
+  EXPECT_TRUE(client_.BaixaPedidos("0001", "001").IsEmpty());
+}
+
+}  // namespace
+}  // namespace zlv

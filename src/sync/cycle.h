@@ -1,0 +1,68 @@
+// SyncCycle: the synchronisation timer's handler `timSincronismoTimer`, one tick of the
+// synchroniser. A tick marks a sign of life for the watchdog, connects the central server when
+// it is not connected, runs one download-and-upload run (`SincronizaDLV`) per store this cash
+// register synchronises (its own store, or every store of the branch), and then releases the
+// scheduled orders whose production time has come (`SincronizaENC`).
+//
+// Owns the run's state (SyncRun: the downloaded and upload datasets and the statements the runs
+// reuse) for the life of the process; the main form owns the SyncCycle. The runs and the
+// release switch the timer off while they work and on again at their end, so ticks never
+// overlap and the next one comes one interval after the end of the last of them.
+//
+// A failure of the tick's own queries (the stores, the scheduled-order check) leaves the tick
+// and reaches the caller; the next tick starts afresh. Main thread only.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "storedb/named_statement.h"
+#include "storedb/services.h"
+#include "sync/central_client.h"
+#include "sync/sync_timer.h"
+
+namespace zlv {
+
+class SyncRun;
+
+class SyncCycle {
+ public:
+  // trim_memory is TrimAppMemorySize, called at the start of every run that does not end at
+  // once.
+  SyncCycle(Services& services, CentralClient& central, SyncTimer& timer,
+            std::function<void()> trim_memory);
+  ~SyncCycle();
+  SyncCycle(const SyncCycle&) = delete;
+  SyncCycle& operator=(const SyncCycle&) = delete;
+
+  // One tick. Called by the main loop when the timer is due, and once by start-up.
+  void timSincronismoTimer();
+
+  // The DNS flush run after a failed connection to a server named by a host name
+  // ("ipconfig /flushdns"); nothing by default.
+  void SetFlushDns(std::function<void()> flush_dns);
+  // Disconnects the store database and connects it again, for a run that failed with
+  // "Falha de conexão"; nothing by default. The runs keep statements on Services::db, so the
+  // hook must reconnect that same Database object in place (a forwarding connection whose
+  // driver is replaced), never hand out a new one.
+  void SetStoreReconnect(std::function<void()> reconnect);
+
+  SyncRun& run() { return *run_; }
+
+ private:
+  void ConnectCentral();
+  void RunStores();
+  void Run(std::string cdloja);
+  // Reopens a query of this branch and cash register.
+  void AbreConsultaCaixa(NamedStatement& query);
+  void ReleaseScheduledOrders();
+
+  Services& services_;
+  CentralClient& central_;
+  SyncTimer& timer_;
+  std::function<void()> flush_dns_;
+  std::unique_ptr<SyncRun> run_;
+  NamedStatement adqDados_, adqVerifEncomenda_;
+};
+
+}  // namespace zlv

@@ -1,0 +1,243 @@
+#include "sync/download_run.h"
+
+#include <array>
+#include <exception>
+#include <stdexcept>
+#include <string_view>
+
+#include "print/cancellation_ticket.h"
+#include "print/delivery_ticket.h"
+#include "print/production_ticket.h"
+#include "router/router_config.h"
+#include "router/router_dispatch.h"
+#include "storedb/cancellation_writer.h"
+#include "storedb/consumer_writer.h"
+#include "storedb/order_writer.h"
+#include "storedb/transactions.h"
+
+namespace zlv {
+
+namespace {
+
+// The kitchen tickets of one order, in the order the kitchen expects them: first and second
+// production printer, then the puxa report.
+constexpr std::array<std::string_view, 3> kProductionColumns = {"NRSEQIMPRPROD", "NRSEQIMPRPROD2",
+                                                                "NRSEQIMPRPUXA"};
+// Cancellations reach the two production printers.
+constexpr std::array<std::string_view, 2> kCancellationColumns = {"NRSEQIMPRPROD",
+                                                                  "NRSEQIMPRPROD2"};
+// Ticket mode of downloaded orders: their rows carry the central server's numbers.
+constexpr std::string_view kModoDownload = "D";
+// The message of a lost store database connection; the run connects it again.
+constexpr std::string_view kFalhaDeConexao = "Falha de conexão";
+
+// However a run ends, the watchdog may restart again and the next tick comes one interval
+// later: a run that left the timer off would stop the synchroniser for good.
+class RunEnd {
+ public:
+  RunEnd(SyncTimer& timer, Globals& globals) : timer_(timer), globals_(globals) {}
+  ~RunEnd() {
+    globals_.gLiberaReinicio = true;
+    timer_.SetEnabled(true);
+  }
+  RunEnd(const RunEnd&) = delete;
+  RunEnd& operator=(const RunEnd&) = delete;
+
+ private:
+  SyncTimer& timer_;
+  Globals& globals_;
+};
+
+}  // namespace
+
+SyncRun::SyncRun(Services& services, CentralClient& central, SyncTimer& timer,
+                 std::function<void()> trim_memory)
+    : s_(services),
+      central_(central),
+      timer_(timer),
+      trim_memory_(std::move(trim_memory)),
+      upload_(services, central, sets_),
+      acmInsZlvSincExecuta_(services.db, "acmInsZlvSincExecuta"),
+      acmDelLogSincDlv_(services.db, "acmDelLogSincDlv"),
+      adqImpPed_(services.db, "adqImpPed") {}
+
+void SyncRun::SincronizaDLV(const std::string& cdfilial, const std::string& cdloja) {
+  timer_.SetEnabled(false);
+  RunEnd end(timer_, s_.globals);
+  try {
+    Body(cdfilial, cdloja);
+  } catch (const std::exception& e) {
+    Log(std::string("Metodo \"SincronizaDLV\": Erro -> ") + e.what());
+    LogRetorno();
+    // On a lost connection the rollback fails too; the connection must still be made again,
+    // or every later run fails the same way.
+    try {
+      DesfazTransacao(s_.db);
+    } catch (const std::exception& rollback) {
+      Log(std::string("Metodo \"SincronizaDLV\": Erro -> ") + rollback.what());
+    }
+    if (e.what() == kFalhaDeConexao && reconnect_store_) reconnect_store_();
+  }
+  s_.globals.gLiberaReinicio = true;
+  retorno_ = Variant();
+  Log("FIM -> SincronizaDLV");
+  Log("");
+}
+
+void SyncRun::Body(const std::string& cdfilial, const std::string& cdloja) {
+  if (s_.globals.gAvisoReinicio.exchange(false)) {
+    Log("Exit após receber aviso de 240 minutos executando.");
+    return;
+  }
+  Log("");
+  Log("INICIO -> SincronizaDLV -> Filial: " + cdfilial + " - Loja: " + cdloja);
+  Housekeeping(cdfilial, cdloja);
+  s_.globals.Touch(s_.clock.Now());
+  if (trim_memory_) trim_memory_();
+  if (!central_.Connected()) return;
+
+  sets_.cdsCons.SetFiltered(false);  // the previous upload left it on its last batch
+  Download(cdfilial, cdloja);
+  sets_.cdsCons.SetFiltered(false);
+  upload_.Run(cdfilial, cdloja, retorno_);
+}
+
+void SyncRun::Housekeeping(const std::string& cdfilial, const std::string& cdloja) {
+  // Both are bookkeeping the next run repeats; neither may keep the orders from coming in.
+  try {
+    acmInsZlvSincExecuta_.SetParam("P_CDFILIAL", cdfilial);
+    acmInsZlvSincExecuta_.SetParam("P_CDLOJA", cdloja);
+    acmInsZlvSincExecuta_.Execute();
+  } catch (const std::exception&) {
+  }
+  try {
+    acmDelLogSincDlv_.SetParam("P_CDFILIAL", cdfilial);
+    acmDelLogSincDlv_.SetParam("P_CDLOJA", cdloja);
+    acmDelLogSincDlv_.SetParam("P_NRVENDARESTAUX", "");
+    acmDelLogSincDlv_.SetParam("P_DTHRABERMESA", s_.clock.Now());
+    acmDelLogSincDlv_.Execute();
+  } catch (const std::exception&) {
+  }
+}
+
+void SyncRun::Download(const std::string& cdfilial, const std::string& cdloja) {
+  try {
+    Log("BaixaPedidos -> baixa os novos pedidos");
+    retorno_ = central_.BaixaPedidos(cdfilial, cdloja);
+    if (retorno_.IsText()) {
+      Log("Retorno KRV.BaixaPedidos: " + retorno_.AsText());
+    } else if (retorno_.IsEmptyOrNull()) {
+      Log("Nenhum pedido pendente no servidor");
+    } else {
+      WriteDownload();
+    }
+    DispatchToRouter();
+  } catch (const std::exception& e) {
+    Log(std::string("Método \"BaixaPedidos\": Erro -> ") + e.what());
+    LogRetorno();
+    // The consumer-per-branch rows and cancellations share one transaction; left open, the
+    // next order written would commit or roll back this half-done work with its own.
+    DesfazTransacao(s_.db);
+    CloseDownload();
+  }
+}
+
+void SyncRun::WriteDownload() {
+  LoadDownload(retorno_);
+  if (!sets_.cdsCons.IsEmpty()) InsereConsumidor(s_, sets_);
+
+  AbreTransacao(s_.db);
+  if (!sets_.cdsConsumiFilial.IsEmpty()) InsereConsumiFilial(s_, sets_);
+  if (!sets_.cdsPedidosCanc.IsEmpty()) InserePedidoCanc(s_, sets_);
+  ConfirmaTransacao(s_.db);
+
+  // Decided once: when every downloaded order fails, cdsVendaRest is empty after InserePedido,
+  // and asking again would print the cancellations a second time.
+  if (!sets_.cdsVendaRest.IsEmpty()) {
+    s_.globals.gLiberaReinicio = false;
+    InserePedido(s_, central_, sets_);
+    if (TicketsOn()) {
+      PrintOrders();
+      if (!sets_.cdsPedidosCanc.IsEmpty()) PrintCancellations();
+    }
+  } else if (TicketsOn() && !sets_.cdsPedidosCanc.IsEmpty()) {
+    PrintCancellations();
+  }
+
+  ConfirmToServer();
+  CloseDownload();
+}
+
+void SyncRun::LoadDownload(const Variant& packets) {
+  const std::vector<Variant>& array = packets.AsArray();
+  auto sets = sets_.InDownloadOrder();
+  try {
+    sets[0]->LoadPacket(array.at(0).AsPacket());
+  } catch (const std::exception& e) {
+    Log(std::string("cdsCons.Data: Erro -> ") + e.what());
+    // Whatever it held before belongs to an earlier run and must not be written as new.
+    sets[0]->Clear();
+  }
+  for (size_t i = 1; i < sets.size(); ++i) sets[i]->LoadPacket(array.at(i).AsPacket());
+}
+
+bool SyncRun::TicketsOn() {
+  adqImpPed_.Close();
+  adqImpPed_.SetParam("P_CDFILIAL", s_.globals.gCDFILIAL);
+  adqImpPed_.SetParam("P_CDCAIXA", s_.globals.gCDCAIXA);
+  adqImpPed_.Open();
+  const bool on = !adqImpPed_.IsEmpty() && adqImpPed_.Field("IDIMPPEDDLV").AsText() == "S";
+  adqImpPed_.Close();
+  return on;
+}
+
+void SyncRun::PrintOrders() {
+  TicketSources sources = ticket_sources();
+  Dataset& cdsVendaRest = sets_.cdsVendaRest;
+  for (cdsVendaRest.First(); !cdsVendaRest.Eof(); cdsVendaRest.Next()) {
+    for (std::string_view column : kProductionColumns) {
+      MontaArquivoPedido_(s_, sources, column, kModoDownload);
+    }
+    MontaArquivoEntrega(s_, sources, kModoDownload);
+  }
+}
+
+void SyncRun::PrintCancellations() {
+  for (std::string_view column : kCancellationColumns) {
+    MontaArquivoPedidoCanc_(s_, sets_.cdsPedidosCanc, column);
+  }
+}
+
+void SyncRun::ConfirmToServer() {
+  if (!central_.Connected()) return;
+  if (sets_.cdsVendaRest.IsEmpty() && sets_.cdsPedidosCanc.IsEmpty()) return;
+  // The server forgets what it is told the store has; only committed rows may be named.
+  if (s_.db.InTransaction()) {
+    throw std::logic_error("transação aberta: pedidos não confirmados ao servidor");
+  }
+  s_.globals.gLiberaReinicio = false;
+  try {
+    central_.UpdateSincronismo(sets_.cdsVendaRest.Packet(), sets_.cdsPedidosCanc.Packet());
+    s_.globals.gLiberaReinicio = true;
+    Log("Atualiza status para sincronizado");
+  } catch (const std::exception& e) {
+    Log(std::string("Erro: UpdateSincronismo -> ") + e.what());
+    s_.globals.gLiberaReinicio = true;
+  }
+}
+
+void SyncRun::DispatchToRouter() {
+  Log("Utiliza Roteirizador: " + s_.globals.gIDUTILINTROT);
+  cdsRoteirizador_ = CarregaConfigRot(s_, s_.globals.gCDFILIAL, s_.globals.gCDLOJA);
+  if (ConfigRotCampo(cdsRoteirizador_, "IDUTILINTROT") == "S") EnviarPedidoRot(s_);
+}
+
+void SyncRun::CloseDownload() {
+  for (Dataset* set : sets_.InDownloadOrder()) set->Clear();
+}
+
+void SyncRun::LogRetorno() {
+  if (retorno_.IsText()) Log("Retorno KRV - " + retorno_.AsText());
+}
+
+}  // namespace zlv

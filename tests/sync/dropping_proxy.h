@@ -1,0 +1,43 @@
+// DroppingProxy: a TCP relay on 127.0.0.1 between the synchroniser and the reference central
+// server that can drop the connection the moment a chosen method is requested, as a server
+// that goes away in the middle of a run: the request never reaches the server and the client
+// sees its connection closed. Later connections are relayed normally.
+//
+// Runs its own thread; the test thread arms it. POSIX sockets (Linux test host).
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace zlv::test {
+
+class DroppingProxy {
+ public:
+  explicit DroppingProxy(int upstream_port);
+  ~DroppingProxy();
+  DroppingProxy(const DroppingProxy&) = delete;
+  DroppingProxy& operator=(const DroppingProxy&) = delete;
+
+  int port() const { return port_; }
+  // The next request for this method closes the connection instead of reaching the server.
+  void DropNextRequestFor(std::string method);
+  int drops() const { return drops_; }
+
+ private:
+  void Serve();
+  void Relay(int client);
+  bool ShouldDrop(const std::string& request);
+
+  int upstream_port_;
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> drops_{0};
+  std::mutex mutex_;
+  std::string armed_method_;
+  std::thread thread_;
+};
+
+}  // namespace zlv::test
