@@ -9,9 +9,12 @@
 //    central server as synchronised, row removed;
 //  - duplicate at the end (a second copy appeared while writing): rolled back, row removed.
 // So on return cdsVendaRest holds exactly the orders committed by this run, cursor at its end.
+// When the store database refuses to begin an order's transaction, that order and the ones
+// after it are left out unwritten (logged "ERRO: " + the reason): the central server keeps them
+// for the next run.
 //
-// Failures inside an order are caught and recorded; an exception from the transaction calls or
-// the log (outside every guard) leaves InserePedido. Main thread only.
+// Failures inside an order are caught and recorded; an exception from the other transaction
+// calls or the log (outside every guard) leaves InserePedido. Main thread only.
 #pragma once
 
 #include "storedb/central_calls.h"
