@@ -7,7 +7,8 @@
 // - The time-out covers the whole request, connection included; a text that is not a positive
 //   number means 10 seconds. The fourth and sixth arguments are not used.
 // - Only http and https addresses; redirects are not followed.
-// - Certificates and host names are verified against the system's CAs (plus the extra file).
+// - Certificates and host names are verified against the system's CAs (plus the extra file;
+//   Windows takes no file: see platform/https_transport.h).
 // - The reply body is returned whatever the HTTP status: an error page is for the caller to
 //   judge, as the callers decide by the reply text alone.
 // A transport failure (refused, time-out, bad certificate, a reply over 16 MiB, ...) throws
@@ -16,15 +17,11 @@
 // Thread-safe.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 
-namespace zlv {
+#include "platform/https_transport.h"  // HttpsError
 
-class HttpsError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+namespace zlv {
 
 // Extra trust for tests and stores with a private router certificate: a PEM file of CA
 // certificates added to the system's. Empty: the system's store only.

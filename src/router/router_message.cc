@@ -1,11 +1,9 @@
 #include "router/router_message.h"
 
 #include <span>
-#include <sstream>
-
-#include <pugixml.hpp>
 
 #include "bizlib/cp1252.h"
+#include "platform/xml_document.h"
 #include "router/column_text.h"
 
 namespace zlv {
@@ -67,11 +65,11 @@ constexpr Element kPagamento[] = {
     {"tipo", "IDTIPORECE"},
 };
 
-void AddText(pugi::xml_node parent, const char* name, const std::string& value) {
-  parent.append_child(name).text().set(value.c_str());
+void AddText(XmlElement parent, const char* name, const std::string& value) {
+  parent.AppendChild(name).SetText(value);
 }
 
-void AddElements(pugi::xml_node parent, std::span<const Element> elements, const Dataset& row,
+void AddElements(XmlElement parent, std::span<const Element> elements, const Dataset& row,
                  const RegionalSettings& regional) {
   for (const Element& e : elements) {
     AddText(parent, e.name, e.column ? ColumnText(row.Field(e.column), regional) : e.fixed);
@@ -79,16 +77,16 @@ void AddElements(pugi::xml_node parent, std::span<const Element> elements, const
 }
 
 // <name><data>...</data></name>: the containers that hold one record.
-pugi::xml_node AddRecord(pugi::xml_node parent, const char* name) {
-  return parent.append_child(name).append_child("data");
+XmlElement AddRecord(XmlElement parent, const char* name) {
+  return parent.AppendChild(name).AppendChild("data");
 }
 
 // <name> with one <data> per row of the set, walked first to last; empty without rows.
-void AddRows(pugi::xml_node parent, const char* name, std::span<const Element> elements,
-             Dataset& rows, const RegionalSettings& regional) {
-  pugi::xml_node list = parent.append_child(name);
+void AddRows(XmlElement parent, const char* name, std::span<const Element> elements, Dataset& rows,
+             const RegionalSettings& regional) {
+  XmlElement list = parent.AppendChild(name);
   for (rows.First(); !rows.Eof(); rows.Next()) {
-    AddElements(list.append_child("data"), elements, rows, regional);
+    AddElements(list.AppendChild("data"), elements, rows, regional);
   }
 }
 
@@ -96,11 +94,11 @@ void AddRows(pugi::xml_node parent, const char* name, std::span<const Element> e
 
 std::string MontaXmlPedidoRot(const Dataset& pedido, Dataset& itens, Dataset& pagamentos,
                               DateTime agora, const RegionalSettings& regional) {
-  pugi::xml_document doc;
-  pugi::xml_node root = doc.append_child("root");
+  XmlDocument doc;
+  XmlElement root = doc.AppendChild("root");
   AddElements(root, kPedido, pedido, regional);
   AddElements(AddRecord(root, "entregador"), kEntregador, pedido, regional);
-  pugi::xml_node rota = AddRecord(root, "Rota");
+  XmlElement rota = AddRecord(root, "Rota");
   AddText(rota, "Id", "1");
   AddText(rota, "DataHoraInicio", regional.DateTimeToStr(agora));
   AddText(rota, "Usuario", ColumnText(pedido.Field("NMCONSUMIDOR"), regional));
@@ -108,14 +106,9 @@ std::string MontaXmlPedidoRot(const Dataset& pedido, Dataset& itens, Dataset& pa
   AddRows(root, "ItensPedido", kItem, itens, regional);
   AddRows(root, "Pagamentos", kPagamento, pagamentos, regional);
 
-  // Raw: no indentation and no line breaks of the writer's own. Empty elements are written as
-  // a start and an end tag, the form every receiving parser reads. Control characters other
-  // than tab, CR and LF cannot stand in XML 1.0 at all, not even as references: dropped.
-  std::ostringstream out;
-  doc.save(out, "",
-           pugi::format_raw | pugi::format_no_declaration | pugi::format_no_empty_element_tags |
-               pugi::format_skip_control_chars);
-  return out.str();
+  // One line, empty elements with an end tag, control characters XML cannot hold dropped
+  // (platform/xml_document.h).
+  return doc.Write();
 }
 
 std::string CorpoPedidoRot(std::string_view xml) {

@@ -1,0 +1,93 @@
+#include "host/main_loop.h"
+
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "host/activity_log.h"
+#include "host/log_testing.h"
+#include "support/temp_dir.h"
+
+namespace zlv {
+namespace {
+
+class MainLoopTest : public ::testing::Test {
+ protected:
+  // Runs the loop until the fake clock has moved by `seconds`; waits move the clock.
+  void RunFor(double seconds) {
+    const DateTime end = clock_.Now().AddSeconds(seconds);
+    RunMainLoop({.timer = timer_,
+                 .clock = clock_,
+                 .log = log_,
+                 .tick = [this] { tick(); },
+                 .wait_for_quit =
+                     [this, end](double wait) {
+                       EXPECT_LE(wait, kLongestWaitSeconds);
+                       EXPECT_GE(wait, 0);
+                       if (quit_) return true;
+                       clock_.Advance(wait);
+                       return clock_.Now() >= end;
+                     }});
+  }
+
+  const DateTime start_ = DateTime::FromCivil(2026, 6, 12, 8, 0, 0);
+  test::TempDir home_{"zlv-loop"};
+  FakeClock clock_{start_};
+  ActivityLog log_{home_.path(), clock_};
+  SyncTimer timer_{clock_};
+  std::function<void()> tick = [] {};
+  bool quit_ = false;
+};
+
+TEST_F(MainLoopTest, TicksEveryThirtySecondsOfTheClock) {
+  int ticks = 0;
+  tick = [&] { ++ticks; };
+  timer_.SetEnabled(true);
+  RunFor(95);
+  EXPECT_EQ(ticks, 3);
+}
+
+TEST_F(MainLoopTest, AFailingTickIsLoggedAndTheNextOneStillComes) {
+  int ticks = 0;
+  tick = [&] {
+    if (++ticks == 1) throw std::runtime_error("no such table: CAIXA");
+  };
+  timer_.SetEnabled(true);
+  RunFor(65);
+  EXPECT_EQ(ticks, 2);
+  EXPECT_EQ(test::LogMessages(log_, start_),
+            std::vector<std::string>{"timSincronismoTimer: Erro -> no such table: CAIXA"});
+}
+
+TEST_F(MainLoopTest, ARunThatSwitchesTheTimerOffDelaysTheNextTickToAfterItsEnd) {
+  std::vector<double> tick_seconds;
+  tick = [&] {
+    tick_seconds.push_back(clock_.Now().SecondsSince(start_));
+    timer_.SetEnabled(false);
+    clock_.Advance(100);  // a long run
+    timer_.SetEnabled(true);
+  };
+  timer_.SetEnabled(true);
+  RunFor(300);
+  EXPECT_EQ(tick_seconds, (std::vector<double>{30, 160, 290}));
+}
+
+TEST_F(MainLoopTest, QuitEndsTheLoopBeforeAnyTick) {
+  int ticks = 0;
+  tick = [&] { ++ticks; };
+  timer_.SetEnabled(true);
+  clock_.Advance(60);
+  quit_ = true;
+  RunFor(1000);
+  EXPECT_EQ(ticks, 0);
+}
+
+TEST_F(MainLoopTest, ADisabledTimerNeverTicks) {
+  int ticks = 0;
+  tick = [&] { ++ticks; };
+  RunFor(120);
+  EXPECT_EQ(ticks, 0);
+}
+
+}  // namespace
+}  // namespace zlv

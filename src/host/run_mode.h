@@ -1,0 +1,35 @@
+// The run-mode decision and the service's definition (TSincService). A process runs in
+// service mode when it was asked to install or remove the service, or when the service is
+// registered under the account this process runs as (the service manager started it);
+// otherwise it is a hidden single-instance desktop process.
+//
+// Main thread.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+
+#include "host/command_line.h"
+#include "platform/service.h"
+
+namespace zlv {
+
+enum class RunMode { kService, kDesktop };
+
+// The service "SincPedido", display name "Sincroniza Pedido": automatic start, 5 s start
+// time, stop but no pause, under the system account.
+const ServiceDefinition& SincService();
+
+bool ModoInstalacao(const CommandLine& line);
+
+// conta_do_servico is asked only when the command line does not decide (ContaDoServico).
+RunMode DecideRunMode(const CommandLine& line, const std::function<bool()>& conta_do_servico);
+
+// INSTALL or UNINSTALL (INSTALL wins when both are given) for program; the outcome is written
+// to out (a failure to err) unless the command line holds SILENT. Returns the exit status:
+// 0 done, 1 failed.
+int InstallOrRemoveService(const CommandLine& line, const std::filesystem::path& program,
+                           std::ostream& out, std::ostream& err);
+
+}  // namespace zlv

@@ -1,0 +1,104 @@
+#include "host/startup.h"
+
+#include <exception>
+
+#include "host/main_loop.h"
+#include "host/parameters.h"
+#include "print/print_files.h"
+#include "print/printer_config.h"
+#include "router/router_config.h"
+#include "router/router_dispatch.h"
+#include "storedb/named_statement.h"
+
+namespace zlv {
+
+namespace {
+
+// Step 5's refusal, also for codes that could not be read at all.
+StartupResult NotSetUp(ActivityLog& log, std::string why) {
+  log.GravaLog(kCaixaNaoParametrizado);
+  return {StartupOutcome::kNotSetUp, why.empty() ? kCaixaNaoParametrizado : std::move(why)};
+}
+
+void ReadImpAutCupZlv(Services& s) {
+  s.globals.gIDIMPAUTCUPZLV = std::string("N");
+  try {
+    NamedStatement adqImpAutCupZlv(s.db, "adqImpAutCupZlv");
+    adqImpAutCupZlv.SetParam("P_CDFILIAL", Variant(s.globals.gCDFILIAL));
+    adqImpAutCupZlv.SetParam("P_CDLOJA", Variant(s.globals.gCDLOJA));
+    adqImpAutCupZlv.Open();
+    // No cash register of the store prints automatically: the flag is empty, not "N".
+    s.globals.gIDIMPAUTCUPZLV =
+        adqImpAutCupZlv.IsEmpty() ? "" : adqImpAutCupZlv.Field("IDIMPAUTCUPZLV").AsText();
+  } catch (const std::exception& e) {
+    s.log.GravaLog(std::string("adqImpAutCupZlv: Erro -> ") + e.what());
+  }
+}
+
+StartupResult Steps(StartupParts& p) {
+  Services& s = p.services;
+  Globals& g = s.globals;
+
+  try {
+    p.adcSincronismo.Connect();
+  } catch (const std::exception& e) {
+    const std::string message = std::string("adcSincronismo: Erro -> ") + e.what();
+    s.log.GravaLog(message);
+    return {StartupOutcome::kFailed, message};
+  }
+  if (p.after_connect) p.after_connect();
+  s.log.GravaLog("FormCreate");
+  const DateTime now = s.clock.Now();
+  g.gInicioPeriodo.store(now.days());
+  g.gUltimaAtividade.store(now.days());
+
+  ParameterSlots slots;
+  try {
+    LeParametros(p.first_parameter, s.exe_folder, p.cdsParametros, slots);
+  } catch (const std::exception& e) {
+    const std::string message = std::string("LeParametros: Erro -> ") + e.what();
+    s.log.GravaLog(message);
+    return NotSetUp(s.log, message);
+  }
+  g.gCDFILIAL = slots[0].AsText();
+  g.gCDCAIXA = slots[1].AsText();
+
+  NamedStatement adqValidaExecucao(s.db, "adqValidaExecucao");
+  adqValidaExecucao.SetParam("P_CDFILIAL", Variant(g.gCDFILIAL));
+  adqValidaExecucao.SetParam("P_CDCAIXA", Variant(g.gCDCAIXA));
+  adqValidaExecucao.Open();
+  if (adqValidaExecucao.IsEmpty()) return NotSetUp(s.log, "");
+  g.gCDLOJA = adqValidaExecucao.Field("CDLOJA").AsText();
+
+  std::filesystem::create_directories(TicketFolder(s.exe_folder));
+  ReadImpAutCupZlv(s);
+
+  p.cdsRoteirizador.LoadPacket(CarregaConfigRot(s, g.gCDFILIAL, g.gCDLOJA));
+  g.gIDUTILINTROT = ConfigRotCampo(p.cdsRoteirizador.Packet(), "IDUTILINTROT");
+  if (g.gIDUTILINTROT == "S") EnviarPedidoRot(s);
+
+  CarregaImpressoras(s, g.gCDFILIAL, g.gCDLOJA);
+  p.timSincronismo.SetEnabled(true);
+  if (p.start_watchdog) p.start_watchdog();
+  RunContainedTick(p.first_tick, s.log);
+  g.gLiberaReinicio.store(true);
+  return {StartupOutcome::kStarted, ""};
+}
+
+}  // namespace
+
+StartupResult FormCreate(StartupParts& parts) {
+  try {
+    return Steps(parts);
+  } catch (const std::exception& e) {
+    const std::string message = std::string("FormCreate: Erro -> ") + e.what();
+    try {
+      parts.services.log.GravaLog(message);
+    } catch (const std::exception&) {
+      // The caller still reports the message where it can (standard error).
+    }
+    return {StartupOutcome::kFailed, message};
+  }
+}
+
+}  // namespace zlv

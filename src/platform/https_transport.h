@@ -1,0 +1,53 @@
+// The system's HTTP(S) client, under RequisicaoHTTPS (bizlib/https.h), which decides the
+// request's method, content type and time-out from its callers' arguments.
+//
+// One request: the address (http or https only; redirects are not followed), the method, the
+// body (sent unless the method is GET), the Content-Type header and a time-out that covers the
+// whole request, connection included. Certificates and host names are always verified (POSIX:
+// libcurl against the system's CAs plus the extra CA file; Windows: WinHTTP against the
+// computer's certificate store, where a private CA is installed). The reply body is returned
+// whatever the HTTP status. A transport failure, a reply larger than max_reply_bytes included,
+// throws HttpsError naming the address and the cause.
+//
+// Thread-safe.
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+
+namespace zlv {
+
+class HttpsError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct HttpsRequest {
+  std::string url;
+  std::string method;  // "GET", "POST", or another verb sent with the body
+  std::string body;
+  std::string content_type;
+  long timeout_ms = 10000;
+  std::size_t max_reply_bytes = 16 * 1024 * 1024;
+  // A PEM file of CA certificates trusted beside the system's; empty: the system's only.
+  // Windows has no such file: a private CA goes into the computer's certificate store, and a
+  // request that names a file fails rather than trust less or more than was asked.
+  std::string extra_ca_file;
+};
+
+namespace platform {
+
+std::string PerformHttpsRequest(const HttpsRequest& request);
+
+// The failure texts, the same on every platform.
+inline std::string TransportErrorText(const HttpsRequest& request, const std::string& cause) {
+  return "Erro na requisição HTTPS para " + request.url + ": " + cause;
+}
+inline std::string ReplyTooLargeText(const HttpsRequest& request) {
+  return "Resposta grande demais de " + request.url + " (mais de " +
+         std::to_string(request.max_reply_bytes) + " bytes)";
+}
+
+}  // namespace platform
+}  // namespace zlv

@@ -1,0 +1,10 @@
+#include <malloc.h>
+
+#include "platform/memory_trim.h"
+
+namespace zlv::platform {
+
+// malloc_trim reports only whether it found pages to return; finding none is no failure.
+void TrimWorkingSet() { malloc_trim(0); }
+
+}  // namespace zlv::platform

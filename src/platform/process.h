@@ -1,0 +1,45 @@
+// CommandRunner: the commands the synchroniser has the operating system carry out for it,
+// beyond its own process: the watchdog's restart and the DNS cache flush. Neither waits for
+// its command to finish nor looks at its outcome (a restart that did not happen is noticed by
+// the watchdog itself three minutes later).
+//
+// Windows runs the command processor with the texts of cmd_parameters.h. POSIX does the same
+// things its own way: the restart runs a detached shell (new session, double fork, so that it
+// outlives the processes it ends) that ends every process of the image with SIGKILL, waits
+// for them to be gone (so the new process finds the single-instance lock free), and starts
+// the program again; the flush asks the system resolver to drop its cache when it has one.
+//
+// Any thread may call a runner; the watchdog thread does.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace zlv {
+
+struct RestartRequest {
+  std::filesystem::path folder;  // installation folder: the program is started from it, in it
+  std::string cdfilial;          // the new process's first parameter is
+  std::string cdcaixa;           // "<cdfilial>_<cdcaixa>_"
+};
+
+class CommandRunner {
+ public:
+  virtual ~CommandRunner() = default;
+  // Ends every process of the program's image, this one included, and starts a new one.
+  virtual void RestartProgram(const RestartRequest& request) = 0;
+  virtual void FlushDns() = 0;
+};
+
+namespace platform {
+
+// The program's image name: what the restart ends and starts ("ZlvSinc"; "ZlvSinc.exe").
+std::string ProgramImageName();
+
+// The system's runner. image_name is the image the restart ends and starts from the request's
+// folder; tests pass an image of their own so as never to touch a real synchroniser.
+std::unique_ptr<CommandRunner> MakeCommandRunner(std::string image_name = ProgramImageName());
+
+}  // namespace platform
+}  // namespace zlv

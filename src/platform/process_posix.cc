@@ -1,0 +1,91 @@
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/process.h"
+
+namespace zlv::platform {
+
+namespace {
+
+// $1 image, $2 program, $3 codes. pkill/pgrep -x compare the process name exactly, as TASKKILL
+// /IM does. The wait counts only live processes (a zombie has let go of its lock already) and
+// gives up after 10 s: a process that will not die must not keep the new one from starting.
+constexpr const char* kRestartScript =
+    "pkill -KILL -x -- \"$1\"\n"
+    "n=0\n"
+    "while [ $n -lt 50 ] && pgrep -x -r R,S,D,T,t -- \"$1\" >/dev/null; do\n"
+    "  sleep 0.2; n=$((n+1))\n"
+    "done\n"
+    "exec \"$2\" \"$3\"\n";
+
+// systemd-resolved is the one cache a Linux store computer usually has; without it there is
+// nothing to flush.
+constexpr const char* kFlushDnsScript =
+    "resolvectl flush-caches >/dev/null 2>&1 || systemd-resolve --flush-caches >/dev/null 2>&1 "
+    "|| true\n";
+
+// Runs /bin/sh with the script and arguments in a new session, detached from this process:
+// the grandchild is adopted by init, so neither a kill of this process nor its exit ends it,
+// and no zombie is left behind. Only async-signal-safe calls happen between fork and exec, as
+// the watchdog thread forks while the main thread may hold any lock.
+void RunDetachedShell(const char* script, std::vector<std::string> args,
+                      const std::filesystem::path& working_folder) {
+  std::vector<std::string> texts = {"sh", "-c", script, "zlvsinc-command"};
+  for (std::string& arg : args) texts.push_back(std::move(arg));
+  std::vector<char*> argv;
+  for (std::string& text : texts) argv.push_back(text.data());
+  argv.push_back(nullptr);
+  const std::string folder = working_folder.string();
+
+  const pid_t child = fork();
+  if (child < 0) return;
+  if (child == 0) {
+    setsid();
+    if (fork() != 0) _exit(0);
+    const int null_fd = open("/dev/null", O_RDWR);
+    if (null_fd >= 0) {
+      dup2(null_fd, STDIN_FILENO);
+      dup2(null_fd, STDOUT_FILENO);
+      dup2(null_fd, STDERR_FILENO);
+      if (null_fd > STDERR_FILENO) close(null_fd);
+    }
+    if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(127);
+    execv("/bin/sh", argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+class PosixCommandRunner : public CommandRunner {
+ public:
+  explicit PosixCommandRunner(std::string image_name) : image_name_(std::move(image_name)) {}
+
+  void RestartProgram(const RestartRequest& request) override {
+    RunDetachedShell(kRestartScript,
+                     {image_name_, (request.folder / image_name_).string(),
+                      request.cdfilial + "_" + request.cdcaixa + "_"},
+                     request.folder);
+  }
+
+  void FlushDns() override { RunDetachedShell(kFlushDnsScript, {}, "/"); }
+
+ private:
+  std::string image_name_;
+};
+
+}  // namespace
+
+std::string ProgramImageName() { return "ZlvSinc"; }
+
+std::unique_ptr<CommandRunner> MakeCommandRunner(std::string image_name) {
+  return std::make_unique<PosixCommandRunner>(std::move(image_name));
+}
+
+}  // namespace zlv::platform

@@ -1,0 +1,43 @@
+#include <windows.h>
+// after <windows.h>, whose types it uses
+#include <shellapi.h>
+
+#include "platform/cmd_parameters.h"
+#include "platform/process.h"
+#include "platform/win32_support.h"
+
+namespace zlv::platform {
+
+namespace {
+
+// cmd.exe through the shell, hidden: no window and no working folder of its own (the restart
+// text says where to start the program). The outcome is not looked at; a restart that did not
+// happen is seen by the watchdog three minutes later.
+void RunHiddenCommand(std::string_view parameters) {
+  const std::wstring wide = win32::Widen(parameters);
+  ShellExecuteW(nullptr, nullptr, L"cmd.exe", wide.c_str(), nullptr, SW_HIDE);
+}
+
+// The parameter texts are fixed (cmd_parameters.h): the restart always ends and starts
+// ZlvSinc.exe, the name the stores' support habits and scripts rely on.
+class Win32CommandRunner : public CommandRunner {
+ public:
+  void RestartProgram(const RestartRequest& request) override {
+    // The folder is written without a trailing separator; the text adds the backslash.
+    std::string folder = request.folder.string();
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    RunHiddenCommand(Win32RestartParameters(folder, request.cdfilial, request.cdcaixa));
+  }
+
+  void FlushDns() override { RunHiddenCommand(kWin32FlushDnsParameters); }
+};
+
+}  // namespace
+
+std::string ProgramImageName() { return "ZlvSinc.exe"; }
+
+std::unique_ptr<CommandRunner> MakeCommandRunner(std::string /*image_name*/) {
+  return std::make_unique<Win32CommandRunner>();
+}
+
+}  // namespace zlv::platform

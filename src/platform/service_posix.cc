@@ -1,0 +1,186 @@
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <system_error>
+
+#include "platform/service.h"
+
+namespace zlv::platform {
+
+namespace {
+
+constexpr const char* kDefaultUnitFolder = "/etc/systemd/system";
+constexpr const char* kWantedBy = "multi-user.target";
+// Variables that point the program at its installation; a unit installed while they are set
+// (a demo, a store with a non-default layout) keeps them for the service.
+constexpr const char* kInheritedVariables[] = {"ZLVSINC_HOME", "ZLVSINC_REGISTRY"};
+
+struct UnitFolder {
+  std::filesystem::path path;
+  bool redirected = false;
+};
+
+UnitFolder UnitFolderInUse() {
+  if (const char* dir = std::getenv("ZLVSINC_UNIT_DIR"); dir != nullptr && *dir != '\0') {
+    return {dir, true};
+  }
+  return {kDefaultUnitFolder, false};
+}
+
+std::filesystem::path UnitFile(const std::filesystem::path& folder, const ServiceDefinition& s) {
+  return folder / (s.name + ".service");
+}
+
+std::filesystem::path WantsLink(const std::filesystem::path& folder, const ServiceDefinition& s) {
+  return folder / (std::string(kWantedBy) + ".wants") / (s.name + ".service");
+}
+
+// A double-quoted word of a unit file: systemd expands "%" specifiers and, in ExecStart, "$"
+// variables, and reads C escapes inside the quotes. Line breaks cannot be written at all.
+std::string UnitQuoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20) {
+      throw std::runtime_error("caractere de controle em \"" + text + "\"");
+    }
+    if (c == '"' || c == '\\') quoted += '\\';
+    if (c == '%') quoted += '%';
+    if (c == '$') quoted += '$';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string UnitText(const ServiceDefinition& s, const std::filesystem::path& program) {
+  std::ostringstream unit;
+  unit << "# Written by \"" << program.filename().string()
+       << " /INSTALL\", removed by /UNINSTALL.\n"
+       << "[Unit]\n"
+       << "Description=" << s.display_name << "\n"
+       << "After=network-online.target\n"
+       << "Wants=network-online.target\n\n"
+       << "[Service]\n"
+       << "Type=simple\n"
+       << "ExecStart=" << UnitQuoted(program.string()) << "\n"
+       << "WorkingDirectory=" << UnitQuoted(program.parent_path().string()) << "\n";
+  for (const char* name : kInheritedVariables) {
+    if (const char* value = std::getenv(name); value != nullptr && *value != '\0') {
+      unit << "Environment=" << UnitQuoted(std::string(name) + "=" + value) << "\n";
+    }
+  }
+  // The program restarts itself (its watchdog); systemd restarting it as well would race it.
+  // The watchdog's restart ends this process from a detached helper that starts the next
+  // one: with the default control-group kill mode systemd would end both with the old one.
+  unit << "Restart=no\n"
+       << "KillMode=process\n"
+       << "TimeoutStartSec=" << (s.wait_hint_ms + 999) / 1000 << "\n";
+  if (s.automatic_start) unit << "\n[Install]\nWantedBy=" << kWantedBy << "\n";
+  return unit.str();
+}
+
+// Best effort: a unit folder that systemd reads is reloaded so the change is seen at once.
+void ReloadSystemd() {
+  const pid_t child = fork();
+  if (child < 0) return;
+  if (child == 0) {
+    execlp("systemctl", "systemctl", "daemon-reload", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+std::string Trimmed(std::string text) {
+  const auto first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(" \t\r");
+  return text.substr(first, last - first + 1);
+}
+
+// The User= of the unit's [Service] section (the last one wins, as in systemd); "root" when
+// absent.
+std::string UnitUser(std::istream& unit) {
+  std::string user = "root", line, section;
+  while (std::getline(unit, line)) {
+    line = Trimmed(line);
+    if (line.empty() || line[0] == '#' || line[0] == ';') continue;
+    if (line[0] == '[') {
+      section = line;
+      continue;
+    }
+    const auto eq = line.find('=');
+    if (section == "[Service]" && eq != std::string::npos &&
+        Trimmed(line.substr(0, eq)) == "User") {
+      user = Trimmed(line.substr(eq + 1));
+      if (user.empty()) user = "root";  // "User=" resets to the default
+    }
+  }
+  return user;
+}
+
+}  // namespace
+
+void InstallService(const ServiceDefinition& service, const std::filesystem::path& program) {
+  const UnitFolder folder = UnitFolderInUse();
+  const std::filesystem::path file = UnitFile(folder.path, service);
+  const std::string text = UnitText(service, program);
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  if (!out) {
+    throw std::runtime_error("não foi possível gravar " + file.string() + ": " +
+                             std::strerror(errno));
+  }
+  if (service.automatic_start) {
+    // What "systemctl enable" does, done here so that it works without a running systemd.
+    const std::filesystem::path link = WantsLink(folder.path, service);
+    std::error_code ec;
+    std::filesystem::create_directories(link.parent_path(), ec);
+    std::filesystem::remove(link, ec);
+    std::filesystem::create_symlink(std::filesystem::path("..") / file.filename(), link, ec);
+    if (ec)
+      throw std::runtime_error("não foi possível criar " + link.string() + ": " + ec.message());
+  }
+  if (!folder.redirected) ReloadSystemd();
+}
+
+void UninstallService(const ServiceDefinition& service) {
+  const UnitFolder folder = UnitFolderInUse();
+  const std::filesystem::path file = UnitFile(folder.path, service);
+  std::error_code ec;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(file, ec))) {
+    throw std::runtime_error("o serviço " + service.name + " não está instalado (" + file.string() +
+                             ")");
+  }
+  std::filesystem::remove(WantsLink(folder.path, service), ec);
+  if (!std::filesystem::remove(file, ec) || ec) {
+    throw std::runtime_error("não foi possível remover " + file.string() + ": " + ec.message());
+  }
+  if (!folder.redirected) ReloadSystemd();
+}
+
+bool ServiceAccountIsCurrentUser(const ServiceDefinition& service) {
+  std::ifstream unit(UnitFile(UnitFolderInUse().path, service));
+  if (!unit) return false;
+  const std::string user = UnitUser(unit);
+  const uid_t uid = geteuid();
+  if (user.find_first_not_of("0123456789") == std::string::npos) {
+    return std::strtoul(user.c_str(), nullptr, 10) == uid;
+  }
+  const passwd* entry = getpwuid(uid);
+  return entry != nullptr && user == entry->pw_name;
+}
+
+std::unique_ptr<ServiceConnection> ConnectServiceManager(const ServiceDefinition&, QuitSignal&) {
+  return std::make_unique<ServiceConnection>();
+}
+
+}  // namespace zlv::platform

@@ -1,0 +1,210 @@
+// End-to-end tests of the ZlvSinc executable: each starts the real program with ZLVSINC_HOME,
+// ZLVSINC_REGISTRY and the lock and unit folders pointing into a temporary installation, and
+// the reference central server (zlvsinc-central) on loopback where a test needs one.
+#include <pwd.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <regex>
+
+#include <gtest/gtest.h>
+
+#include "child_process.h"
+#include "host/startup.h"
+#include "installation.h"
+#include "platform/single_instance.h"
+
+namespace zlv {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::seconds;
+
+const fs::path kProgram = fs::path(ZLV_BIN_DIR) / "ZlvSinc";
+const fs::path kCentral = fs::path(ZLV_BIN_DIR) / "zlvsinc-central";
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// zlvsinc-central serving its own database on a free loopback port.
+class CentralServer {
+ public:
+  explicit CentralServer(const fs::path& folder) : db_(folder / "central.db") {
+    process_.emplace(kCentral,
+                     std::vector<std::string>{"serve", "--port", "0", "--db", db_.string()},
+                     folder / "central.out", folder / "central.err");
+    const std::regex listening("listening on 127\\.0\\.0\\.1:([0-9]+)");
+    test::WaitUntil(
+        [&] {
+          std::smatch match;
+          std::ifstream file(folder / "central.out");
+          const std::string out((std::istreambuf_iterator<char>(file)),
+                                std::istreambuf_iterator<char>());
+          if (std::regex_search(out, match, listening)) port_ = std::stoi(match[1]);
+          return port_ != 0;
+        },
+        seconds(20));
+  }
+  ~CentralServer() {
+    process_->Signal(SIGTERM);
+    process_->WaitExit(seconds(10));
+  }
+  int port() const { return port_; }
+  const fs::path& db() const { return db_; }
+
+ private:
+  fs::path db_;
+  std::optional<test::ChildProcess> process_;
+  int port_ = 0;
+};
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<test::ChildProcess> Start(const std::vector<std::string>& args) {
+    ++started_;
+    return std::make_unique<test::ChildProcess>(kProgram, args, Out(started_), Err(started_));
+  }
+  // Runs the program to its end (60 s at most) and returns its exit status.
+  int Run(const std::vector<std::string>& args) {
+    auto process = Start(args);
+    return process->WaitExit(seconds(60)).value_or(-1);
+  }
+  fs::path Out(int n) const { return install_.home() / ("out" + std::to_string(n) + ".txt"); }
+  fs::path Err(int n) const { return install_.home() / ("err" + std::to_string(n) + ".txt"); }
+  std::string LastOut() const { return test::ReadFileBytes(Out(started_)); }
+  std::string LastErr() const { return test::ReadFileBytes(Err(started_)); }
+
+  int CountRows(const std::string& sql) const {
+    sqlite3* db = nullptr;
+    sqlite3_open(install_.database().c_str(), &db);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
+    const int count = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : -1;
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return count;
+  }
+
+  test::Installation install_;
+  int started_ = 0;
+};
+
+TEST_F(ProgramTest, ACashRegisterNotSetUpIsRefusedAndTheProcessEnds) {
+  EXPECT_EQ(Run({}), 78);
+  EXPECT_EQ(install_.Log(), (std::vector<std::string>{"FormCreate", kCaixaNaoParametrizado}));
+  EXPECT_NE(LastErr().find(kCaixaNaoParametrizado), std::string::npos);
+}
+
+TEST_F(ProgramTest, ABadFirstParameterIsLoggedAndEndsTheProcessLikeAnUnsetRegister) {
+  EXPECT_EQ(Run({"0001_001"}), 78);
+  EXPECT_EQ(Run({"1_2_3_4_5_6_7_8_9_10_11_"}), 78);
+  const std::vector<std::string> log = install_.Log();
+  ASSERT_EQ(log.size(), 6u);
+  EXPECT_EQ(log[1],
+            "LeParametros: Erro -> Parâmetro \"0001_001\" inválido: a última parte não termina "
+            "com \"_\"");
+  EXPECT_EQ(log[2], kCaixaNaoParametrizado);
+  EXPECT_EQ(log[4],
+            "LeParametros: Erro -> Parâmetro \"1_2_3_4_5_6_7_8_9_10_11_\" inválido: mais de 10 "
+            "partes");
+}
+
+TEST_F(ProgramTest, AMissingStoreDatabaseEndsTheProcessWithItsCause) {
+  fs::remove(install_.database());
+  EXPECT_EQ(Run({"0001_001_"}), 1);
+  const std::vector<std::string> log = install_.Log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("O banco de dados da loja não existe"), std::string::npos) << log[0];
+  EXPECT_NE(LastErr().find("O banco de dados da loja não existe"), std::string::npos);
+}
+
+TEST_F(ProgramTest, OnceSynchronisesAgainstTheCentralServerAndEndsNormally) {
+  const fs::path central_folder = install_.home() / "central";
+  fs::create_directories(central_folder);
+  test::ChildProcess add(
+      kCentral,
+      {"add-orders", "--db", (central_folder / "central.db").string(), "--branch", "0001",
+       "--store", "001", "--count", "3", "--store-db", install_.database().string()},
+      central_folder / "add.out", central_folder / "add.err");
+  ASSERT_EQ(add.WaitExit(seconds(60)), 0) << test::ReadFileBytes(central_folder / "add.err");
+  CentralServer central(central_folder);
+  ASSERT_NE(central.port(), 0);
+  install_.SetRegistry("IpServer=127.0.0.1:" + std::to_string(central.port()) + "\n");
+
+  EXPECT_EQ(Run({"/ONCE", "0001_001_"}), 0) << LastErr();
+
+  const std::vector<std::string> log = install_.Log();
+  ASSERT_GE(log.size(), 4u);
+  EXPECT_EQ(log[0], "FormCreate");
+  EXPECT_EQ(log[1], "Conectado no servidor.");
+  const auto begin =
+      std::find(log.begin(), log.end(), "INICIO -> SincronizaDLV -> Filial: 0001 - Loja: 001");
+  const auto end = std::find(log.begin(), log.end(), "FIM -> SincronizaDLV");
+  EXPECT_TRUE(begin != log.end() && end != log.end() && begin < end);
+  EXPECT_EQ(CountRows("SELECT COUNT(*) FROM VENDAREST WHERE NRVENDARESTAUX IS NOT NULL"), 3);
+}
+
+TEST_F(ProgramTest, AnIpServerPortThatIsNotANumberFailsTheConnectionAndTheTickGoesOn) {
+  install_.SetRegistry("IpServer=127.0.0.1:abc\n");
+  EXPECT_EQ(Run({"0001_001_", "-once"}), 0) << LastErr();
+  const std::vector<std::string> log = install_.Log();
+  const auto failure = std::find_if(log.begin(), log.end(), [](const std::string& line) {
+    return line.starts_with("Sem conexão com o servidor ") &&
+           line.find("127.0.0.1:abc") != std::string::npos;
+  });
+  EXPECT_TRUE(failure != log.end()) << "the failed connection is logged, naming the value";
+}
+
+TEST_F(ProgramTest, ASecondDesktopInstanceEndsAtOnceWhileTheFirstRuns) {
+  auto first = Start({"0001_001_"});
+  ASSERT_TRUE(test::WaitUntil([&] { return Contains(install_.Log(), "FormCreate"); }, seconds(30)));
+
+  EXPECT_EQ(Run({"0001_001_"}), 0);
+  const std::vector<std::string> log = install_.Log();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "FormCreate"), 1)
+      << "the second instance did not start up";
+  EXPECT_TRUE(LastErr().empty()) << "it ends silently";
+  EXPECT_TRUE(first->Running());
+
+  first->Signal(SIGTERM);  // the stop request
+  EXPECT_EQ(first->WaitExit(seconds(30)), 0);
+}
+
+TEST_F(ProgramTest, InstallAndUninstallWriteAndRemoveTheUnitAndDoNothingElse) {
+  const fs::path unit = install_.unit_folder() / "SincPedido.service";
+  EXPECT_EQ(Run({"/INSTALL", "/SILENT"}), 0) << LastErr();
+  EXPECT_TRUE(LastOut().empty()) << "SILENT";
+  const std::string text = test::ReadFileBytes(unit);
+  EXPECT_NE(text.find("ExecStart=\"" + fs::canonical(kProgram).string() + "\""), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Description=Sincroniza Pedido"), std::string::npos);
+  EXPECT_FALSE(fs::exists(install_.home() / "Dados" / "Zlv_Sinc")) << "no start-up ran";
+
+  EXPECT_EQ(Run({"-uninstall"}), 0);
+  EXPECT_NE(LastOut().find("Serviço SincPedido removido."), std::string::npos);
+  EXPECT_FALSE(fs::exists(unit));
+  EXPECT_EQ(Run({"\\UnInstall"}), 1);
+  EXPECT_NE(LastErr().find("não está instalado"), std::string::npos) << LastErr();
+}
+
+TEST_F(ProgramTest, UnderTheServicesAccountTheProgramRunsAsTheServiceWithoutTheDesktopLock) {
+  const SingleInstanceLock held("ZLVSINC");
+  ASSERT_EQ(held.outcome(), SingleInstanceLock::Outcome::kAcquired);
+  EXPECT_EQ(Run({"0001_001_", "/ONCE"}), 0);
+  EXPECT_TRUE(install_.Log().empty()) << "desktop mode: the lock is held, the process left";
+
+  const passwd* user = getpwuid(geteuid());
+  ASSERT_NE(user, nullptr);
+  test::WriteFileBytes(install_.unit_folder() / "SincPedido.service",
+                       std::string("[Service]\nExecStart=/x\nUser=") + user->pw_name + "\n");
+  EXPECT_EQ(Run({"0001_001_", "/ONCE"}), 0);
+  EXPECT_TRUE(Contains(install_.Log(), "FormCreate")) << "service mode takes no desktop lock";
+}
+
+}  // namespace
+}  // namespace zlv

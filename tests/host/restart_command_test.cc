@@ -1,0 +1,88 @@
+// The POSIX restart command for real: it must end every process of the image, the one that
+// asked included, and start one new process from the installation folder with the codes,
+// detached from the one it ended. A copy of a probe program under a name of its own stands in
+// for the program, so no real synchroniser on this computer is touched.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/process.h"
+#include "support/temp_dir.h"
+
+namespace zlv {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProbeLine {
+  pid_t pid = 0;
+  pid_t sid = 0;
+  std::string folder;
+  std::string argument;
+};
+
+std::vector<ProbeLine> ReadProbeLines(const fs::path& file) {
+  std::vector<ProbeLine> lines;
+  std::ifstream in(file);
+  ProbeLine line;
+  while (in >> line.pid >> line.sid >> line.folder >> line.argument) lines.push_back(line);
+  return lines;
+}
+
+std::vector<ProbeLine> WaitForProbeLines(const fs::path& file, std::size_t count) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  std::vector<ProbeLine> lines;
+  while ((lines = ReadProbeLines(file)).size() < count &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return lines;
+}
+
+pid_t Start(const fs::path& program, const char* argument) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl(program.c_str(), program.c_str(), argument, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+TEST(RestartCommandTest, EndsEveryInstanceAndStartsOneDetachedWithTheCodes) {
+  test::TempDir folder("zlv-restart");
+  const std::string image = "zp" + std::to_string(getpid());  // within the 15-byte process name
+  fs::copy_file(fs::path(ZLV_BIN_DIR) / "zlv_restart_probe", folder.path() / image);
+  const fs::path out = folder.path() / "probe.txt";
+  test::ScopedEnv probe_out("ZLV_PROBE_OUT", out.string());
+
+  const pid_t first = Start(folder.path() / image, "old1");
+  const pid_t second = Start(folder.path() / image, "old2");
+  ASSERT_EQ(WaitForProbeLines(out, 2).size(), 2u);
+
+  platform::MakeCommandRunner(image)->RestartProgram({folder.path(), "0001", "001"});
+
+  for (pid_t old : {first, second}) {
+    int status = 0;
+    ASSERT_EQ(waitpid(old, &status, 0), old);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "instance " << old;
+  }
+  const std::vector<ProbeLine> lines = WaitForProbeLines(out, 3);
+  ASSERT_EQ(lines.size(), 3u) << "no new instance was started";
+  const ProbeLine& fresh = lines[2];
+  kill(fresh.pid, SIGKILL);
+  EXPECT_EQ(fresh.argument, "0001_001_");
+  EXPECT_EQ(fs::path(fresh.folder), fs::canonical(folder.path()));
+  EXPECT_NE(fresh.sid, getsid(0)) << "the new instance must not share the session it ends";
+  EXPECT_NE(fresh.pid, first);
+  EXPECT_NE(fresh.pid, second);
+}
+
+}  // namespace
+}  // namespace zlv

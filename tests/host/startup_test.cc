@@ -1,0 +1,155 @@
+// FormCreate in this process, against a real store database in a temporary installation.
+// The first tick and the watchdog are stand-ins that record when they were reached.
+#include "host/startup.h"
+
+#include <gtest/gtest.h>
+
+#include "host/log_testing.h"
+#include "installation.h"
+#include "platform/config_key.h"
+
+namespace zlv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class StartupTest : public ::testing::Test {
+ protected:
+  StartupResult Start(const std::string& parameter) {
+    StartupParts parts{.services = services_,
+                       .adcSincronismo = connection_,
+                       .first_parameter = parameter,
+                       .cdsParametros = cdsParametros_,
+                       .cdsRoteirizador = cdsRoteirizador_,
+                       .timSincronismo = timer_,
+                       .after_connect = [this] { steps_.push_back("after_connect"); },
+                       .start_watchdog = [this] { steps_.push_back("watchdog"); },
+                       .first_tick =
+                           [this] {
+                             steps_.push_back("tick");
+                             EXPECT_TRUE(timer_.Enabled());
+                             EXPECT_FALSE(globals_.gLiberaReinicio.load());
+                             if (tick_failure_) throw std::runtime_error("no such table: PARAVEND");
+                           }};
+    return FormCreate(parts);
+  }
+  std::vector<std::string> Log() { return test::LogMessages(log_, clock_.Now()); }
+
+  test::Installation install_;
+  FakeClock clock_{DateTime::FromCivil(2026, 6, 12, 8, 0, 0)};
+  FileConfigKey key_{install_.registry()};
+  Globals globals_;
+  ActivityLog log_{install_.home(), clock_};
+  StoreConnection connection_{key_, install_.home()};
+  Services services_{connection_, log_, clock_, globals_, install_.home()};
+  SyncTimer timer_{clock_};
+  Dataset cdsParametros_, cdsRoteirizador_;
+  std::vector<std::string> steps_;
+  bool tick_failure_ = false;
+};
+
+TEST_F(StartupTest, ASetUpCashRegisterStartsEverythingInOrder) {
+  const StartupResult result = Start("0001_001_");
+  ASSERT_EQ(result.outcome, StartupOutcome::kStarted) << result.message;
+  EXPECT_EQ(steps_, (std::vector<std::string>{"after_connect", "watchdog", "tick"}));
+  EXPECT_EQ(globals_.gCDFILIAL, "0001");
+  EXPECT_EQ(globals_.gCDCAIXA, "001");
+  EXPECT_EQ(globals_.gCDLOJA, "001");
+  EXPECT_EQ(globals_.gIDIMPAUTCUPZLV, "") << "no register of the store prints automatically";
+  EXPECT_EQ(globals_.gIDUTILINTROT, "N");
+  EXPECT_DOUBLE_EQ(globals_.gUltimaAtividade.load(), clock_.Now().days());
+  EXPECT_DOUBLE_EQ(globals_.gInicioPeriodo.load(), clock_.Now().days());
+  EXPECT_TRUE(globals_.gLiberaReinicio.load());
+  EXPECT_TRUE(timer_.Enabled());
+  EXPECT_TRUE(fs::is_directory(install_.home() / "Dados" / "Imp" / "Files"));
+  EXPECT_TRUE(fs::exists(install_.home() / "Dados" / "Imp" / "cdsImpressoras.cds"));
+  EXPECT_EQ(Log().front(), "FormCreate");
+}
+
+TEST_F(StartupTest, AutomaticReceiptFlagComesFromAnyRegisterOfTheStore) {
+  install_.Sql("UPDATE CAIXA SET IDIMPAUTCUPZLV = 'S' WHERE CDCAIXA = '002'");
+  ASSERT_EQ(Start("0001_001_").outcome, StartupOutcome::kStarted);
+  EXPECT_EQ(globals_.gIDIMPAUTCUPZLV, "S");
+}
+
+TEST_F(StartupTest, CodesComeFromTheParameterFileWithoutAParameter) {
+  test::WriteFileBytes(install_.home() / "Zelvora.cds",
+                       R"({"fields":[{"name":"CDFILIAL","type":"string","size":4},)"
+                       R"({"name":"CDCAIXA","type":"string","size":3}],"rows":[["0001","001"]]})");
+  ASSERT_EQ(Start("").outcome, StartupOutcome::kStarted);
+  EXPECT_EQ(globals_.gCDCAIXA, "001");
+}
+
+TEST_F(StartupTest, ACashRegisterNotSetUpIsRefusedBeforeAnythingStarts) {
+  for (const std::string parameter : {"", "0001_002_", "0009_001_"}) {
+    steps_.clear();
+    EXPECT_EQ(Start(parameter).outcome, StartupOutcome::kNotSetUp) << parameter;
+    EXPECT_EQ(steps_, std::vector<std::string>{"after_connect"}) << parameter;
+    EXPECT_FALSE(timer_.Enabled());
+    EXPECT_FALSE(globals_.gLiberaReinicio.load());
+  }
+  EXPECT_EQ(Log(), (std::vector<std::string>{"FormCreate", kCaixaNaoParametrizado, "FormCreate",
+                                             kCaixaNaoParametrizado, "FormCreate",
+                                             kCaixaNaoParametrizado}));
+  EXPECT_FALSE(fs::exists(install_.home() / "Dados" / "Imp")) << "nothing was prepared";
+}
+
+TEST_F(StartupTest, ABadParameterIsLoggedAsReadAndRefusedLikeAnUnsetRegister) {
+  const StartupResult result = Start("0001_001");
+  EXPECT_EQ(result.outcome, StartupOutcome::kNotSetUp);
+  EXPECT_EQ(Log(), (std::vector<std::string>{
+                       "FormCreate",
+                       "LeParametros: Erro -> Parâmetro \"0001_001\" inválido: a última parte "
+                       "não termina com \"_\"",
+                       kCaixaNaoParametrizado}));
+}
+
+TEST_F(StartupTest, AMissingStoreDatabaseStopsStartUpWithItsCauseAndIsNotCreated) {
+  fs::remove(install_.database());
+  const StartupResult result = Start("0001_001_");
+  EXPECT_EQ(result.outcome, StartupOutcome::kFailed);
+  EXPECT_EQ(Log(), std::vector<std::string>{"adcSincronismo: Erro -> O banco de dados da loja "
+                                            "não existe: " +
+                                            install_.database().string()});
+  EXPECT_FALSE(fs::exists(install_.database()));
+  EXPECT_TRUE(steps_.empty());
+}
+
+TEST_F(StartupTest, AnUnreadableStoreDatabaseStopsStartUpWithItsCause) {
+  test::WriteFileBytes(install_.database(), std::string(4096, 'x'));
+  const StartupResult result = Start("0001_001_");
+  EXPECT_EQ(result.outcome, StartupOutcome::kFailed);
+  ASSERT_EQ(Log().size(), 1u);
+  EXPECT_EQ(Log()[0].rfind("adcSincronismo: Erro -> ", 0), 0u) << Log()[0];
+  EXPECT_NE(Log()[0].find("not a database"), std::string::npos) << Log()[0];
+}
+
+TEST_F(StartupTest, ABrokenStoreDatabaseAfterConnectingStopsStartUpWithItsCause) {
+  install_.Sql("DROP TABLE CAIXA");
+  const StartupResult result = Start("0001_001_");
+  EXPECT_EQ(result.outcome, StartupOutcome::kFailed);
+  EXPECT_EQ(Log().back().rfind("FormCreate: Erro -> ", 0), 0u) << Log().back();
+  EXPECT_FALSE(timer_.Enabled());
+}
+
+TEST_F(StartupTest, AFailingRouterSettingsQueryIsLoggedAndStartUpGoesOn) {
+  install_.Sql("DROP TABLE LOJA");
+  const StartupResult result = Start("0001_001_");
+  EXPECT_EQ(result.outcome, StartupOutcome::kStarted) << result.message;
+  bool logged = false;
+  for (const std::string& line : Log()) logged |= line.rfind("CarregaConfigRot: Erro -> ", 0) == 0;
+  EXPECT_TRUE(logged);
+  EXPECT_EQ(globals_.gIDUTILINTROT, "");
+  EXPECT_EQ(steps_.back(), "tick");
+}
+
+TEST_F(StartupTest, AFailingFirstTickIsLoggedAndPeriodicRestartsAreStillAllowed) {
+  tick_failure_ = true;
+  const StartupResult result = Start("0001_001_");
+  EXPECT_EQ(result.outcome, StartupOutcome::kStarted);
+  EXPECT_EQ(Log().back(), "timSincronismoTimer: Erro -> no such table: PARAVEND");
+  EXPECT_TRUE(globals_.gLiberaReinicio.load());
+}
+
+}  // namespace
+}  // namespace zlv

@@ -1,0 +1,239 @@
+#!/usr/bin/env bash
+# Smoke tests of ZlvSinc.exe under wine: the program starts, reads the store database through
+# the system's ODBC (wine's odbc32, here bridged to unixODBC and its SQLite driver), reads its
+# configuration key from the registry, writes its log in Windows-1252, refuses a cash register
+# that is not set up, keeps a second desktop instance from running, and registers and removes
+# its service in wine's service manager; and RequisicaoHTTPS posts through WinHTTP (the probe
+# program zlv-https-probe.exe beside the executable).
+#
+# Usage: tests/windows/smoke.sh <ZlvSinc.exe> <work folder>
+# The work folder holds the wine prefix (made once, kept between runs) and a new installation
+# folder for each run. No display is needed. Exit status 0 when no check failed.
+set -uo pipefail
+
+exe=$(realpath "$1")
+work=$(mkdir -p "$2" && realpath "$2")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+
+export WINEPREFIX="$work/wineprefix"
+export WINEDEBUG=-all
+# No Mono or Gecko: nothing here needs them, and their installers would ask for a window.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+
+passed=0
+failed=0
+skipped=0
+pass() { echo "PASS: $1"; passed=$((passed + 1)); }
+fail() { echo "FAIL: $1${2:+ ($2)}"; failed=$((failed + 1)); }
+skip() { echo "SKIP: $1 ($2)"; skipped=$((skipped + 1)); }
+
+# Runs the program with a time-out; prints nothing, returns its exit status.
+run() { timeout "$1" "$wine" "$install/ZlvSinc.exe" "${@:2}" >>"$work/program.out" 2>&1; }
+
+key='HKLM\SOFTWARE\Zelvora\ZlvSinc'
+service_key='HKLM\System\CurrentControlSet\Services\SincPedido'
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "wine: creating the prefix $WINEPREFIX (once)"
+  if ! timeout 300 "$wine" wineboot -i >"$work/wineboot.out" 2>&1; then
+    cat "$work/wineboot.out"
+    echo "wine could not create its prefix: no check can run"
+    echo "smoke: 0 passed, 1 failed"
+    exit 1
+  fi
+fi
+
+# One wine server for the whole run, so that every step talks to the same service manager: a
+# server that is ending (the one of wineboot, or one whose last program has just left) lets the
+# next program start a second manager that has not seen the latest registration yet.
+timeout 120 "$wineserver" -w
+"$wineserver" -p60
+
+install="$work/install"
+rm -rf "$install" "$work/program.out"
+mkdir -p "$install"
+cp "$exe" "$install/ZlvSinc.exe"
+
+# A service left registered by an earlier run that stopped half-way would make INSTALL fail.
+timeout 60 "$wine" sc delete SincPedido >/dev/null 2>&1
+
+# The demo store: branch 0001, cash register 001 set up for the delivery synchronisation.
+store="$install/store.db"
+sqlite3 "$store" <"$root/db/schema.sqlite.sql" && sqlite3 "$store" <"$root/db/demo-seed.sql"
+timeout 60 "$wine" reg add "$key" /v ConnectionString /t REG_SZ \
+  /d "DRIVER=SQLite3;Database=$store" /f >/dev/null 2>&1 ||
+  fail "registry: ConnectionString written"
+
+log_text() { cat "$install"/Dados/Zlv_Sinc/*/LogZlvSinc*.txt 2>/dev/null; }
+
+# 1. A cash register that is not set up: logged, then the process ends (status 78).
+run 60 0001_999_
+status=$?
+if [ "$status" -eq 78 ] && log_text | grep -q "^.* - FormCreate"; then
+  pass "starts, opens the store database through ODBC and refuses cash register 999"
+else
+  fail "refusal of an unset cash register" "exit status $status"
+fi
+
+# 2. The log is Windows-1252: "não" is n, 0xE3, o; its UTF-8 form (0xC3 0xA3) must not occur.
+if log_text | LC_ALL=C grep -q $'Este caixa n\xe3o se encontra parametrizado' &&
+  ! log_text | LC_ALL=C grep -q $'\xc3\xa3'; then
+  pass "log written in Windows-1252"
+else
+  fail "log written in Windows-1252" "$(log_text | tail -n 2 | od -c | head -n 4)"
+fi
+
+# 3. IpServer: a listener on loopback sees the connection of cash register 001's first cycle.
+rm -f "$work/port" "$work/connected"
+python3 "$root/tests/windows/listener.py" "$work/port" "$work/connected" 60 &
+listener=$!
+for _ in $(seq 50); do [ -f "$work/port" ] && break; sleep 0.2; done
+port=$(cat "$work/port" 2>/dev/null || echo 1)
+timeout 60 "$wine" reg add "$key" /v IpServer /t REG_SZ /d "127.0.0.1:$port" /f >/dev/null 2>&1
+# Started without the shell function, so that $! is timeout's own process: ending it ends
+# the program.
+timeout 120 "$wine" "$install/ZlvSinc.exe" 0001_001_ >>"$work/program.out" 2>&1 &
+first=$!
+wait "$listener"
+if [ "$(cat "$work/connected" 2>/dev/null)" = connected ]; then
+  pass "reads IpServer from the registry and connects to 127.0.0.1:$port"
+else
+  fail "connection to the IpServer of the registry" "$(cat "$work/connected" 2>/dev/null)"
+fi
+
+# 4. While the first instance runs, a second one ends at once, silently.
+form_creates() { log_text | grep -c " - FormCreate"; }
+before=$(form_creates)
+start=$SECONDS
+run 30 0001_001_
+status=$?
+elapsed=$((SECONDS - start))
+if ! kill -0 "$first" 2>/dev/null; then
+  fail "second instance" "the first instance is not running any more"
+elif [ "$status" -eq 0 ] && [ "$elapsed" -lt 20 ] && [ "$(form_creates)" -eq "$before" ]; then
+  pass "second instance ends at once (mutex ZLVSINC held by the first)"
+else
+  fail "second instance" "exit status $status after ${elapsed}s"
+fi
+kill "$first" 2>/dev/null
+wait "$first" 2>/dev/null
+
+# 5. INSTALL registers the service in the service manager, as LocalSystem, automatic start.
+run 60 /INSTALL /SILENT
+status=$?
+config=$(timeout 60 "$wine" reg query "$service_key" 2>/dev/null | tr -d '\r')
+if [ "$status" -eq 0 ] &&
+  grep -q "DisplayName *REG_SZ *Sincroniza Pedido" <<<"$config" &&
+  grep -q "Start *REG_DWORD *0x2$" <<<"$config" &&
+  grep -q "Type *REG_DWORD *0x110$" <<<"$config" &&
+  grep -q "ObjectName *REG_SZ *LocalSystem" <<<"$config" &&
+  grep -qi "ImagePath *REG_SZ *\".*ZlvSinc.exe\"" <<<"$config"; then
+  pass "INSTALL registers the service SincPedido"
+else
+  fail "INSTALL" "exit status $status; $config"
+fi
+
+# 6. UNINSTALL removes it; a second UNINSTALL fails, as the service is gone.
+run 60 -uninstall /silent
+status=$?
+if [ "$status" -eq 0 ] && ! timeout 60 "$wine" reg query "$service_key" >/dev/null 2>&1; then
+  run 60 \\UNINSTALL \\SILENT
+  if [ $? -eq 1 ]; then
+    pass "UNINSTALL removes the service SincPedido"
+  else
+    fail "UNINSTALL" "a second UNINSTALL did not fail"
+  fi
+else
+  fail "UNINSTALL" "exit status $status"
+fi
+
+# 7-9. HTTPS through WinHTTP, against loopback servers with certificates made here. The
+# addresses name localhost: wine's WinHTTP matches a certificate's DNS names but not its IP
+# addresses (Windows matches both).
+probe="$(dirname "$exe")/zlv-https-probe.exe"
+https="$work/https"
+rm -rf "$https"
+mkdir -p "$https/trusted" "$https/untrusted"
+servers=()
+start_server() {  # folder; prints the port
+  local folder=$1
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=localhost" \
+    -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" -addext "basicConstraints=critical,CA:TRUE" \
+    -keyout "$folder/key.pem" -out "$folder/cert.pem" >/dev/null 2>&1
+  echo '{"status": 200, "content_type": "text/plain", "body_hex": "4f4b20e7e3", "delay": 0}' \
+    >"$folder/reply.json"
+  python3 "$root/tests/support/https_server.py" "$folder/cert.pem" "$folder/key.pem" "$folder" \
+    >"$folder/port" 2>"$folder/server.err" &
+  servers+=($!)
+  for _ in $(seq 50); do [ -s "$folder/port" ] && break; sleep 0.2; done
+}
+probe_post() {  # url, body in hex, time-out; the reply (or the failure's message) in probe.out
+  timeout 60 "$wine" "$probe" post "$@" >"$https/probe.out" 2>>"$work/program.out"
+}
+if [ ! -f "$probe" ]; then
+  fail "HTTPS through WinHTTP" "$probe was not built"
+else
+  start_server "$https/trusted"
+  start_server "$https/untrusted"
+  trusted="https://localhost:$(head -n 1 "$https/trusted/port")/sendOrder"
+  untrusted="https://localhost:$(head -n 1 "$https/untrusted/port")/sendOrder"
+  timeout 60 "$wine" "$probe" trust "$https/trusted/cert.pem" >>"$work/program.out" 2>&1
+
+  # "<a>ação</a>" in Windows-1252, as the router's message is sent.
+  body=3c613e61e7e36f3c2f613e
+  probe_post "$trusted" "$body" 10
+  status=$?
+  request=$(cat "$https"/trusted/requests/*.json 2>/dev/null)
+  if [ "$status" -eq 0 ] && [ "$(od -An -tx1 "$https/probe.out" | tr -d ' \n')" = 4f4b20e7e3 ] &&
+    grep -q "\"body_hex\": \"$body\"" <<<"$request" &&
+    grep -q '\["Content-Type", "text/xml"\]' <<<"$request" &&
+    grep -q '"method": "POST"' <<<"$request"; then
+    pass "WinHTTP posts the exact bytes as text/xml and returns the reply"
+  else
+    fail "WinHTTP post" "exit status $status; $(cat "$https/probe.out"); $request"
+  fi
+
+  probe_post "$untrusted" "$body" 10
+  status=$?
+  if [ "$status" -eq 2 ] && grep -qF "$untrusted" "$https/probe.out" &&
+    [ -z "$(ls "$https/untrusted/requests" 2>/dev/null)" ]; then
+    pass "WinHTTP refuses a certificate of an untrusted issuer before sending"
+  else
+    fail "WinHTTP untrusted certificate" "exit status $status; $(cat "$https/probe.out")"
+  fi
+
+  sed -i 's/"delay": 0/"delay": 20/' "$https/trusted/reply.json"
+  start_ms=$(date +%s%3N)
+  probe_post "$trusted" "$body" 1
+  status=$?
+  waited=$(($(date +%s%3N) - start_ms))
+  # The bound leaves room for wine's start of the probe on a busy machine; a time-out that did
+  # not work would wait for the server's 20 s.
+  if [ "$status" -eq 2 ] && grep -qF "$trusted" "$https/probe.out" && [ "$waited" -lt 8000 ]; then
+    pass "WinHTTP gives up after the time-out (${waited} ms for 1 s)"
+  else
+    fail "WinHTTP time-out" "exit status $status after ${waited} ms; $(cat "$https/probe.out")"
+  fi
+  kill "${servers[@]}" 2>/dev/null
+  wait "${servers[@]}" 2>/dev/null
+fi
+
+# A service started by wine's manager runs under the same Unix user as everything else, so it
+# never sees the account name SYSTEM that tells the program it was started as a service.
+skip "service start and stop through the manager" "wine runs services under the caller's user"
+
+# Ends this prefix's server and the wine system processes it started for this run.
+"$wineserver" -k 2>/dev/null
+timeout 30 "$wineserver" -w 2>/dev/null
+if [ "$failed" -gt 0 ]; then
+  echo "--- program output"
+  cat "$work/program.out" 2>/dev/null
+  echo "--- log"
+  log_text | iconv -f CP1252 -t UTF-8
+fi
+echo "smoke: $passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ]
