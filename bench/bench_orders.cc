@@ -9,28 +9,6 @@ namespace zlv::bench {
 
 namespace {
 
-// The store table behind each download set, for its NOT NULL columns.
-constexpr const char* kTables[kDownloadSetCount] = {
-    "CONSUMIDOR",     "CONSUMIFILIAL", "VENDAREST",       "COMANDAVEN", "ITCOMANDAVEN",
-    "ITCOMANDAEST",   "MOVCAIXADLV",   "OBSITCOMANDAVEN", "",           "MOVPONTOCONSAUX",
-    "OBSITCOMANDAEST"};
-
-Variant Neutral(const FieldDef& field, DateTime now) {
-  switch (field.type) {
-    case FieldType::String:
-      return Variant(std::string());
-    case FieldType::Integer:
-      return Variant(int64_t{0});
-    case FieldType::Float:
-      return Variant(0.0);
-    case FieldType::DateTime:
-      return Variant(now);
-    case FieldType::Boolean:
-      return Variant(false);
-  }
-  return Variant::Null();
-}
-
 const MasterReceiptType& ReceiptOf(const MasterData& master, ReceiptKind kind) {
   for (const auto& type : master.receipt_types) {
     if (type.kind == kind) return type;
@@ -50,10 +28,7 @@ FixedShapeOrders::FixedShapeOrders(Database& store_db, std::string branch, std::
   const StoreSchema schema = StoreSchema::FromDatabase(store_db);
   for (int set = 0; set < kDownloadSetCount; ++set) {
     fields_[set] = DownloadFields(set, schema);
-    for (const auto& field : fields_[set]) {
-      required_[set].push_back(*kTables[set] != '\0' &&
-                               schema.IsRequired(kTables[set], field.name));
-    }
+    required_[set] = RequiredFields(set, schema);
   }
 }
 
@@ -61,7 +36,7 @@ void FixedShapeOrders::Append(GeneratedOrder& order, int set,
                               const std::map<std::string, Variant>& values) {
   auto row = MakeRow(fields_[set], values, /*lenient=*/set <= kConsumiFilial);
   for (std::size_t i = 0; i < row.size(); ++i) {
-    if (row[i].IsNull() && required_[set][i]) row[i] = Neutral(fields_[set][i], now_);
+    if (row[i].IsNull() && required_[set][i]) row[i] = NeutralValue(fields_[set][i], now_);
   }
   order.sets[set].rows.push_back(std::move(row));
 }
