@@ -65,6 +65,13 @@ class TicketFolderFaultTest : public ::testing::Test {
     for (const auto& line : failures) EXPECT_NE(line.find(cause), std::string::npos) << line;
   }
 
+  // Once the fault is gone, the next print writes every ticket whole.
+  void ExpectPrintedAgain() {
+    PrintOrder();
+    EXPECT_TRUE(NewFailures().empty());
+    ExpectTicketsMatchGolden(store_, kGolden);
+  }
+
   int64_t OrderRows() {
     return store_.db()
         .Query("SELECT COUNT(*) FROM VENDAREST WHERE NRVENDARESTAUX = ?", {Variant(kOrder)})
@@ -92,9 +99,7 @@ TEST_F(TicketFolderFaultTest, MissingFolderOrAFileInItsPlaceFailsEachTicketAlone
   EXPECT_EQ(OrderRows(), 1);
   fs::remove(folder);
   fs::create_directories(folder);
-  PrintOrder();
-  EXPECT_TRUE(NewFailures().empty());
-  ExpectTicketsMatchGolden(store_, kGolden);
+  ExpectPrintedAgain();
 }
 
 TEST_F(TicketFolderFaultTest, ReadOnlyFolderGetsNoTicketAndNoTemporaryFile) {
@@ -105,8 +110,7 @@ TEST_F(TicketFolderFaultTest, ReadOnlyFolderGetsNoTicketAndNoTemporaryFile) {
     ExpectEveryWriterFailed("Não foi possível criar o arquivo");
     EXPECT_TRUE(store_.Tickets().empty());
   }
-  PrintOrder();
-  ExpectTicketsMatchGolden(store_, kGolden);
+  ExpectPrintedAgain();
 }
 
 // Fills the file system holding the folder; returns the filler file.
@@ -137,9 +141,7 @@ TEST_F(TicketFolderFaultTest, FullDiskKeepsTheEarlierTicketsWholeAndLeavesNoPart
   EXPECT_EQ(after, printed) << "a reprint that does not fit must leave the earlier ticket";
 
   fs::remove(filler);
-  PrintOrder();
-  EXPECT_TRUE(NewFailures().empty());
-  ExpectTicketsMatchGolden(store_, kGolden);
+  ExpectPrintedAgain();
 }
 
 TEST(LogFaultTest, LogFolderNotWritableRaisesInTheCallerNamingTheFile) {
