@@ -391,6 +391,8 @@ CREATE TABLE ITCOMANDAVEN (
   DSPRODUTOGEN      TEXT,             -- generic description that replaces the product's name
   PRIMARY KEY (CDFILIAL, NRVENDAREST, NRCOMANDA, NRPRODCOMVEN)
 );
+-- The item number counter of a new order tab starts above the tab's items (number generator).
+CREATE INDEX ITCOMANDAVEN_COMANDA ON ITCOMANDAVEN (CDFILIAL, NRCOMANDA);
 
 -- Composition of an item (the parts of a product).
 CREATE TABLE ITCOMANDAEST (
@@ -559,3 +561,33 @@ CREATE TABLE ZLVSINCIMPPEND (
   DTINCLUSAO        DATETIME DEFAULT (datetime('now', 'localtime')),
   PRIMARY KEY (CDFILIAL, NRVENDAREST)
 );
+
+-- Query planner statistics -----------------------------------------------------------------------
+-- A store database holds one branch, so an index that starts with CDFILIAL narrows nothing by
+-- its first column, which the planner cannot know before ANALYZE has seen data. Without these
+-- figures it walks every order tab of the branch to find one sale by NRVENDARESTAUX, and the
+-- ticket and writer queries slow down with every order the store keeps. The figures give the
+-- shape of a store with a long history (rows, then rows per value of each index prefix); an
+-- ANALYZE run later replaces them with the store's own.
+ANALYZE sqlite_master;
+INSERT INTO sqlite_stat1 (tbl, idx, stat) VALUES
+  ('VENDAREST', 'sqlite_autoindex_VENDAREST_1', '100000 100000 1'),
+  ('VENDAREST', 'VENDAREST_NRVENDARESTAUX', '100000 1 1'),
+  ('COMANDAVEN', 'sqlite_autoindex_COMANDAVEN_1', '100000 100000 1 1'),
+  ('COMANDAVEN', 'sqlite_autoindex_COMANDAVEN_2', '100000 100000 1'),
+  ('ITCOMANDAVEN', 'sqlite_autoindex_ITCOMANDAVEN_1', '500000 500000 5 5 1'),
+  ('ITCOMANDAVEN', 'ITCOMANDAVEN_COMANDA', '500000 500000 5'),
+  ('ITCOMANDAEST', 'sqlite_autoindex_ITCOMANDAEST_1', '200000 200000 4 4 2 1'),
+  ('OBSITCOMANDAVEN', 'OBSITCOMANDAVEN_ITEM', '300000 3 1'),
+  ('OBSITCOMANDAVEN', 'sqlite_autoindex_OBSITCOMANDAVEN_1', '300000 300000 3 3 1 1 1'),
+  ('OBSITCOMANDAEST', 'OBSITCOMANDAEST_ITEM', '100000 3 1'),
+  ('OBSITCOMANDAEST', 'sqlite_autoindex_OBSITCOMANDAEST_1', '100000 100000 3 3 1 1 1 1'),
+  ('MOVPONTOCONSAUX', 'sqlite_autoindex_MOVPONTOCONSAUX_1', '100000 100000 2 2 1 1 1'),
+  ('MOVCAIXADLV', 'sqlite_autoindex_MOVCAIXADLV_1', '200000 200000 2 1'),
+  ('HISTPEDCONS', 'sqlite_autoindex_HISTPEDCONS_1', '300000 300000 300000 3 3 1'),
+  ('LOGSINCDLV', 'LOGSINCDLV_PEDIDO', '1000 1000 1000 2'),
+  ('CONSUMIDOR', 'sqlite_autoindex_CONSUMIDOR_1', '100000 100000 1'),
+  ('CONSUMIFILIAL', 'sqlite_autoindex_CONSUMIFILIAL_1', '100000 100000 1 1'),
+  ('ZLVPROXCODIGO', 'sqlite_autoindex_ZLVPROXCODIGO_1', '100 100 2 1');
+-- Loads the figures into this connection's planner too.
+ANALYZE sqlite_master;

@@ -42,22 +42,6 @@ DateTime WholeSeconds(DateTime t) {
   return DateTime::FromCivil(c.year, c.month, c.day, c.hour, c.minute, c.second);
 }
 
-Variant NeutralValue(const FieldDef& field, DateTime now) {
-  switch (field.type) {
-    case FieldType::String:
-      return Variant(std::string());
-    case FieldType::Integer:
-      return Variant(int64_t{0});
-    case FieldType::Float:
-      return Variant(0.0);
-    case FieldType::DateTime:
-      return Variant(now);
-    case FieldType::Boolean:
-      return Variant(false);
-  }
-  return Variant::Null();
-}
-
 std::string ExternalNumber(Random& random, const std::string& origin) {
   if (origin == "DLV_IFO") return random.Digits(4);
   if (origin == "DLV_UBR") return random.Digits(3) + "-" + random.Digits(4);
@@ -84,15 +68,9 @@ OrderGenerator::OrderGenerator(const MasterData& master, const StoreSchema& sche
     }
     if (!seen) consumers_.push_back(own);
   }
-  const char* tables[kDownloadSetCount] = {"CONSUMIDOR",      "CONSUMIFILIAL",   "VENDAREST",
-                                           "COMANDAVEN",      "ITCOMANDAVEN",    "ITCOMANDAEST",
-                                           "MOVCAIXADLV",     "OBSITCOMANDAVEN", "",
-                                           "MOVPONTOCONSAUX", "OBSITCOMANDAEST"};
   for (int set = 0; set < kDownloadSetCount; ++set) {
     fields_[set] = DownloadFields(set, schema);
-    for (const auto& field : fields_[set]) {
-      required_[set].push_back(*tables[set] != '\0' && schema.IsRequired(tables[set], field.name));
-    }
+    required_[set] = RequiredFields(set, schema);
   }
 }
 

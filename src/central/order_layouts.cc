@@ -126,6 +126,30 @@ std::vector<FieldDef> DownloadFields(int set, const StoreSchema& schema) {
   return fields;
 }
 
+std::vector<bool> RequiredFields(int set, const StoreSchema& schema) {
+  std::vector<bool> required;
+  for (const auto& field : DownloadFields(set, schema)) {
+    required.push_back(set != kPedidosCanc && schema.IsRequired(Layout(set).table, field.name));
+  }
+  return required;
+}
+
+Variant NeutralValue(const FieldDef& field, DateTime now) {
+  switch (field.type) {
+    case FieldType::String:
+      return Variant(std::string());
+    case FieldType::Integer:
+      return Variant(int64_t{0});
+    case FieldType::Float:
+      return Variant(0.0);
+    case FieldType::DateTime:
+      return Variant(now);
+    case FieldType::Boolean:
+      return Variant(false);
+  }
+  return Variant::Null();
+}
+
 std::vector<Variant> MakeRow(const std::vector<FieldDef>& fields,
                              const std::map<std::string, Variant>& values, bool lenient) {
   std::vector<Variant> row(fields.size(), Variant::Null());

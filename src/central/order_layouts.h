@@ -37,6 +37,13 @@ const char* DownloadSetName(int set);  // the store dataset it loads: "cdsCons",
 // none.
 std::vector<FieldDef> DownloadFields(int set, const StoreSchema& schema);
 
+// For each field of DownloadFields(set, schema): whether the store's table requires a value in
+// it (NOT NULL without a default). The cancellations are not rows of their own: nothing.
+std::vector<bool> RequiredFields(int set, const StoreSchema& schema);
+// What a generated row puts in a required column it has no value for, so that the store can
+// write the row: an empty text, zero, `now` or false, by the field's type.
+Variant NeutralValue(const FieldDef& field, DateTime now);
+
 // One row in field order from named values (names matched without regard to case). Columns
 // not named are Null. A name the fields lack throws std::logic_error, unless `lenient` (the
 // consumer sets, whose columns come from the schema).

@@ -1,6 +1,7 @@
 #include "data/filter.h"
 
 #include <stdexcept>
+#include <unordered_set>
 #include <vector>
 
 #include "data/text_fold.h"
@@ -44,22 +45,50 @@ class AndExpr : public FilterExpr {
 
 // FIELD = x, FIELD <> x and FIELD IN (x, y...): "<>" is the negation of "=", so a null cell,
 // which equals no literal, passes "<>".
+//
+// A text cell equals a quoted literal exactly when their bytes are equal, so the quoted
+// literals of a long IN list are looked up in a set: the upload filters every row of its
+// datasets on a list of up to a hundred sales, batch after batch.
 class CompareExpr : public FilterExpr {
  public:
   CompareExpr(std::string field, bool negate, std::vector<Variant> values)
-      : field_(std::move(field)), negate_(negate), values_(std::move(values)) {}
+      : field_(std::move(field)), negate_(negate), values_(std::move(values)) {
+    if (values_.size() < kSetFrom) return;
+    for (const Variant& v : values_) {
+      if (v.IsText()) {
+        texts_.insert(v.TextView());
+      } else {
+        others_.push_back(v);
+      }
+    }
+  }
+  CompareExpr(const CompareExpr&) = delete;  // texts_ points into values_
+  CompareExpr& operator=(const CompareExpr&) = delete;
+
   bool Matches(const FieldValue& field_value) const override {
     const Variant& cell = field_value(field_);
-    for (const Variant& v : values_) {
-      if (ValuesMatch(cell, v)) return !negate_;
+    if (!texts_.empty() && cell.IsText()) {
+      return (texts_.contains(cell.TextView()) || AnyMatches(others_, cell)) != negate_;
     }
-    return negate_;
+    return AnyMatches(values_, cell) != negate_;
   }
 
  private:
+  // Below this many literals a plain walk is as quick as the set.
+  static constexpr std::size_t kSetFrom = 8;
+
+  static bool AnyMatches(const std::vector<Variant>& values, const Variant& cell) {
+    for (const Variant& v : values) {
+      if (ValuesMatch(cell, v)) return true;
+    }
+    return false;
+  }
+
   std::string field_;
   bool negate_;
   std::vector<Variant> values_;
+  std::unordered_set<std::string_view> texts_;  // views of the texts held by values_
+  std::vector<Variant> others_;                 // the literals that are not texts
 };
 
 class Parser {

@@ -76,6 +76,28 @@ TEST(Filter, InListsAndParenthesesAndAnyCase) {
   EXPECT_THROW(Matches("NRSEQX = 3", row), std::out_of_range);
 }
 
+// A long IN list (an upload batch names up to a hundred sales) is matched through a set of its
+// texts; it must select the same rows as the same literals tested one by one.
+TEST(Filter, LongInListSelectsWhatItsLiteralsSelectOneByOne) {
+  const std::vector<std::string> literals = {
+      "'15'", "'016'", "'a b'", "''",  "'O''Neil'",
+      "17",   "2.5",   "'2.5'", "'S'", "'2024-05-06 07:08:09'"};
+  std::string list;
+  for (const std::string& literal : literals) list += (list.empty() ? "" : ", ") + literal;
+  const std::vector<Variant> cells = {
+      Variant("15"),   Variant("16"),  Variant("016"),
+      Variant("a b"),  Variant(""),    Variant("O'Neil"),
+      Variant("17"),   Variant(" 17"), Variant(int64_t{17}),
+      Variant(2.5),    Variant("2,5"), Variant(true),
+      Variant::Null(), Variant("zzz"), Variant(DateTime::FromCivil(2024, 5, 6, 7, 8, 9))};
+  for (const Variant& cell : cells) {
+    bool any = false;
+    for (const std::string& literal : literals)
+      any = any || Matches("F = " + literal, {{"F", cell}});
+    EXPECT_EQ(Matches("F IN (" + list + ")", {{"F", cell}}), any) << cell.AsText();
+  }
+}
+
 TEST(Filter, MalformedTextsAreRejectedWithThePosition) {
   for (const char* bad : {"",
                           "   ",

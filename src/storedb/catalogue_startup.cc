@@ -58,13 +58,14 @@ std::vector<StatementDef> StartupStatements() {
        WHERE CDFILIAL = :P_CDFILIAL AND CDLOJA = :P_CDLOJA
          AND ((NRVENDARESTAUX = :P_NRVENDARESTAUX AND DTHRABERMESA = :P_DTHRABERMESA)
               OR (DTHRABERMESA < datetime('now', 'localtime', '-1 days') AND IDIMPLOG = 'S')))sql"),
-      // SQLite has no such option; the command re-states the session's foreign-key setting, a
-      // no-op inside a transaction.
+      // SQLite has no such option; the command reads the session's foreign-key setting back,
+      // which changes nothing. Setting it, even to the value it has, would expire every
+      // prepared statement of the connection, and every ticket would compile its queries anew.
       Command("acmSetArithAbort", {},
               R"sql(
       SET ARITHABORT ON)sql",
               R"sql(
-      PRAGMA foreign_keys = ON)sql"),
+      PRAGMA foreign_keys)sql"),
   };
 }
 

@@ -30,7 +30,11 @@ class OrderRun {
 
   void Run() {
     Dataset& orders = sets_.cdsVendaRest;
-    for (orders.First(); !orders.Eof();) WriteOrder();
+    for (orders.First(); !orders.Eof();) {
+      if (!WriteOrder()) {
+        while (!orders.Eof()) RemoveOrder();
+      }
+    }
   }
 
  private:
@@ -39,9 +43,21 @@ class OrderRun {
   const std::string& central_number() const { return unit_.central_number(); }
 
   // The unit of work of the current order: one transaction, ended by Close() in every case.
-  void WriteOrder() {
+  // False when the store database would not even begin it (locked by another writer past the
+  // busy time-out, connection lost): then neither this order nor the ones after it are written.
+  // They leave cdsVendaRest, so they are neither printed nor confirmed and the central server
+  // sends them again at the next run, while the orders committed before them are printed and
+  // confirmed as usual. Letting the failure leave InserePedido instead would hold those back
+  // until a later run found them duplicates and confirmed them without a ticket.
+  bool WriteOrder() {
     unit_.Begin();
-    AbreTransacao(db());
+    try {
+      AbreTransacao(db());
+    } catch (const std::exception& e) {
+      services_.log.GravaLog("NRVENDARESTAUX:" + central_number());
+      services_.log.GravaLog(std::string("ERRO: ") + e.what());
+      return false;
+    }
     try {
       if (!FoundBeforeInsertion()) {
         WriteSale();
@@ -52,6 +68,7 @@ class OrderRun {
       unit_.RecordFailure(e.what(), "NRVENDARESTAUX:" + central_number(), "", "");
     }
     Close();
+    return true;
   }
 
   // The store's sales with this order's central number, branch, store and opening day,

@@ -12,9 +12,12 @@
 // With a ticket journal, each committed order's journal row is written in its transaction (the
 // caller deletes it once the order's tickets are written); an order whose row cannot be written
 // fails like any other.
+// When the store database refuses to begin an order's transaction, that order and the ones
+// after it are left out unwritten (logged "ERRO: " + the reason): the central server keeps them
+// for the next run.
 //
-// Failures inside an order are caught and recorded; an exception from the transaction calls or
-// the log (outside every guard) leaves InserePedido. Main thread only.
+// Failures inside an order are caught and recorded; an exception from the other transaction
+// calls or the log (outside every guard) leaves InserePedido. Main thread only.
 #pragma once
 
 #include "storedb/central_calls.h"

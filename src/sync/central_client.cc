@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "host/activity_log.h"
+#include "storedb/download_sets.h"
 #include "sync/protocol_rpc.h"
 
 namespace zlv {
@@ -57,7 +58,25 @@ Variant CentralClient::Call(std::string_view method, const std::vector<Variant>&
 }
 
 Variant CentralClient::BaixaPedidos(const std::string& branch, const std::string& store) {
-  return Call("BaixaPedidos", {Variant(branch), Variant(store)});
+  Variant result = Call("BaixaPedidos", {Variant(branch), Variant(store)});
+  // The run loads the array slot by slot into its datasets; a short array or a slot that is
+  // not a packet is refused here whole, with a message that says what came.
+  if (result.IsArray()) {
+    const std::vector<Variant>& packets = result.AsArray();
+    if (packets.size() != DownloadSets::kDownloadedCount) {
+      throw std::runtime_error("BaixaPedidos: o servidor central enviou " +
+                               std::to_string(packets.size()) + " itens em vez de " +
+                               std::to_string(DownloadSets::kDownloadedCount) +
+                               " pacotes de dados");
+    }
+    for (std::size_t i = 0; i < packets.size(); ++i) {
+      if (!packets[i].IsPacket()) {
+        throw std::runtime_error("BaixaPedidos: o item " + std::to_string(i) +
+                                 " enviado pelo servidor central não é um pacote de dados");
+      }
+    }
+  }
+  return result;
 }
 
 DataPacket CentralClient::ValidaProduto(const std::string& cdfilial, std::string& nrvendarest,

@@ -93,6 +93,21 @@ void DroppingProxy::DropNextRequestFor(std::string method) {
   armed_method_ = std::move(method);
 }
 
+void DroppingProxy::RewriteAnswersTo(std::string method, Rewrite rewrite) {
+  std::lock_guard lock(mutex_);
+  rewritten_method_ = std::move(method);
+  rewrite_ = std::move(rewrite);
+}
+
+std::string DroppingProxy::Answer(const std::string& request, std::string payload) {
+  std::lock_guard lock(mutex_);
+  if (rewritten_method_.empty() ||
+      request.find("\"" + rewritten_method_ + "\"") == std::string::npos) {
+    return payload;
+  }
+  return rewrite_(payload);
+}
+
 bool DroppingProxy::ShouldDrop(const std::string& request) {
   std::lock_guard lock(mutex_);
   if (armed_method_.empty()) return false;
@@ -122,7 +137,8 @@ void DroppingProxy::Relay(int client) {
       return;
     }
     upstream.Send(*request, kUpstreamTimeout);
-    if (!WriteAll(client, EncodeFrame(upstream.Receive(kUpstreamTimeout)))) return;
+    const std::string answer = Answer(*request, upstream.Receive(kUpstreamTimeout));
+    if (!WriteAll(client, EncodeFrame(answer))) return;
   }
 }
 

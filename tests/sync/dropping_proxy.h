@@ -1,12 +1,14 @@
 // DroppingProxy: a TCP relay on 127.0.0.1 between the synchroniser and the reference central
 // server that can drop the connection the moment a chosen method is requested, as a server
 // that goes away in the middle of a run: the request never reaches the server and the client
-// sees its connection closed. Later connections are relayed normally.
+// sees its connection closed. Later connections are relayed normally. It can also rewrite the
+// server's answers to a method, as a server that sends malformed or unexpected data.
 //
 // Runs its own thread; the test thread arms it. POSIX sockets (Linux test host).
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,10 +27,16 @@ class DroppingProxy {
   void DropNextRequestFor(std::string method);
   int drops() const { return drops_; }
 
+  // Every answer to this method reaches the client as rewrite(the server's frame payload),
+  // until cleared with an empty method. The rewrite runs on the proxy's thread.
+  using Rewrite = std::function<std::string(const std::string& payload)>;
+  void RewriteAnswersTo(std::string method, Rewrite rewrite);
+
  private:
   void Serve();
   void Relay(int client);
   bool ShouldDrop(const std::string& request);
+  std::string Answer(const std::string& request, std::string payload);
 
   int upstream_port_;
   int listener_ = -1;
@@ -37,6 +45,8 @@ class DroppingProxy {
   std::atomic<int> drops_{0};
   std::mutex mutex_;
   std::string armed_method_;
+  std::string rewritten_method_;
+  Rewrite rewrite_;
   std::thread thread_;
 };
 

@@ -5,6 +5,7 @@
 // Test thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -35,11 +36,15 @@ class FaultyDatabase : public Database {
     execute_fragment_ = std::move(fragment);
     execute_failure_ = std::move(message);
   }
+  // Runs before every BEGIN reaches the database, on the caller's thread: a test makes another
+  // writer take the lock there, or throws, at the moment of its choosing.
+  void BeforeBegin(std::function<void()> hook) { before_begin_ = std::move(hook); }
   void ClearFaults() {
     commit_failure_.clear();
     query_fragment_.clear();
     execute_fragment_.clear();
     rollback_failure_.clear();
+    before_begin_ = nullptr;
   }
 
   Dialect dialect() const override { return real_->dialect(); }
@@ -58,7 +63,10 @@ class FaultyDatabase : public Database {
     }
     return real_->Execute(sql, params, timeout_seconds);
   }
-  void Begin() override { real_->Begin(); }
+  void Begin() override {
+    if (before_begin_) before_begin_();
+    real_->Begin();
+  }
   void Commit() override {
     if (!commit_failure_.empty()) {
       throw DatabaseError(std::exchange(commit_failure_, std::string()));
@@ -79,6 +87,7 @@ class FaultyDatabase : public Database {
   std::string execute_fragment_;
   std::string execute_failure_;
   std::string rollback_failure_;
+  std::function<void()> before_begin_;
 };
 
 }  // namespace zlv::test

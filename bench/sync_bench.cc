@@ -1,0 +1,268 @@
+// The synchroniser's figures (docs/performance.md): a backlog of orders downloaded, written,
+// printed and confirmed by whole synchronisation runs against the in-process reference central
+// server; the same orders through the order and ticket writers alone; the same rows written by
+// a bare SQLite loop (the floor); the upload of 10,000 pending sales; the resident size over
+// many cycles with orders flowing.
+//
+// Each case builds its store and server while the clock is paused; the timed part is only the
+// work named. Real (wall) time, since the server answers on its own thread.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <unistd.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+
+#include "bare_sqlite.h"
+#include "bench_orders.h"
+#include "central/order_layouts.h"
+#include "host/memory_trim.h"
+#include "print/delivery_ticket.h"
+#include "print/production_ticket.h"
+#include "storedb/consumer_writer.h"
+#include "storedb/demo_store_testing.h"
+#include "storedb/fake_central_calls.h"
+#include "storedb/order_writer.h"
+#include "storedb/sqlite_database.h"
+#include "storedb/transactions.h"
+#include "support/temp_dir.h"
+#include "sync/download_run.h"
+#include "sync_fixture.h"
+
+namespace zlv::bench {
+namespace {
+
+using test::kFilial;
+using test::kLoja;
+using test::SyncInstallation;
+
+std::size_t FilesIn(const std::filesystem::path& folder) {
+  std::size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    count += entry.is_regular_file() ? 1 : 0;
+  }
+  return count;
+}
+
+// Resident set size in KiB (Linux /proc); -1 where it cannot be read.
+double ResidentKiB() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  if (!(statm >> pages >> resident)) return -1;
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1024.0;
+}
+
+// A backlog of `orders` pending at the central server, drained by synchronisation runs (the
+// reference server hands out at most 100 orders per download, as a real one bounds its
+// answers): each run downloads, writes, prints and confirms its orders, then uploads the
+// store's order state.
+//
+// Every run uploads every open delivery order of the day again, by design, so a backlog whose
+// orders stay open costs more per run as it drains. With `delivered` set, the store finishes
+// each run's orders before the next run (the counter work is not timed), as a store that keeps
+// up with its orders does: each order is then uploaded until the server answers "D", and a run
+// costs the same at any backlog size.
+void BM_BacklogWholeRuns(benchmark::State& state) {
+  const int orders = static_cast<int>(state.range(0));
+  const bool delivered = state.range(1) != 0;
+  int runs = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto s = std::make_unique<SyncInstallation>();
+    FixedShapeOrders(s->db().real(), kFilial, kLoja).AddTo(s->central(), orders, s->clock().Now());
+    state.ResumeTiming();
+    runs = 0;
+    do {
+      s->Tick();
+      ++runs;
+      if (delivered) {
+        state.PauseTiming();
+        s->Sql("UPDATE COMANDAVEN SET IDSTCOMANDA = '5' WHERE IDSTCOMANDA <> '5'");
+        state.ResumeTiming();
+      }
+    } while (s->CentralCounts().orders_pending > 0 && runs <= orders);
+    state.PauseTiming();
+    if (s->CentralCounts().orders_confirmed != orders ||
+        s->Count("SELECT COUNT(*) FROM VENDAREST") != orders ||
+        FilesIn(s->TicketFolder()) < static_cast<std::size_t>(orders)) {
+      state.SkipWithError("not every order was written, printed and confirmed");
+      break;
+    }
+    s.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * orders);
+  state.counters["runs"] = runs;
+}
+
+// The orders of one download handed straight to the consumer, order and ticket writers, as a
+// run does once they are loaded; no server, no upload.
+void BM_WritersOnly(benchmark::State& state) {
+  const int orders = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto s = std::make_unique<SyncInstallation>();
+    FixedShapeOrders maker(s->db().real(), kFilial, kLoja);
+    std::vector<std::vector<DataPacket>> per_set(kDownloadSetCount);
+    {
+      StoreTransaction numbers(s->central().db());
+      for (int i = 0; i < orders; ++i) {
+        const GeneratedOrder order = maker.Next(s->central(), s->clock().Now());
+        for (int set = 0; set < kDownloadSetCount; ++set) per_set[set].push_back(order.sets[set]);
+      }
+    }
+    DownloadSets& sets = s->cycle().run().sets();
+    auto targets = sets.InDownloadOrder();
+    for (int set = 0; set < kDownloadSetCount; ++set) {
+      targets[set]->LoadPacket(MergePackets(per_set[set]));
+    }
+    FakeCentralCalls central;
+    Services& services = s->services();
+    state.ResumeTiming();
+
+    InsereConsumidor(services, sets);
+    AbreTransacao(services.db);
+    InsereConsumiFilial(services, sets);
+    ConfirmaTransacao(services.db);
+    InserePedido(services, central, sets);
+    TicketSources sources = s->cycle().run().ticket_sources();
+    for (sets.cdsVendaRest.First(); !sets.cdsVendaRest.Eof(); sets.cdsVendaRest.Next()) {
+      for (const char* column : {"NRSEQIMPRPROD", "NRSEQIMPRPROD2", "NRSEQIMPRPUXA"}) {
+        MontaArquivoPedido_(services, sources, column, "D");
+      }
+      MontaArquivoEntrega(services, sources, "D");
+    }
+    central.UpdateSincronismo(sets.cdsVendaRest.Packet(), sets.cdsPedidosCanc.Packet());
+
+    state.PauseTiming();
+    if (sets.cdsVendaRest.RecordCount() != orders ||
+        FilesIn(s->TicketFolder()) < static_cast<std::size_t>(orders)) {
+      state.SkipWithError("not every order was written and printed");
+      break;
+    }
+    s.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * orders);
+}
+
+// The floor: the same rows by prepared SQLite inserts, one transaction per order.
+void BM_BareSqliteFloor(benchmark::State& state) {
+  const int orders = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto dir = std::make_unique<test::TempDir>("zlv_bench_floor");
+    const std::filesystem::path file = dir->path() / "store.db";
+    std::vector<GeneratedOrder> generated;
+    {
+      auto store = test::OpenDemoStore(file);
+      CentralStore central((dir->path() / "central.db").string());
+      FixedShapeOrders maker(*store, kFilial, kLoja);
+      StoreTransaction numbers(central.db());
+      for (int i = 0; i < orders; ++i) {
+        generated.push_back(maker.Next(central, DateTime::FromCivil(2026, 6, 1, 20, 0, 0)));
+      }
+    }
+    auto writer = std::make_unique<BareSqliteWriter>(file);
+    state.ResumeTiming();
+    for (const GeneratedOrder& order : generated) writer->Write(order);
+    state.PauseTiming();
+    writer.reset();
+    dir.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * orders);
+}
+
+// One run whose upload phase sends 10,000 pending sales (100 batches of 100).
+void BM_UploadPendingSales(benchmark::State& state) {
+  const int sales = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto s = std::make_unique<SyncInstallation>();
+    s->InsertPendingSales(sales);
+    state.ResumeTiming();
+    s->Tick();
+    state.PauseTiming();
+    if (s->CentralCounts().sales_uploaded != sales) {
+      state.SkipWithError("not every pending sale was uploaded");
+      break;
+    }
+    s.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * sales);
+}
+
+// Resident size after 10 and after ZLV_BENCH_CYCLES (default 2,000) cycles, each bringing
+// two new orders, as a store that never stops does. Every run starts with the host's memory
+// trim, as in the synchroniser.
+void BM_ResidentSizeOverCycles(benchmark::State& state) {
+  const char* env = std::getenv("ZLV_BENCH_CYCLES");
+  const int cycles = env != nullptr ? std::atoi(env) : 2000;
+  constexpr int kEarly = 10;
+  constexpr int kOrdersPerCycle = 2;
+  double early = 0, half = 0, late = 0;
+  for (auto _ : state) {
+    SyncInstallation s;
+    FixedShapeOrders maker(s.db().real(), kFilial, kLoja);
+    for (int cycle = 1; cycle <= cycles; ++cycle) {
+      maker.AddTo(s.central(), kOrdersPerCycle, s.clock().Now());
+      // What the host does at the start of every run.
+      TrimAppMemorySize(s.services().log);
+      s.Tick();
+      // The store delivers its orders; the next upload tells the server, which answers "D",
+      // and they leave the upload, as in a store's working day.
+      s.Sql("UPDATE COMANDAVEN SET IDSTCOMANDA = '5' WHERE IDSTCOMANDA <> '5'");
+      if (cycle == kEarly) early = ResidentKiB();
+      if (cycle == cycles / 2) half = ResidentKiB();
+    }
+    late = ResidentKiB();
+    if (s.CentralCounts().orders_confirmed != cycles * kOrdersPerCycle) {
+      state.SkipWithError("orders were lost on the way");
+    }
+  }
+  state.counters["rss_kib_after_10"] = early;
+  state.counters["rss_kib_after_all"] = late;
+  state.counters["cycles"] = cycles;
+  // The caches of the three database connections (store, server, test) fill up in the first
+  // cycles; a leak would show as growth in the second half too.
+  state.counters["rss_kib_at_half"] = half;
+  state.counters["growth_kib_second_half"] = late - half;
+}
+
+BENCHMARK(BM_BacklogWholeRuns)
+    ->ArgNames({"orders", "delivered"})
+    ->Args({100, 1})
+    ->Args({1000, 1})
+    ->Args({10000, 1})
+    ->Args({1000, 0})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_WritersOnly)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_BareSqliteFloor)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_UploadPendingSales)
+    ->Arg(10000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_ResidentSizeOverCycles)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
+}  // namespace zlv::bench
+
+BENCHMARK_MAIN();
