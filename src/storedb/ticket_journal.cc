@@ -1,5 +1,7 @@
 #include "storedb/ticket_journal.h"
 
+#include <exception>
+
 namespace zlv {
 
 TicketJournal::TicketJournal(Database& db)
@@ -21,13 +23,37 @@ void TicketJournal::Record(const std::string& cdfilial, const std::string& cdloj
   insert_.Execute();
 }
 
-void TicketJournal::Clear(const std::string& cdfilial, const std::string& cdloja,
+bool TicketJournal::Clear(const std::string& cdfilial, const std::string& cdloja,
                           const std::string& nrvendarestaux) {
-  if (!on_) return;
+  if (!on_) return true;
+  try {
+    Delete(cdfilial, cdloja, nrvendarestaux);
+    return true;
+  } catch (const std::exception&) {
+    // Throwing would stop the run before it confirms the order to the server; reprinting it
+    // at the next run would print it twice. Remember it instead.
+    printed_not_cleared_.emplace(cdfilial, cdloja, nrvendarestaux);
+    return false;
+  }
+}
+
+void TicketJournal::Delete(const std::string& cdfilial, const std::string& cdloja,
+                           const std::string& nrvendarestaux) {
   delete_.SetParam("P_CDFILIAL", cdfilial);
   delete_.SetParam("P_CDLOJA", cdloja);
   delete_.SetParam("P_NRVENDARESTAUX", nrvendarestaux);
   delete_.Execute();
+}
+
+void TicketJournal::RetryClears() {
+  for (auto it = printed_not_cleared_.begin(); it != printed_not_cleared_.end();) {
+    try {
+      Delete(std::get<0>(*it), std::get<1>(*it), std::get<2>(*it));
+      it = printed_not_cleared_.erase(it);
+    } catch (const std::exception&) {
+      ++it;
+    }
+  }
 }
 
 DataPacket TicketJournal::Owed(NamedStatement& query, const std::string& cdfilial,
@@ -41,8 +67,19 @@ bool TicketJournal::LoadOwed(const std::string& cdfilial, const std::string& cdl
                              Dataset& cdsVendaRest, Dataset& cdsComandaVen, Dataset& cdsCons) {
   // The upload leaves its batch filter on these sets, naming columns these rows lack.
   for (Dataset* set : {&cdsVendaRest, &cdsComandaVen, &cdsCons}) set->SetFiltered(false);
+  RetryClears();
   NamedStatement sales(db_, "adqZlvSincImpPend");
   cdsVendaRest.LoadPacket(Owed(sales, cdfilial, cdloja));
+  // Printed by this process; only their rows could not be deleted yet.
+  for (cdsVendaRest.First(); !cdsVendaRest.Eof();) {
+    const Key key{cdsVendaRest.Text("CDFILIAL"), cdsVendaRest.Text("CDLOJA"),
+                  cdsVendaRest.Text("NRVENDAREST")};
+    if (printed_not_cleared_.count(key) != 0) {
+      cdsVendaRest.Delete();
+    } else {
+      cdsVendaRest.Next();
+    }
+  }
   if (cdsVendaRest.IsEmpty()) return false;
   NamedStatement tabs(db_, "adqComandaVenImpPend");
   cdsComandaVen.LoadPacket(Owed(tabs, cdfilial, cdloja));

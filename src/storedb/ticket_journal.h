@@ -13,7 +13,9 @@
 // thread only; each call runs its statements on the store connection and throws their failures.
 #pragma once
 
+#include <set>
 #include <string>
+#include <tuple>
 
 #include "data/dataset.h"
 #include "storedb/named_statement.h"
@@ -37,8 +39,11 @@ class TicketJournal {
               const std::string& nrvendarest, const std::string& nrvendarestaux);
 
   // The order's tickets are written (or the cash register prints none): its row goes. Does
-  // nothing while the journal is off.
-  void Clear(const std::string& cdfilial, const std::string& cdloja,
+  // nothing while the journal is off. Never throws: when the row cannot be deleted now (the
+  // store database locked by another program, say) the order's key is kept in memory, the
+  // delete is tried again before the next LoadOwed, and LoadOwed leaves that order out, since
+  // this process knows its tickets are written. Returns false when the row is still there.
+  bool Clear(const std::string& cdfilial, const std::string& cdloja,
              const std::string& nrvendarestaux);
 
   // Loads the store's owed orders as the ticket writers read a download (mode "D"): the sales
@@ -49,11 +54,17 @@ class TicketJournal {
 
  private:
   DataPacket Owed(NamedStatement& query, const std::string& cdfilial, const std::string& cdloja);
+  void Delete(const std::string& cdfilial, const std::string& cdloja,
+              const std::string& nrvendarestaux);
+  void RetryClears();
+
+  using Key = std::tuple<std::string, std::string, std::string>;  // branch, store, central sale
 
   Database& db_;
   bool on_ = false;
   NamedStatement insert_;
   NamedStatement delete_;
+  std::set<Key> printed_not_cleared_;
 };
 
 }  // namespace zlv

@@ -212,7 +212,11 @@ void SyncRun::PrintOrder(TicketSources& sources, bool tickets_on) {
     }
     MontaArquivoEntrega(s_, sources, kModoDownload);
   }
-  journal_.Clear(sale.Text("CDFILIAL"), sale.Text("CDLOJA"), sale.Text("NRVENDAREST"));
+  if (!journal_.Clear(sale.Text("CDFILIAL"), sale.Text("CDLOJA"), sale.Text("NRVENDAREST"))) {
+    Log("Diário de impressão: tickets impressos, registro mantido até a próxima execução - "
+        "NRVENDARESTAUX:" +
+        sale.Text("NRVENDAREST"));
+  }
 }
 
 // Orders an earlier run committed whose tickets it did not write (the process died, or the
