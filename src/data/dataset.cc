@@ -17,6 +17,7 @@ int Dataset::Impl::Col(std::string_view name) const {
 }
 
 void Dataset::Impl::IndexFields() {
+  ++layout;
   field_cols.clear();
   for (size_t i = 0; i < fields.size(); ++i)
     field_cols.emplace(fields[i].name, static_cast<int>(i));
@@ -104,6 +105,11 @@ void Dataset::SaveToFile(const std::filesystem::path& path) const {
 
 const std::vector<FieldDef>& Dataset::Fields() const { return impl_->fields; }
 int Dataset::FieldCount() const { return static_cast<int>(impl_->fields.size()); }
+const FieldDef* Dataset::FindField(std::string_view name) const {
+  auto it = impl_->field_cols.find(name);
+  return it == impl_->field_cols.end() ? nullptr : &impl_->fields[it->second];
+}
+
 bool Dataset::HasField(std::string_view name) const { return impl_->field_cols.contains(name); }
 
 void Dataset::AddField(FieldDef field) {
@@ -270,11 +276,13 @@ void Dataset::SetFilter(std::string text) {
   std::unique_ptr<FilterExpr> expr = blank ? nullptr : FilterExpr::Parse(text);
   std::swap(d.filter, expr);
   std::swap(d.filter_text, text);
+  ++d.layout;
   try {
     if (d.filtered) d.RebuildView(nullptr);
   } catch (...) {
     std::swap(d.filter, expr);
     std::swap(d.filter_text, text);
+    ++d.layout;
     d.RebuildView(nullptr);
     throw;
   }

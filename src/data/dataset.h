@@ -62,6 +62,7 @@ class Dataset {
   const std::vector<FieldDef>& Fields() const;
   int FieldCount() const;
   bool HasField(std::string_view name) const;
+  const FieldDef* FindField(std::string_view name) const;  // nullptr when absent
   void AddField(FieldDef field);            // existing rows get Null in it
   void RemoveField(std::string_view name);  // throws when absent
 

@@ -52,6 +52,11 @@ struct Dataset::Impl {
   std::string filter_text;
   std::unique_ptr<FilterExpr> filter;
   bool filtered = false;
+  // The filter is bound to the field positions when first used after the fields or the filter
+  // changed (each change takes a new layout number), so a filter naming a missing field still
+  // fails only when it has a row to test.
+  uint64_t layout = 1;
+  mutable uint64_t bound_layout = 0;
 
   std::vector<IndexDef> indexes;
   std::string index_name;

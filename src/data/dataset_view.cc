@@ -9,8 +9,11 @@ namespace zlv {
 
 bool Dataset::Impl::Passes(const Row& row) const {
   if (!filtered || !filter) return true;
-  return filter->Matches(
-      [this, &row](std::string_view name) -> const Variant& { return row.cells[Col(name)]; });
+  if (bound_layout != layout) {
+    filter->Bind([this](std::string_view name) { return static_cast<std::size_t>(Col(name)); });
+    bound_layout = layout;
+  }
+  return filter->Matches(row.cells);
 }
 
 bool Dataset::Impl::Less(const Row* a, const Row* b) const {

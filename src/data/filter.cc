@@ -27,14 +27,17 @@ namespace {
 // the limit keeps the recursive parser's stack use small whatever the text.
 constexpr int kMaxDepth = 32;
 
-using FieldValue = std::function<const Variant&(std::string_view)>;
+using PositionOf = std::function<std::size_t(std::string_view)>;
 
 class AndExpr : public FilterExpr {
  public:
   explicit AndExpr(std::vector<std::unique_ptr<FilterExpr>> terms) : terms_(std::move(terms)) {}
-  bool Matches(const FieldValue& field_value) const override {
+  void Bind(const PositionOf& position_of) override {
+    for (const auto& t : terms_) t->Bind(position_of);
+  }
+  bool Matches(const std::vector<Variant>& cells) const override {
     for (const auto& t : terms_) {
-      if (!t->Matches(field_value)) return false;
+      if (!t->Matches(cells)) return false;
     }
     return true;
   }
@@ -65,8 +68,9 @@ class CompareExpr : public FilterExpr {
   CompareExpr(const CompareExpr&) = delete;  // texts_ points into values_
   CompareExpr& operator=(const CompareExpr&) = delete;
 
-  bool Matches(const FieldValue& field_value) const override {
-    const Variant& cell = field_value(field_);
+  void Bind(const PositionOf& position_of) override { position_ = position_of(field_); }
+  bool Matches(const std::vector<Variant>& cells) const override {
+    const Variant& cell = cells.at(position_);
     if (!texts_.empty() && cell.IsText()) {
       return (texts_.contains(cell.TextView()) || AnyMatches(others_, cell)) != negate_;
     }
@@ -85,6 +89,7 @@ class CompareExpr : public FilterExpr {
   }
 
   std::string field_;
+  std::size_t position_ = 0;
   bool negate_;
   std::vector<Variant> values_;
   std::unordered_set<std::string_view> texts_;  // views of the texts held by values_

@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/variant.h"
 
@@ -32,9 +33,12 @@ class FilterExpr {
   // Throws std::invalid_argument naming the position of the fault.
   static std::unique_ptr<FilterExpr> Parse(std::string_view text);
   virtual ~FilterExpr() = default;
-  // field_value(name) returns the current row's value of a field, throwing for an unknown one.
-  virtual bool Matches(
-      const std::function<const Variant&(std::string_view)>& field_value) const = 0;
+  // Ties the filter to a row layout: position_of(name) gives a field's position in the rows,
+  // throwing for an unknown field. Names are looked up here once, not for every row a
+  // walk tests, since a filter is tested against every row of its dataset.
+  virtual void Bind(const std::function<std::size_t(std::string_view)>& position_of) = 0;
+  // Whether a row of the bound layout passes.
+  virtual bool Matches(const std::vector<Variant>& cells) const = 0;
 };
 
 }  // namespace zlv

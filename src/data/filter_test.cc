@@ -11,11 +11,15 @@ namespace {
 using Row = std::map<std::string, Variant>;
 
 bool Matches(std::string_view filter, const Row& row) {
-  return FilterExpr::Parse(filter)->Matches([&](std::string_view name) -> const Variant& {
+  std::vector<Variant> cells;
+  for (const auto& [name, value] : row) cells.push_back(value);
+  auto expr = FilterExpr::Parse(filter);
+  expr->Bind([&](std::string_view name) {
     auto it = row.find(std::string(name));
     if (it == row.end()) throw std::out_of_range("Field '" + std::string(name) + "' not found");
-    return it->second;
+    return static_cast<std::size_t>(std::distance(row.begin(), it));
   });
+  return expr->Matches(cells);
 }
 
 TEST(Filter, QuoteFilterValueDoublesEveryQuote) {

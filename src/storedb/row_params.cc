@@ -14,11 +14,8 @@ constexpr std::string_view kParamPrefix = "P_";
 }  // namespace
 
 bool IsDateTimeColumn(const Dataset& row, std::string_view column) {
-  const std::string wanted = UpperCase(column);
-  for (const FieldDef& field : row.Fields()) {
-    if (UpperCase(field.name) == wanted) return field.type == FieldType::DateTime;
-  }
-  return false;
+  const FieldDef* field = row.FindField(column);
+  return field != nullptr && field->type == FieldType::DateTime;
 }
 
 Variant ColumnText(const Dataset& row, std::string_view column) {
