@@ -20,6 +20,7 @@
 #include "host/command_line.h"
 #include "host/run_mode.h"
 #include "host/sinc_form.h"
+#include "platform/memory_trim.h"
 #include "platform/paths.h"
 #include "platform/single_instance.h"
 
@@ -87,6 +88,7 @@ int Main(const std::vector<std::string>& args) {
 }  // namespace zlv
 
 int main(int argc, char** argv) {
+  zlv::platform::KeepFreedMemoryUntilTrim();
   try {
     return zlv::Main(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& e) {

@@ -24,4 +24,7 @@ void TrimWorkingSet() {
   }
 }
 
+// The process heap gives freed blocks back on its own terms; nothing to set.
+void KeepFreedMemoryUntilTrim() {}
+
 }  // namespace zlv::platform

@@ -58,6 +58,10 @@ class SyncInstallation {
   void MakeServerUnreachable(bool unreachable);
   DroppingProxy& proxy() { return *proxy_; }
 
+  // Hands over the installation's folder, which then outlives the installation: the
+  // benchmarks remove theirs only when they end (see bench/sync_bench.cc).
+  TempDir TakeFolder() { return std::move(dir_); }
+
   // The store database.
   FaultyDatabase& db() { return *db_; }
   void Sql(const std::string& sql) { db_->real().Execute(sql, {}, 0); }
