@@ -63,8 +63,8 @@ class Dataset {
   int FieldCount() const;
   bool HasField(std::string_view name) const;
   const FieldDef* FindField(std::string_view name) const;  // nullptr when absent
-  void AddField(FieldDef field);            // existing rows get Null in it
-  void RemoveField(std::string_view name);  // throws when absent
+  void AddField(FieldDef field);                           // existing rows get Null in it
+  void RemoveField(std::string_view name);                 // throws when absent
 
   // Cursor over the visible rows.
   void First();

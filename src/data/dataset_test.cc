@@ -250,6 +250,31 @@ TEST(Dataset, LoadKeepsFilterAndIndexesAndRefusesBadPacketsWhole) {
   EXPECT_EQ(Walk(ds), (Texts{"3", "2"}));
 }
 
+// A filter stays on its fields by name while the fields move: a packet with another column
+// order, a field removed before it, one added after it.
+TEST(Dataset, FilterFollowsItsFieldsWhenTheyMove) {
+  Dataset ds(Orders());
+  ds.SetFilter("NMCLIENTE = 'ana'");
+  ds.SetFiltered(true);
+  EXPECT_EQ(Walk(ds), (Texts{"4"}));
+
+  DataPacket reordered;
+  reordered.fields = {{"NMCLIENTE", FieldType::String, 30}, {"NRSEQ", FieldType::Integer, 0}};
+  reordered.rows = {{Variant("ana"), Variant(7)}, {Variant("bia"), Variant(8)}};
+  ds.LoadPacket(reordered);
+  EXPECT_EQ(Walk(ds), (Texts{"7"}));
+
+  ds.RemoveField("NRSEQ");
+  ds.AddField({"NRSEQ", FieldType::Integer, 0});
+  ds.SetFiltered(false);
+  ds.First();
+  ds.Edit();
+  ds.SetField("NRSEQ", Variant(9));
+  ds.Post();
+  ds.SetFiltered(true);
+  EXPECT_EQ(Walk(ds), (Texts{"9"}));
+}
+
 TEST(Dataset, LocateAndFilesAndEmptying) {
   Dataset ds(Orders());
   EXPECT_TRUE(ds.Locate({"NMCLIENTE", "NRSEQ"}, {Variant("ana"), Variant("4")}));
