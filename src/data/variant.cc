@@ -85,13 +85,6 @@ Variant Variant::Null() {
   return v;
 }
 
-Variant::Type Variant::type() const {
-  static constexpr Type kTypes[] = {Type::Empty,   Type::Null,  Type::Text,
-                                    Type::Integer, Type::Float, Type::DateTime,
-                                    Type::Boolean, Type::Array, Type::Packet};
-  return kTypes[value_.index()];
-}
-
 std::string Variant::AsText() const {
   switch (type()) {
     case Type::Empty:

@@ -38,7 +38,9 @@ class Variant {
   Variant(DataPacket packet);
   static Variant Null();
 
-  Type type() const;
+  // The storage's alternatives are declared in the order of Type. Inline: every cell read,
+  // comparison and conversion asks it.
+  Type type() const { return static_cast<Type>(value_.index()); }
   bool IsEmpty() const { return type() == Type::Empty; }
   bool IsNull() const { return type() == Type::Null; }
   bool IsEmptyOrNull() const { return IsEmpty() || IsNull(); }
@@ -67,7 +69,7 @@ class Variant {
   struct NullTag {
     friend bool operator==(NullTag, NullTag) { return true; }
   };
-  using Storage =
+  using Storage =  // in the order of Type
       std::variant<std::monostate, NullTag, std::string, int64_t, double, DateTime, bool,
                    std::shared_ptr<const std::vector<Variant>>, std::shared_ptr<const DataPacket>>;
   Storage value_;
