@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "bizlib/text.h"
 #include "data/filter.h"
 
 namespace zlv {
