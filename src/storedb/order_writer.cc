@@ -202,6 +202,13 @@ class OrderRun {
   void CloseFoundBeforeInsertion() {
     DesfazTransacao(db());
     services_.log.GravaLog("Pedido duplicado: NRVENDARESTAUX " + central_number());
+    ReportSynchronised();
+    RemoveOrder();
+  }
+
+  // Tells the central server the store is done with the order, so that it stops sending it.
+  // A failure is logged: the order then comes again and is caught again.
+  void ReportSynchronised() {
     try {
       all_orders_.SetFiltered(false);
       all_orders_.SetFilter("NRVENDAREST in (" + QuoteFilterValue(central_number()) + ")");
@@ -212,17 +219,20 @@ class OrderRun {
     } catch (const std::exception& e) {
       services_.log.GravaLog(std::string("Erro: UpdateSincronismo duplicado -> ") + e.what());
     }
-    RemoveOrder();
   }
 
-  // Written without failure: commit unless the sale now exists twice (another writer stored
-  // the same order meanwhile).
+  // Written without failure: commit unless the sale now exists twice: the store already held
+  // this central number and day under another consumer, or another writer stored the same
+  // order meanwhile.
   void CloseWritten() {
+    std::string other_consumer;  // the other sale's, when it is not this order's consumer
     try {
-      if (OpenDuplicates().Result().RecordCount() >= 2) {
+      NamedStatement& copies = OpenDuplicates();
+      if (copies.Result().RecordCount() >= 2) {
         services_.log.GravaLog("Pedido duplicado validação no final: NRVENDARESTAUX " +
                                central_number());
         unit_.duplicate = true;
+        other_consumer = OtherConsumer(copies.Result());
       }
     } catch (const std::exception& e) {
       services_.log.GravaLog(std::string("ERRO: ") + e.what());
@@ -245,9 +255,43 @@ class OrderRun {
       // The order is committed; old failure rows go at a later clean-up.
     }
     if (unit_.duplicate) {
+      // The store will not take this order as it stands: left unconfirmed, the server would
+      // send it every run for ever. It is recorded for the staff and confirmed.
+      if (!other_consumer.empty()) RecordHeldByAnotherConsumer(other_consumer);
+      ReportSynchronised();
       RemoveOrder();
     } else {
       order().Next();
+    }
+  }
+
+  // The consumer (client/consumer) of the other sales with this order's central number and
+  // day; empty when one of them is this order's own consumer, as then the store has the order.
+  std::string OtherConsumer(Dataset& copies) {
+    const std::string own = order().Text("CDCLIENTE") + "/" + order().Text("CDCONSUMIDOR");
+    std::string other;
+    for (copies.First(); !copies.Eof(); copies.Next()) {
+      if (copies.Text("NRVENDAREST") == unit_.nrvendarest) continue;
+      const std::string consumer = copies.Text("CDCLIENTE") + "/" + copies.Text("CDCONSUMIDOR");
+      if (consumer == own) return "";
+      if (other.empty()) other = consumer;
+    }
+    return other;
+  }
+
+  // One failure row per order: the clean-up before it has removed the order's earlier rows,
+  // so an order that comes again (its confirmation failed) does not add a second one.
+  void RecordHeldByAnotherConsumer(const std::string& other_consumer) {
+    const std::string own = order().Text("CDCLIENTE") + "/" + order().Text("CDCONSUMIDOR");
+    const std::string detail =
+        "Pedido duplicado validação no final: NRVENDARESTAUX " + central_number() + ";;";
+    const std::string diagnosis =
+        "O PEDIDO " + central_number() + " JA EXISTE NA LOJA NESTE DIA PARA O CONSUMIDOR " +
+        other_consumer + " ; O PEDIDO RECEBIDO E DO CONSUMIDOR " + own + " E NAO FOI GRAVADO ; ";
+    try {
+      InsereLogSincDlv(services_, order(), detail, diagnosis);
+    } catch (const std::exception& e) {
+      services_.log.GravaLog(std::string("ERRO: ") + e.what());
     }
   }
 

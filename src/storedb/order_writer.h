@@ -7,7 +7,10 @@
 //  - failed: rolled back, recorded in LOGSINCDLV with a diagnosis, row removed;
 //  - duplicate before insertion (the store already has it): nothing written, reported to the
 //    central server as synchronised, row removed;
-//  - duplicate at the end (a second copy appeared while writing): rolled back, row removed.
+//  - duplicate at the end (the store held the central number and day under another consumer,
+//    or a second copy appeared while writing): rolled back, reported to the central server as
+//    synchronised so that it stops sending it, row removed; held under another consumer, it
+//    is also recorded in LOGSINCDLV (one row naming both consumers) for the staff.
 // So on return cdsVendaRest holds exactly the orders committed by this run, cursor at its end.
 // With a ticket journal, each committed order's journal row is written in its transaction (the
 // caller deletes it once the order's tickets are written); an order whose row cannot be written

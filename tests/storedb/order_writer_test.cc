@@ -439,8 +439,14 @@ TEST_F(OrderWriterTest, SecondCopyFoundAtTheEndIsRolledBack) {
   EXPECT_EQ(store.Value("SELECT CDCONSUMIDOR FROM VENDAREST WHERE NRVENDARESTAUX = '500040'"),
             "000001");
   EXPECT_TRUE(RemainingOrders().empty());
-  EXPECT_TRUE(central.update_calls.empty());
+  EXPECT_EQ(central.update_calls.size(), 1u);
   EXPECT_FALSE(store.db().InTransaction());
+
+  // Its confirmation lost, it comes again: still one failure row for the staff.
+  central.FailUpdateSincronismo("Desconectado do servidor.");
+  RunAgain();
+  EXPECT_EQ(store.Count("SELECT COUNT(*) FROM LOGSINCDLV WHERE NRVENDARESTAUX = '500040'"), 1);
+  EXPECT_EQ(SalesOf("500040"), 1);
 }
 
 TEST_F(OrderWriterTest, FailedMiddleOrderLeavesTheOthersCommittedAndListed) {

@@ -236,5 +236,36 @@ TEST(DownloadRun, ServerGoneBeforeTheConfirmationLosesNothingAndWritesNothingTwi
   EXPECT_EQ(s.CentralCounts().orders_pending, 0);
 }
 
+// An order whose central number and opening day the store already holds under another consumer
+// passes the first duplicate check and is caught by the last one. It was rolled back and never
+// confirmed, so the server sent it every run for ever and nobody saw why.
+TEST(DownloadRun, OrderCaughtByTheFinalDuplicateCheckIsConfirmedAndRecordedOnce) {
+  SyncInstallation s;
+  const std::string sale = s.AddOrders(1).at(0);
+  const std::string ordered_by =
+      s.central()
+          .db()
+          .Query("SELECT CDCONSUMIDOR FROM CENTRAL_ORDER WHERE NRVENDAREST = ?", {Variant(sale)})
+          .rows.at(0)[0]
+          .AsText();
+  const std::string other = ordered_by == "000003" ? "000002" : "000003";
+  s.Sql(
+      "INSERT INTO VENDAREST (CDFILIAL, NRVENDAREST, CDLOJA, DTHRABERMESA, NRVENDARESTAUX, "
+      "CDCLIENTE, CDCONSUMIDOR) VALUES ('0001', '90001', '001', datetime('now', 'localtime'), '" +
+      sale + "', '0001', '" + other + "')");
+
+  for (int run = 0; run < 3; ++run) s.Tick();
+
+  EXPECT_EQ(s.CountLogged("Pedido duplicado validação no final: NRVENDARESTAUX " + sale), 1);
+  EXPECT_EQ(s.CentralCounts().orders_confirmed, 1);
+  EXPECT_EQ(s.CentralCounts().orders_pending, 0);
+  EXPECT_EQ(s.Count("SELECT COUNT(*) FROM VENDAREST WHERE NRVENDARESTAUX = '" + sale + "'"), 1);
+  EXPECT_EQ(s.Count("SELECT COUNT(*) FROM LOGSINCDLV WHERE NRVENDARESTAUX = '" + sale + "'"), 1);
+  const std::string diagnosis =
+      s.Value("SELECT DSLOGMSG FROM LOGSINCDLV WHERE NRVENDARESTAUX = '" + sale + "'");
+  EXPECT_NE(diagnosis.find(other), std::string::npos) << diagnosis;
+  EXPECT_NE(diagnosis.find(ordered_by), std::string::npos) << diagnosis;
+}
+
 }  // namespace
 }  // namespace zlv::test
