@@ -2,6 +2,8 @@
 // which fields and rows, and what survives a start without printers.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "data/data_packet.h"
 #include "print/print_files.h"
 #include "print/print_store.h"
@@ -92,6 +94,36 @@ TEST_F(RoutingTest, DatabaseFailureIsLoggedAndStartUpGoesOn) {
   EXPECT_NE(store_.LogText().find("Método \"CarregaImpressoras\": Erro -> "), std::string::npos)
       << store_.LogText();
   EXPECT_FALSE(fs::exists(File("cdsImpressoras.cds")));
+}
+
+// Both stores of the branch have a COM1 and a COM2, at addresses of their own. The branch file
+// matched the port map on the port code alone, so each pair came out once per store, with the
+// other store's addresses too, and a spooler could send a ticket to the other store's printer.
+TEST_F(RoutingTest, BranchBackupPairsCarryTheirOwnStoresAddressesOnce) {
+  store_.Sql(
+      "UPDATE PARAVEND SET IDSINCFILIALDLV = 'S';"
+      "INSERT INTO IMPRLOJA (CDFILIAL, CDLOJA, NRSEQIMPRLOJA, NMIMPRLOJA, CDPORTAIMPR, "
+      "CDIMPRESSORA) VALUES ('0001', '002', '2', 'BAR', 'COM2', '01');"
+      "INSERT INTO MAPIMPRLOJA (CDFILIAL, CDLOJA, CDPORTAIMPR, DSENDPORTA) VALUES "
+      "('0001', '002', 'COM2', '127.0.0.1:9202');"
+      "UPDATE CAIXA SET NRSEQIMPRLOJA1BK = '2' WHERE CDCAIXA = '003';");
+  CarregaImpressoras(store_.services(), "0001", "001");
+
+  Dataset pairs(LoadPacketFile(File("cdsImpBackupFilial.cds")));
+  std::set<std::string> seen;
+  for (pairs.First(); !pairs.Eof(); pairs.Next()) {
+    const std::string pair = pairs.Text("CDLOJA") + "/" + pairs.Text("CDCAIXA") + "/" +
+                             pairs.Text("NRSEQIMPRLOJA") + "->" + pairs.Text("NRSEQIMPRLOJABK");
+    EXPECT_TRUE(seen.insert(pair).second) << "pair twice: " << pair;
+    // The demo addresses are 127.0.0.1:9<store><port>.
+    const std::string own = "127.0.0.1:9" + pairs.Text("CDLOJA").substr(2);
+    EXPECT_TRUE(pairs.Text("DSENDPORTA").starts_with(own))
+        << pair << " " << pairs.Text("DSENDPORTA");
+    EXPECT_TRUE(pairs.Text("DSENDPORTABK").starts_with(own))
+        << pair << " " << pairs.Text("DSENDPORTABK");
+  }
+  EXPECT_TRUE(seen.count("002/003/1->2")) << "the second store's pair is missing";
+  EXPECT_TRUE(seen.count("001/001/1->2"));
 }
 
 }  // namespace
