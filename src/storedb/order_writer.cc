@@ -170,6 +170,12 @@ class OrderRun {
     insert.SetParam("P_IDIMPCUPEXP", services_.globals.gIDIMPAUTCUPZLV == "S"
                                          ? Variant("2")
                                          : ColumnText(row, "IDIMPCUPEXP"));
+    // The router's statement falls back on the consumer's registered name and address with
+    // ISNULL: an absent text must stay NULL, or the courier gets an empty name.
+    for (const char* name : {"DSCONSUMIDOR", "DSENDECONSCOMAN", "NRENDECONSCOMAN",
+                             "DSCOMPLENDCOCOM", "DSBAIRRO", "SGESTADO", "NRCEPCONSCOMAND"}) {
+      insert.SetParam(std::string("P_") + name, ColumnValue(row, name));
+    }
     insert.SetParam("P_NRREQEXTCMD", tab.nrreqextcmd);
     insert.SetParam("P_IDSITENVCUPOM", row.Text("DSEMAILENVCUPOM").empty() ? "U" : "A");
     insert.Execute();

@@ -8,6 +8,9 @@
 #include <cstdlib>
 
 #include "router_fixture.h"
+#include "storedb/download_builder.h"
+#include "storedb/fake_central_calls.h"
+#include "storedb/order_writer.h"
 
 namespace zlv::test {
 namespace {
@@ -102,6 +105,58 @@ TEST_F(EnviarPedidoRotTest, OrderWithoutItemsIsSentWithAnEmptyItemList) {
             std::string::npos)
       << requests[0].body;
   EXPECT_EQ(RouterState("0000000202").first, "S");
+}
+
+// An order tab downloaded without a name, address, complement, district or postal code of its
+// own goes to the router under the registered consumer's. The writer stored those absent texts
+// as '', which the router's ISNULL fallbacks take as given: the courier got an empty <Name>.
+TEST_F(EnviarPedidoRotTest, DownloadedOrderWithoutItsOwnNameGoesUnderTheConsumersName) {
+  OrderDownload download;
+  download.vendas.Add({{"CDFILIAL", "0001"},
+                       {"CDLOJA", "001"},
+                       {"NRVENDAREST", "700001"},
+                       {"DTHRABERMESA", DateTime::FromCivil(2026, 3, 7, 19, 5, 9)},
+                       {"CDCLIENTE", "0001"},
+                       {"CDCONSUMIDOR", "000001"},
+                       {"NRMESA", "0"},
+                       {"CDVENDEDOR", "9999"},
+                       {"NRPESMESAVEN", "1"},
+                       {"CDOPERADOR", "0001"},
+                       {"CDOPERULTATU", "0001"},
+                       {"IDSTATUSESITEF", "N"}});
+  download.comandas.Add({{"CDFILIAL", "0001"},
+                         {"NRVENDAREST", "700001"},
+                         {"NRCOMANDA", "7000011"},
+                         {"IDSTCOMANDA", "P"},
+                         {"CDLOJA", "001"},
+                         {"CDPAIS", "1058"},
+                         {"SGESTADO", "SP"},
+                         {"CDMUNICIPIO", "3550308"},
+                         {"IDORGCMDVENDA", "DLV_IFO"}});
+  download.pagamentos.Add({{"CDFILIAL", "0001"},
+                           {"NRVENDAREST", "700001"},
+                           {"NRSEQMOVDLV", "1"},
+                           {"IDTIPOMOVIVEDLV", "E"},
+                           {"VRMOVIVENDDLV", 25.0},
+                           {"CDTIPORECE", "001"},
+                           {"CDCLIENTE", "0001"},
+                           {"CDCONSUMIDOR", "000001"}});
+  DownloadSets sets;
+  download.LoadInto(sets);
+  FakeCentralCalls central;
+  InserePedido(services_, central, sets);
+  ASSERT_EQ(sets.cdsVendaRest.RecordCount(), 1) << ::testing::PrintToString(LogMessages());
+  Sql("UPDATE COMANDAVEN SET IDSTCOMANDA = 'P'");  // the register marks it ready
+
+  EnviarPedidoRot(services_);
+
+  const auto requests = server_.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  for (const char* part :
+       {"<Name>ANA PEREIRA</Name>", "<Rua>RUA AUGUSTA</Rua>", "<Numero>120</Numero>",
+        "<Bairro>BAIRRO</Bairro>", "<CEP>01305000</CEP>"}) {
+    EXPECT_NE(requests[0].body.find(part), std::string::npos) << part << " in " << requests[0].body;
+  }
 }
 
 TEST_F(EnviarPedidoRotTest, OrderWithoutPaymentsOrNotInProductionIsNotSelected) {
