@@ -1,13 +1,13 @@
 #include "host/activity_log.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
 
 #include "bizlib/cp1252.h"
 #include "bizlib/regional.h"
+#include "platform/system_error_text.h"
 
 namespace zlv {
 
@@ -16,6 +16,11 @@ namespace {
 [[noreturn]] void Fail(const std::string& what, const std::filesystem::path& path,
                        const std::string& cause) {
   throw std::runtime_error(what + " \"" + path.string() + "\": " + cause);
+}
+
+// The C library's text for errno, which the Windows C library gives in the ANSI code page.
+std::string ErrnoText() {
+  return platform::SystemErrorText(std::error_code(errno, std::generic_category()));
 }
 
 }  // namespace
@@ -41,16 +46,19 @@ void ActivityLog::GravaLog(std::string_view message) {
   // The month folder is checked on every call: an operator may have deleted it meanwhile.
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
-  if (ec) Fail("Não foi possível criar a pasta do log", file.parent_path(), ec.message());
+  if (ec) {
+    Fail("Não foi possível criar a pasta do log", file.parent_path(),
+         platform::SystemErrorText(ec));
+  }
 
   // Opened and closed on every call: nothing is held back if the process is killed between
   // lines, and the file may be moved or deleted at any moment.
   errno = 0;
   std::ofstream out(file, std::ios::binary | std::ios::app);
-  if (!out) Fail("Não foi possível abrir o arquivo de log", file, std::strerror(errno));
+  if (!out) Fail("Não foi possível abrir o arquivo de log", file, ErrnoText());
   out.write(line.data(), static_cast<std::streamsize>(line.size()));
   out.close();
-  if (!out) Fail("Não foi possível gravar o arquivo de log", file, std::strerror(errno));
+  if (!out) Fail("Não foi possível gravar o arquivo de log", file, ErrnoText());
 }
 
 }  // namespace zlv

@@ -14,6 +14,14 @@ namespace zlv::platform::win32 {
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);
 
+// Text in the ANSI code page (what FormatMessageA, strerror and the C++ library's and asio's
+// error messages give) as UTF-8.
+std::string AnsiToUtf8(std::string_view ansi);
+
+// The system's text for an error code in UTF-8, without its trailing line break; empty when
+// the system has none. module as for ErrorText.
+std::string SystemMessage(unsigned long code, const wchar_t* module = nullptr);
+
 // The system's text for an error code, without its trailing line break, followed by the code:
 // "Acesso negado. (5)". module names the DLL whose message table holds the code (winhttp.dll
 // for WinHTTP's own codes); null for the system's.

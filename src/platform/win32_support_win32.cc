@@ -25,7 +25,17 @@ std::string Narrow(std::wstring_view utf16) {
   return narrow;
 }
 
-std::string ErrorText(unsigned long code, const wchar_t* module) {
+std::string AnsiToUtf8(std::string_view ansi) {
+  if (ansi.empty()) return {};
+  const int size = static_cast<int>(ansi.size());
+  const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
+  if (length <= 0) return std::string(ansi);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, wide.data(), length);
+  return Narrow(wide);
+}
+
+std::string SystemMessage(unsigned long code, const wchar_t* module) {
   DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
   HMODULE source = nullptr;
   if (module != nullptr) {
@@ -38,7 +48,11 @@ std::string ErrorText(unsigned long code, const wchar_t* module) {
                         buffer[length - 1] == L' ')) {
     --length;
   }
-  std::string text = Narrow(std::wstring_view(buffer, length));
+  return Narrow(std::wstring_view(buffer, length));
+}
+
+std::string ErrorText(unsigned long code, const wchar_t* module) {
+  std::string text = SystemMessage(code, module);
   if (text.empty()) text = "Erro do sistema";
   return text + " (" + std::to_string(code) + ")";
 }

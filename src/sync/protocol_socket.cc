@@ -6,6 +6,7 @@
 
 #include <asio.hpp>
 
+#include "platform/system_error_text.h"
 #include "sync/protocol_frame.h"
 
 namespace zlv {
@@ -39,7 +40,7 @@ struct FramedConnection::Impl {
       if (*outcome == asio::error::eof) {
         throw TransportError(what + " " + peer + ": conexão encerrada pelo outro lado");
       }
-      throw TransportError(what + " " + peer + ": " + outcome->message());
+      throw TransportError(what + " " + peer + ": " + platform::SystemErrorText(*outcome));
     }
   }
 
@@ -79,7 +80,7 @@ FramedConnection FramedConnection::Open(const std::string& host, int port, Timeo
     // Names go through the system resolver, which keeps its own time-outs.
     tcp::resolver resolver(impl->io);
     endpoints = resolver.resolve(host, std::to_string(port), ec);
-    if (ec) throw TransportError("resolvendo " + impl->peer + ": " + ec.message());
+    if (ec) throw TransportError("resolvendo " + impl->peer + ": " + platform::SystemErrorText(ec));
   }
   impl->Run([&](auto handler) { asio::async_connect(impl->socket, endpoints, std::move(handler)); },
             deadline, timeout, "conectando a");

@@ -5,18 +5,23 @@
 //   zlv-https-probe post <url> <hex> <secs>   posts the bytes <hex> stands for as XML, prints
 //                                             the reply; exit 2 and the message on a failure
 //                                             of the request
+//   zlv-https-probe syserr <code>             prints the system's text for the error code as
+//                                             the log gets it (SystemErrorText), in hex
 // The body comes in hex so that the bytes arrive unchanged by the command line's code page.
 #include <windows.h>
 // after <windows.h>, whose types it uses
 #include <wincrypt.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "bizlib/https.h"
+#include "platform/system_error_text.h"
 
 namespace {
 
@@ -61,6 +66,13 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  std::cerr << "usage: zlv-https-probe trust <ca.pem> | post <url> <hex> <seconds>" << std::endl;
+  if (args.size() == 2 && args[0] == "syserr") {
+    const std::string text =
+        zlv::platform::SystemErrorText(std::error_code(std::stoi(args[1]), std::system_category()));
+    for (unsigned char c : text) std::printf("%02x", c);
+    return 0;
+  }
+  std::cerr << "usage: zlv-https-probe trust <ca.pem> | post <url> <hex> <seconds> | syserr <code>"
+            << std::endl;
   return 1;
 }

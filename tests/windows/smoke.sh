@@ -222,6 +222,19 @@ else
   wait "${servers[@]}" 2>/dev/null
 fi
 
+# 10. System error texts reach the log in UTF-8: the system's own texts come in the ANSI code
+# page, whose accented letters the log would turn into '?'. A Portuguese locale gives texts
+# with accents where wine has them translated.
+from_hex() { python3 -c 'import sys; sys.stdout.buffer.write(bytes.fromhex(sys.argv[1]))' "$1"; }
+if [ -f "$probe" ]; then
+  hex=$(LANG=pt_BR.UTF-8 timeout 60 "$wine" "$probe" syserr 10061 2>>"$work/program.out" | tr -d '\r')
+  if [ -n "$hex" ] && from_hex "$hex" | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1; then
+    pass "system error text in UTF-8: $(from_hex "$hex")"
+  else
+    fail "system error text in UTF-8" "hex '$hex'"
+  fi
+fi
+
 # A service started by wine's manager runs under the same Unix user as everything else, so it
 # never sees the account name SYSTEM that tells the program it was started as a service.
 skip "service start and stop through the manager" "wine runs services under the caller's user"
