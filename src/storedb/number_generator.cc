@@ -1,5 +1,9 @@
 #include "storedb/number_generator.h"
 
+#include <algorithm>
+#include <exception>
+#include <utility>
+
 #include "storedb/number_sequences.h"
 
 namespace zlv {
