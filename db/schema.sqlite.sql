@@ -524,6 +524,16 @@ CREATE TABLE ITPEDIDOZLVREL (
 );
 
 -- The synchroniser's own tables ------------------------------------------------------------------
+-- db/upgrade.sqlite.sql makes the same tables and indexes in a store made by an older version of
+-- this file; the synchroniser never creates them itself.
+
+-- The version of these tables (and of the indexes below that the synchroniser adds to the point
+-- of sale's tables): one row per upgrade applied.
+CREATE TABLE ZLVSINCVERSAO (
+  NRVERSAO          INTEGER NOT NULL PRIMARY KEY,
+  DTAPLICACAO       DATETIME DEFAULT (datetime('now', 'localtime'))
+);
+INSERT INTO ZLVSINCVERSAO (NRVERSAO) VALUES (1);
 
 -- Orders that could not be written: the raw error messages and the diagnosis for the staff.
 CREATE TABLE LOGSINCDLV (
@@ -549,14 +559,20 @@ CREATE TABLE ZLVSINCEXECUTA (
 );
 
 -- Counters of the local number generator, per branch and, for the day's call codes, per day.
-CREATE TABLE ZLVPROXCODIGO (CDFILIAL TEXT NOT NULL, NMCONTADOR TEXT NOT NULL, DTCONTADOR TEXT NOT NULL DEFAULT '', NRULTIMO INTEGER NOT NULL, PRIMARY KEY (CDFILIAL, NMCONTADOR, DTCONTADOR));
+CREATE TABLE ZLVPROXCODIGO (
+  CDFILIAL          TEXT NOT NULL,
+  NMCONTADOR        TEXT NOT NULL,
+  DTCONTADOR        TEXT NOT NULL DEFAULT '',
+  NRULTIMO          INTEGER NOT NULL,
+  PRIMARY KEY (CDFILIAL, NMCONTADOR, DTCONTADOR)
+);
 
 -- Orders whose tickets are owed: the synchroniser writes a row in the order's own transaction
 -- and deletes it once the order's tickets are written, so the tickets of an order committed
 -- just before the process died are written by the next run, before its download. The keys are
 -- the store's sale (NRVENDAREST) and, for the run that has only the download, the central
 -- server's sale number (NRVENDARESTAUX). It holds at most the orders of one download, so it
--- needs no index of its own. The synchroniser creates it in a store that lacks it.
+-- needs no index of its own.
 CREATE TABLE ZLVSINCIMPPEND (
   CDFILIAL          TEXT NOT NULL,
   NRVENDAREST       TEXT NOT NULL,
@@ -565,6 +581,13 @@ CREATE TABLE ZLVSINCIMPPEND (
   DTINCLUSAO        DATETIME DEFAULT (datetime('now', 'localtime')),
   PRIMARY KEY (CDFILIAL, NRVENDAREST)
 );
+
+-- The number generator looks up each new external request number, product sequence number and
+-- call code among the rows of its branch (and day) before handing it out: another program may
+-- have used it. Sale, order-tab and item numbers are found by the keys above.
+CREATE INDEX COMANDAVEN_NRREQEXTCMD ON COMANDAVEN (CDFILIAL, NRREQEXTCMD);
+CREATE INDEX ITCOMANDAVEN_NRSEQPRODCUP ON ITCOMANDAVEN (CDFILIAL, NRSEQPRODCUP);
+CREATE INDEX ITCOMANDAVEN_CDSENHAPED ON ITCOMANDAVEN (CDFILIAL, CDSENHAPED, DTHRINCOMVEN);
 
 -- Query planner statistics -----------------------------------------------------------------------
 -- A store database holds one branch, so an index that starts with CDFILIAL narrows nothing by
@@ -580,8 +603,11 @@ INSERT INTO sqlite_stat1 (tbl, idx, stat) VALUES
   ('COMANDAVEN', 'sqlite_autoindex_COMANDAVEN_1', '100000 100000 1 1'),
   ('COMANDAVEN', 'sqlite_autoindex_COMANDAVEN_2', '100000 100000 1'),
   ('COMANDAVEN', 'COMANDAVEN_SINCRONIZADO', '100000 100000 50'),
+  ('COMANDAVEN', 'COMANDAVEN_NRREQEXTCMD', '100000 100000 1'),
   ('ITCOMANDAVEN', 'sqlite_autoindex_ITCOMANDAVEN_1', '500000 500000 5 5 1'),
   ('ITCOMANDAVEN', 'ITCOMANDAVEN_COMANDA', '500000 500000 5'),
+  ('ITCOMANDAVEN', 'ITCOMANDAVEN_NRSEQPRODCUP', '500000 500000 5'),
+  ('ITCOMANDAVEN', 'ITCOMANDAVEN_CDSENHAPED', '500000 500000 50 5'),
   ('ITCOMANDAEST', 'sqlite_autoindex_ITCOMANDAEST_1', '200000 200000 4 4 2 1'),
   ('OBSITCOMANDAVEN', 'OBSITCOMANDAVEN_ITEM', '300000 3 1'),
   ('OBSITCOMANDAVEN', 'sqlite_autoindex_OBSITCOMANDAVEN_1', '300000 300000 3 3 1 1 1'),

@@ -1,5 +1,6 @@
 // Statements of the ticket journal (ZLVSINCIMPPEND): the orders committed by the synchroniser
-// whose tickets are not written yet, and what the ticket writers need to write them again.
+// whose tickets are not written yet, and what the ticket writers need to write them again; and
+// whether the store database has one of the synchroniser's own tables at all.
 #include "storedb/catalogue_defs.h"
 
 namespace zlv::catalogue {
@@ -14,23 +15,14 @@ constexpr std::string_view kDaLoja = R"sql(
 
 std::vector<StatementDef> JournalStatements() {
   return {
-      // A store set up before the journal existed gets it on the first run. Codes are sized
-      // generously: the table holds a handful of rows at a time.
-      Command("acmCriaZlvSincImpPend", {},
-              R"sql(
-      IF OBJECT_ID('ZLVSINCIMPPEND') IS NULL CREATE TABLE ZLVSINCIMPPEND (CDFILIAL VARCHAR(20) NOT
-      NULL, NRVENDAREST VARCHAR(20) NOT NULL, CDLOJA VARCHAR(20) NOT NULL, NRVENDARESTAUX
-      VARCHAR(20) NOT NULL, DTINCLUSAO DATETIME NULL DEFAULT GETDATE(), CONSTRAINT
-      PK_ZLVSINCIMPPEND PRIMARY KEY (CDFILIAL, NRVENDAREST)))sql",
-              R"sql(
-      CREATE TABLE IF NOT EXISTS ZLVSINCIMPPEND (
-        CDFILIAL          TEXT NOT NULL,
-        NRVENDAREST       TEXT NOT NULL,
-        CDLOJA            TEXT NOT NULL,
-        NRVENDARESTAUX    TEXT NOT NULL,
-        DTINCLUSAO        DATETIME DEFAULT (datetime('now', 'localtime')),
-        PRIMARY KEY (CDFILIAL, NRVENDAREST)
-      ))sql"),
+      // 'S' when the store database has the table: the synchroniser's own tables are made by
+      // the database scripts in db/, never at run time.
+      Query("adqExisteTabela", {TextParam("P_NMTABELA", 128)}, Decimals::AsStored,
+            R"sql(
+      SELECT CASE WHEN OBJECT_ID(:P_NMTABELA, 'U') IS NULL THEN 'N' ELSE 'S' END AS IDEXISTE)sql",
+            R"sql(
+      SELECT CASE WHEN EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'table' AND
+             name = :P_NMTABELA) THEN 'S' ELSE 'N' END AS IDEXISTE)sql"),
       PortableCommand("acmInsZlvSincImpPend",
                       {TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST"), TextParam("P_CDLOJA"),
                        TextParam("P_NRVENDARESTAUX")},

@@ -40,6 +40,7 @@ constexpr const char* kOrderHeader =
 
 // The select lists of the SQL Server texts whose SQLite text is its own.
 const Expected kColumns[] = {
+    {"adqExisteTabela", "IDEXISTE"},
     {"adqComandaVen", "NRVENDARESTAUX CDVENDEDOR DTHRABERMESA CDCLIENTE CDCONSUMIDOR COMANDAVEN.*"},
     {"adqProdLoja",
      "CDPRODUTO CDARVPROD NMPRODUTO CDPORIMPPROD DSENDIMPPROD IDIMPCANITEM CDLOJA NMLOJA "

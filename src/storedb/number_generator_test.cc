@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 #include "storedb/test_database.h"
@@ -101,6 +102,56 @@ TEST_P(NumberGeneratorTest, CallCodesStartOverEachDayAboveThatDaysCodes) {
   EXPECT_EQ(numbers().PrxVendaDia("0001", monday.AddSeconds(3600)), "0009");
   EXPECT_EQ(numbers().PrxVendaDia("0001", DateTime::FromCivil(2024, 3, 5)), "0001");
   EXPECT_EQ(numbers().PrxVendaDia("0001", monday), "0010");
+}
+
+// Another program (the point of sale) writes rows with the next two numbers of a sequence
+// behind the generator's back: the generator hands out the number after them.
+TEST_P(NumberGeneratorTest, NumbersAnotherProgramTookAreSkippedInEverySequence) {
+  const DateTime day = DateTime::FromCivil(2024, 3, 4);
+  struct Case {
+    const char* name;
+    std::function<std::string(TdtmZlvProxCodigo&)> take;
+    std::function<void(const std::string&)> use;
+  };
+  int row = 0;  // keeps the other key columns of the rows apart
+  auto next_row = [&row] { return "R" + std::to_string(++row); };
+  const std::vector<Case> cases = {
+      {"sale", [](TdtmZlvProxCodigo& g) { return g.PrxVendaRest("0001"); },
+       [&](const std::string& n) { Sale("0001", n); }},
+      {"order tab", [](TdtmZlvProxCodigo& g) { return g.PrxComandaVen("0001"); },
+       [&](const std::string& n) {
+         db_->Execute(
+             "INSERT INTO COMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA) VALUES "
+             "('0001', '1', ?)",
+             {n});
+       }},
+      {"external request", [](TdtmZlvProxCodigo& g) { return g.PrxReqExterna("0001"); },
+       [&](const std::string& n) {
+         db_->Execute(
+             "INSERT INTO COMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA, NRREQEXTCMD) "
+             "VALUES ('0001', '1', ?, ?)",
+             {next_row(), n});
+       }},
+      {"product sequence", [](TdtmZlvProxCodigo& g) { return g.PrxItComandaVen("0001"); },
+       [&](const std::string& n) { Item("0000000009", next_row(), "", day, n); }},
+      {"item", [](TdtmZlvProxCodigo& g) { return g.PrxItemComanda("0001", "0000000005", 1); },
+       [&](const std::string& n) { Item("0000000005", n, "", day); }},
+      {"call code", [&](TdtmZlvProxCodigo& g) { return g.PrxVendaDia("0001", day); },
+       [&](const std::string& n) { Item("0000000007", next_row(), n, day.AddSeconds(60)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TdtmZlvProxCodigo g = numbers();
+    const std::string first = c.take(g);
+    const int width = static_cast<int>(first.size());
+    auto padded = [width](int64_t n) {
+      std::string digits = std::to_string(n);
+      return std::string(width - digits.size(), '0') + digits;
+    };
+    c.use(padded(std::stoll(first) + 1));
+    c.use(padded(std::stoll(first) + 2));
+    EXPECT_EQ(c.take(g), padded(std::stoll(first) + 3));
+  }
 }
 
 TEST_P(NumberGeneratorTest, WithoutATransactionEachNumberIsCommittedAtOnce) {

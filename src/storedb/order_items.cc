@@ -36,8 +36,8 @@ void SetCallCode(OrderUnit& unit) {
   const std::string first = items.Eof() ? std::string() : items.Text("CDSENHAPED");
   if (EmptyString(first)) {
     const DateTime today = unit.services().clock.Now().DateOnly();
-    globals.gCDSENHAPED =
-        TdtmZlvProxCodigo(unit.services().db).PrxVendaDia(globals.gCDFILIAL, today);
+    globals.gCDSENHAPED = TdtmZlvProxCodigo(unit.services().db, &unit.number_advances())
+                              .PrxVendaDia(globals.gCDFILIAL, today);
   } else {
     globals.gCDSENHAPED = first;
   }
@@ -86,7 +86,7 @@ bool WriteItem(OrderUnit& unit, const OrderTabNumbers& tab, std::string& nrprodc
   const Dataset& order_tab = unit.sets().cdsComandaVen;
   NamedStatement& insert = unit.statements().acmInsItComVen;
   try {
-    nrprodcomven = TdtmZlvProxCodigo(unit.services().db)
+    nrprodcomven = TdtmZlvProxCodigo(unit.services().db, &unit.number_advances())
                        .PrxItemComanda(unit.order().Text("CDFILIAL"), tab.nrcomanda, 1);
     SetRowParams(insert, item, unit, tab, nrprodcomven);
     for (const char* name :

@@ -15,6 +15,7 @@
 #include "storedb/central_calls.h"
 #include "storedb/download_sets.h"
 #include "storedb/named_statement.h"
+#include "storedb/number_generator.h"
 #include "storedb/services.h"
 
 namespace zlv {
@@ -46,6 +47,8 @@ class OrderUnit {
   CentralCalls& central() { return central_; }
   DownloadSets& sets() { return sets_; }
   OrderStatements& statements() { return statements_; }
+  // Where the number generator records, for the whole run, the numbers it found in use.
+  NumberAdvances& number_advances() { return number_advances_; }
   const Dataset& order() const { return sets_.cdsVendaRest; }
 
   // Starts the unit of work of the current order: clears what the previous one left.
@@ -80,6 +83,7 @@ class OrderUnit {
   CentralCalls& central_;
   DownloadSets& sets_;
   OrderStatements statements_;
+  NumberAdvances number_advances_;
 
   std::string central_number_;
   std::string failure_marker_;

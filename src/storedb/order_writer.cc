@@ -41,6 +41,7 @@ class OrderRun {
   Dataset& order() { return sets_.cdsVendaRest; }
   Database& db() { return services_.db; }
   const std::string& central_number() const { return unit_.central_number(); }
+  TdtmZlvProxCodigo Numbers() { return TdtmZlvProxCodigo(db(), &unit_.number_advances()); }
 
   // The unit of work of the current order: one transaction, ended by Close() in every case.
   // False when the store database would not even begin it (locked by another writer past the
@@ -68,6 +69,9 @@ class OrderRun {
       unit_.RecordFailure(e.what(), "NRVENDARESTAUX:" + central_number(), "", "");
     }
     Close();
+    // The order's transaction has ended: numbers found in use stay passed over even when it
+    // was rolled back.
+    unit_.number_advances().Keep(db());
     return true;
   }
 
@@ -105,7 +109,7 @@ class OrderRun {
   }
 
   void WriteSale() {
-    unit_.nrvendarest = TdtmZlvProxCodigo(db()).PrxVendaRest(order().Text("CDFILIAL"));
+    unit_.nrvendarest = Numbers().PrxVendaRest(order().Text("CDFILIAL"));
     NamedStatement& insert = unit_.statements().acmVendaRest;
     SetParamsFromRow(insert, order(), {"P_NRVENDAREST", "P_NRVENDARESTAUX", "P_DTHRABERMESA"});
     insert.SetParam("P_NRVENDAREST", unit_.nrvendarest);
@@ -128,9 +132,9 @@ class OrderRun {
   OrderTabNumbers TakeOrderTabNumbers() {
     const std::string cdfilial = order().Text("CDFILIAL");
     OrderTabNumbers tab;
-    tab.nrseqprodcup = TdtmZlvProxCodigo(db()).PrxItComandaVen(cdfilial);
-    tab.nrreqextcmd = TdtmZlvProxCodigo(db()).PrxReqExterna(cdfilial);
-    tab.nrcomanda = TdtmZlvProxCodigo(db()).PrxComandaVen(cdfilial);
+    tab.nrseqprodcup = Numbers().PrxItComandaVen(cdfilial);
+    tab.nrreqextcmd = Numbers().PrxReqExterna(cdfilial);
+    tab.nrcomanda = Numbers().PrxComandaVen(cdfilial);
     // Order tabs opened at the cash register take their numbers elsewhere; the next number is
     // free of them.
     NamedStatement& in_use = unit_.statements().adqVerifNrComanda;
@@ -139,7 +143,7 @@ class OrderRun {
     in_use.SetParam("P_NRCOMANDA", tab.nrcomanda);
     in_use.Open();
     if (!in_use.IsEmpty() && !in_use.Field("NRCOMANDA").AsText().empty()) {
-      tab.nrcomanda = TdtmZlvProxCodigo(db()).PrxComandaVen(cdfilial);
+      tab.nrcomanda = Numbers().PrxComandaVen(cdfilial);
     }
     return tab;
   }

@@ -26,7 +26,8 @@ enum class Driver { Sqlite, Odbc };
 std::string ConnectionString(Driver driver, const std::filesystem::path& file);
 std::string DriverName(const ::testing::TestParamInfo<Driver>& info);
 
-// OPERADOR, VENDEDOR (per branch), VENDAREST with a key to each, COMANDAVEN and ITCOMANDAVEN.
+// OPERADOR, VENDEDOR (per branch), VENDAREST with a key to each, COMANDAVEN, ITCOMANDAVEN and
+// the number counters ZLVPROXCODIGO.
 void CreateStoreTables(Database& db);
 
 // A test run on each driver: db_ is connected to a new file in a temporary folder.

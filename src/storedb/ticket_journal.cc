@@ -2,15 +2,16 @@
 
 #include <exception>
 
+#include "storedb/own_tables.h"
+
 namespace zlv {
 
 TicketJournal::TicketJournal(Database& db)
     : db_(db), insert_(db, "acmInsZlvSincImpPend"), delete_(db, "acmDelZlvSincImpPend") {}
 
-void TicketJournal::Prepare() {
-  if (on_) return;
-  NamedStatement(db_, "acmCriaZlvSincImpPend").Execute();
-  on_ = true;
+bool TicketJournal::Prepare() {
+  if (!on_) on_ = TabelaExiste(db_, kTabelaDiario);
+  return on_;
 }
 
 void TicketJournal::Record(const std::string& cdfilial, const std::string& cdloja,

@@ -8,9 +8,10 @@
 // order's tickets are written, and the next run writes the tickets of the rows left over before
 // it downloads anything. A ticket written again keeps its file name and replaces its earlier file.
 //
-// Until Prepare() has succeeded the journal is off: Record and Clear do nothing, so a store
-// whose table cannot be made still gets its orders and tickets (without the protection). Main
-// thread only; each call runs its statements on the store connection and throws their failures.
+// The table is made by the database scripts (storedb/own_tables.h). Until Prepare() has found it
+// the journal is off: Record and Clear do nothing, so a store without it still gets its orders
+// and tickets (without the protection). Main thread only; each call runs its statements on the
+// store connection and throws their failures.
 #pragma once
 
 #include <set>
@@ -28,9 +29,10 @@ class TicketJournal {
   TicketJournal(const TicketJournal&) = delete;
   TicketJournal& operator=(const TicketJournal&) = delete;
 
-  // Creates the table when the store lacks it (once per process) and turns the journal on.
-  // Throws the failure and leaves the journal off; a later call tries again.
-  void Prepare();
+  // Turns the journal on once the store database has the table; returns whether it is on.
+  // Throws when the database cannot be asked, and leaves the journal off; a later call asks
+  // again.
+  bool Prepare();
   bool on() const { return on_; }
 
   // Inside the order's transaction: the tickets of the store's sale nrvendarest (central

@@ -13,6 +13,7 @@
 #include "storedb/cancellation_writer.h"
 #include "storedb/consumer_writer.h"
 #include "storedb/order_writer.h"
+#include "storedb/own_tables.h"
 #include "storedb/transactions.h"
 
 namespace zlv {
@@ -124,14 +125,19 @@ void SyncRun::Housekeeping(const std::string& cdfilial, const std::string& cdloj
 
 void SyncRun::Download(const std::string& cdfilial, const std::string& cdloja) {
   try {
-    Log("BaixaPedidos -> baixa os novos pedidos");
-    retorno_ = central_.BaixaPedidos(cdfilial, cdloja);
-    if (retorno_.IsText()) {
-      Log("Retorno KRV.BaixaPedidos: " + retorno_.AsText());
-    } else if (retorno_.IsEmptyOrNull()) {
-      Log("Nenhum pedido pendente no servidor");
-    } else {
-      WriteDownload();
+    // Without the counters no order could be written; downloaded and refused one by one, each
+    // would sit in LOGSINCDLV while the server kept sending it. Left at the server, they come
+    // once the script has run.
+    if (NumbersReady()) {
+      Log("BaixaPedidos -> baixa os novos pedidos");
+      retorno_ = central_.BaixaPedidos(cdfilial, cdloja);
+      if (retorno_.IsText()) {
+        Log("Retorno KRV.BaixaPedidos: " + retorno_.AsText());
+      } else if (retorno_.IsEmptyOrNull()) {
+        Log("Nenhum pedido pendente no servidor");
+      } else {
+        WriteDownload();
+      }
     }
     DispatchToRouter();
   } catch (const std::exception& e) {
@@ -182,6 +188,19 @@ void SyncRun::LoadDownload(const Variant& packets) {
   for (size_t i = 1; i < sets.size(); ++i) sets[i]->LoadPacket(array.at(i).AsPacket());
 }
 
+bool SyncRun::NumbersReady() {
+  if (TabelaExiste(s_.db, kTabelaContadores)) return true;
+  LogMissingTable(kTabelaContadores, "nenhum pedido será baixado", counters_missing_logged_);
+  return false;
+}
+
+void SyncRun::LogMissingTable(const char* table, const std::string& consequence, bool& logged) {
+  if (logged) return;
+  logged = true;
+  Log(std::string("Tabela ") + table + " não encontrada no banco da loja: " + consequence +
+      " até que se execute o script " + ScriptAtualizacao(s_.db));
+}
+
 bool SyncRun::TicketsOn() {
   adqImpPed_.Close();
   adqImpPed_.SetParam("P_CDFILIAL", s_.globals.gCDFILIAL);
@@ -225,7 +244,12 @@ void SyncRun::PrintOrder(TicketSources& sources, bool tickets_on) {
 // the rows for the next run; the download goes on.
 void SyncRun::PrintOwedTickets(const std::string& cdfilial, const std::string& cdloja) {
   try {
-    journal_.Prepare();
+    if (!journal_.Prepare()) {
+      LogMissingTable(kTabelaDiario, "tickets impressos sem o diário de impressão",
+                      journal_missing_logged_);
+      CloseDownload();
+      return;
+    }
     TicketSources sources = ticket_sources();
     if (journal_.LoadOwed(cdfilial, cdloja, sources.cdsVendaRest, sources.cdsComandaVen,
                           sources.cdsCons)) {

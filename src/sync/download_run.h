@@ -67,6 +67,8 @@ class SyncRun {
   void ConfirmToServer();
   void DispatchToRouter();
   bool TicketsOn();
+  bool NumbersReady();
+  void LogMissingTable(const char* table, const std::string& consequence, bool& logged);
   void CloseDownload();
   void LogRetorno();
   void Log(const std::string& message) { s_.log.GravaLog(message); }
@@ -83,6 +85,10 @@ class SyncRun {
   NamedStatement acmInsZlvSincExecuta_, acmDelLogSincDlv_, adqImpPed_;
   DataPacket cdsRoteirizador_;
   Variant retorno_;  // the last remote result, for the failure messages
+  // A missing own table is logged once per process: the line repeated every 30 s would bury
+  // the rest of the log, and the technician reads it at the start.
+  bool counters_missing_logged_ = false;
+  bool journal_missing_logged_ = false;
 };
 
 }  // namespace zlv
