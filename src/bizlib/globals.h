@@ -1,12 +1,16 @@
-// The process-wide values shared by the subsystems (one set per process). The four watchdog
-// values are atomics: the watchdog thread reads and writes them beside the main thread.
-// Everything else belongs to the main thread.
+// The process-wide values shared by the subsystems (one set per process). The watchdog values
+// are atomics: the watchdog thread reads and writes them beside the main thread. Everything else
+// belongs to the main thread.
+//
+// The watchdog's times are readings of the clock's steady face (Clock::Steady, seconds), so that
+// setting the computer's date neither fakes a stall nor hides one; the wall-clock date of the
+// last sign of life is kept beside it only for the restart's log line.
 #pragma once
 
 #include <atomic>
 #include <string>
 
-#include "data/datetime.h"
+#include "bizlib/clock.h"
 
 namespace zlv {
 
@@ -18,12 +22,18 @@ struct Globals {
   std::string gIDUTILINTROT;
   std::string gCDSENHAPED;
 
-  std::atomic<double> gUltimaAtividade{0};  // DateTime days
-  std::atomic<double> gInicioPeriodo{0};
+  std::atomic<double> gUltimaAtividade{0};      // steady seconds: the last sign of life
+  std::atomic<double> gUltimaAtividadeData{0};  // DateTime days: the same instant, for the log
+  std::atomic<double> gInicioPeriodo{0};        // steady seconds: start of the 240-minute period
   std::atomic<bool> gLiberaReinicio{false};
   std::atomic<bool> gAvisoReinicio{false};
 
-  void Touch(DateTime now) { gUltimaAtividade.store(now.days()); }
+  // A sign of life. The two stores are not one step: the watchdog may pair a new steady time
+  // with the previous date, which only shifts the date its log line prints by one tick.
+  void Touch(const Clock& clock) {
+    gUltimaAtividadeData.store(clock.Now().days());
+    gUltimaAtividade.store(clock.Steady());
+  }
 };
 
 }  // namespace zlv

@@ -29,9 +29,8 @@ void RunMainLoop(const MainLoopParts& parts) {
       continue;
     }
     wait = kLongestWaitSeconds;
-    if (const std::optional<DateTime> due = parts.timer.DueTime()) {
-      const double seconds = (due->days() - parts.clock.Now().days()) * 24 * 60 * 60;
-      wait = std::clamp(seconds, 0.0, kLongestWaitSeconds);
+    if (const std::optional<double> due = parts.timer.DueSteady()) {
+      wait = std::clamp(*due - parts.clock.Steady(), 0.0, kLongestWaitSeconds);
     }
   }
 }

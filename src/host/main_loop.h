@@ -3,8 +3,8 @@
 //
 // Each tick is contained: a failure that escapes it is logged as "timSincronismoTimer: Erro -> "
 // and its message, and the next tick comes as usual (the timer is the retry loop). The wait
-// between ticks is taken in short slices, so a clock that is set forward or back is followed
-// within a second.
+// between ticks is measured on the clock's steady face, which setting the date does not move,
+// and taken in short slices, so a timer switched meanwhile is followed within a second.
 //
 // Main thread.
 #pragma once
@@ -27,7 +27,7 @@ struct MainLoopParts {
   std::function<bool(double)> wait_for_quit;
 };
 
-// The longest single wait: how late a clock change or a re-enabled timer may be seen.
+// The longest single wait: how late a re-enabled timer may be seen.
 inline constexpr double kLongestWaitSeconds = 1.0;
 
 void RunMainLoop(const MainLoopParts& parts);

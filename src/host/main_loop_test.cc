@@ -1,6 +1,9 @@
 #include "host/main_loop.h"
 
+#include <cmath>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -15,7 +18,7 @@ class MainLoopTest : public ::testing::Test {
  protected:
   // Runs the loop until the fake clock has moved by `seconds`; waits move the clock.
   void RunFor(double seconds) {
-    const DateTime end = clock_.Now().AddSeconds(seconds);
+    const double end = clock_.Steady() + seconds;
     RunMainLoop({.timer = timer_,
                  .clock = clock_,
                  .log = log_,
@@ -26,7 +29,7 @@ class MainLoopTest : public ::testing::Test {
                        EXPECT_GE(wait, 0);
                        if (quit_) return true;
                        clock_.Advance(wait);
-                       return clock_.Now() >= end;
+                       return clock_.Steady() >= end;
                      }});
   }
 
@@ -70,6 +73,24 @@ TEST_F(MainLoopTest, ARunThatSwitchesTheTimerOffDelaysTheNextTickToAfterItsEnd) 
   timer_.SetEnabled(true);
   RunFor(300);
   EXPECT_EQ(tick_seconds, (std::vector<double>{30, 160, 290}));
+}
+
+// A clock two hours fast is put right: back an hour, then (too far) forward three hours.
+TEST_F(MainLoopTest, SettingTheWallClockKeepsTheTicksEveryThirtySeconds) {
+  std::vector<double> tick_seconds;
+  bool set_back = false;
+  bool set_forward = false;
+  tick = [&] {
+    const double at = std::round(clock_.Steady());
+    tick_seconds.push_back(at);
+    if (at >= 60 && !std::exchange(set_back, true)) clock_.Set(clock_.Now().AddSeconds(-3600));
+    if (at >= 120 && !std::exchange(set_forward, true)) {
+      clock_.Set(clock_.Now().AddSeconds(3 * 3600));
+    }
+  };
+  timer_.SetEnabled(true);
+  RunFor(185);
+  EXPECT_EQ(tick_seconds, (std::vector<double>{30, 60, 90, 120, 150, 180}));
 }
 
 TEST_F(MainLoopTest, QuitEndsTheLoopBeforeAnyTick) {

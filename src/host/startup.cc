@@ -48,9 +48,8 @@ StartupResult Steps(StartupParts& p) {
   }
   if (p.after_connect) p.after_connect();
   s.log.GravaLog("FormCreate");
-  const DateTime now = s.clock.Now();
-  g.gInicioPeriodo.store(now.days());
-  g.gUltimaAtividade.store(now.days());
+  g.gInicioPeriodo.store(s.clock.Steady());
+  g.Touch(s.clock);
 
   ParameterSlots slots;
   try {

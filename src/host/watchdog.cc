@@ -66,22 +66,24 @@ void TDisparaThreadZlvSinc::Execute() {
   }
 }
 
-double TDisparaThreadZlvSinc::SecondsSince(double days) const {
-  return std::round((clock_.Now().days() - days) * 24 * 60 * 60 * 1000) / 1000;
+double TDisparaThreadZlvSinc::SecondsSince(double steady) const {
+  return std::round((clock_.Steady() - steady) * 1000) / 1000;
 }
 
 bool TDisparaThreadZlvSinc::Pass() {
   if (SecondsSince(globals_.gUltimaAtividade.load()) > settings_.stall_seconds) {
     Restart("Reinicia o ZlvSinc apos 3 minutos parado: ");
-    globals_.Touch(clock_.Now());
+    globals_.Touch(clock_);
   }
   if (SecondsSince(globals_.gInicioPeriodo.load()) / 60 > settings_.period_minutes &&
       globals_.gLiberaReinicio.load()) {
     globals_.gAvisoReinicio.store(true);
     if (!sleeper_.Sleep(settings_.grace_seconds)) return false;
-    Restart("Reinicia o ZlvSinc apos 240 minutos executando: ");
-    if (!sleeper_.Sleep(settings_.pause_seconds)) return false;
-    globals_.gInicioPeriodo.store(clock_.Now().days());
+    if (globals_.gLiberaReinicio.load()) {
+      Restart("Reinicia o ZlvSinc apos 240 minutos executando: ");
+      if (!sleeper_.Sleep(settings_.pause_seconds)) return false;
+      globals_.gInicioPeriodo.store(clock_.Steady());
+    }
   }
   globals_.gAvisoReinicio.store(false);
   return true;
@@ -90,7 +92,7 @@ bool TDisparaThreadZlvSinc::Pass() {
 // Both lines show the last sign of life, the period's as well: it tells how long the
 // synchronisation had been quiet when the process was renewed.
 void TDisparaThreadZlvSinc::Restart(const char* reason) {
-  const DateTime last(globals_.gUltimaAtividade.load());
+  const DateTime last(globals_.gUltimaAtividadeData.load());
   log_.GravaLog(reason + RegionalSettings::Default().FormatDateTime("dd/mm/yyyy hh:mm:ss", last) +
                 " " + (folder_ / image_).string());
   log_.GravaLog("");

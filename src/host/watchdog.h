@@ -5,13 +5,16 @@
 //    thread is doing;
 //  - period: more than 240 min since gInicioPeriodo, only while gLiberaReinicio is true (no
 //    downloaded order is being written); announced through gAvisoReinicio 40 s before, so a
-//    run starting meanwhile ends at once.
+//    run starting meanwhile ends at once. A run already under way may start writing orders
+//    during those 40 s: the flag is read again after them, and while it is false the restart
+//    waits for a later poll (and a new announcement).
 // After a stall restart gUltimaAtividade is set to now, after a period restart gInicioPeriodo:
 // a restart that did not happen is tried again a full interval later.
 //
-// Time comes from the injected clock, waits from the injected sleeper and the restart from the
-// injected command runner, so every path is tested without waiting. Stopping the sleeper ends
-// the thread at its next wait, also during the grace, without a restart.
+// Ages are measured on the injected clock's steady face, which setting the date does not move;
+// the wall clock gives only the date the log line prints. Waits come from the injected sleeper
+// and the restart from the injected command runner, so every path is tested without waiting.
+// Stopping the sleeper ends the thread at its next wait, also during the grace, without a restart.
 //
 // Start/Stop from the main thread; the body runs on its own thread and shares only the four
 // atomic watchdog values of Globals and the (thread-safe) log.
@@ -88,9 +91,9 @@ class TDisparaThreadZlvSinc {
   // One poll's tests; false when the sleeper stopped during it.
   bool Pass();
   void Restart(const char* reason);
-  // Rounded to the millisecond, the clock's precision: sums of day fractions are not exact,
-  // and 180 s must not read as 180.000001 s.
-  double SecondsSince(double days) const;
+  // Since a steady reading, rounded to the millisecond: sums of fractions are not exact, and
+  // 180 s must not read as 180.000001 s.
+  double SecondsSince(double steady) const;
 
   Globals& globals_;
   ActivityLog& log_;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -55,8 +56,8 @@ class WatchdogTest : public ::testing::Test {
   WatchdogTest() {
     globals_.gCDFILIAL = "0001";
     globals_.gCDCAIXA = "001";
-    globals_.Touch(start_);
-    globals_.gInicioPeriodo.store(start_.days());
+    globals_.Touch(clock_);
+    globals_.gInicioPeriodo.store(clock_.Steady());
     globals_.gLiberaReinicio.store(true);
   }
   // Runs the thread's body here until the sleeper has slept n times.
@@ -88,7 +89,7 @@ TEST_F(WatchdogTest, BlockedMainThreadIsRestartedAtThePollAfterThreeMinutes) {
       Log(),
       (std::vector<std::string>{
           "Reinicia o ZlvSinc apos 3 minutos parado: 12/06/2026 08:00:00 /opt/zlv/ZlvSinc", ""}));
-  EXPECT_DOUBLE_EQ(globals_.gUltimaAtividade.load(), clock_.Now().days())
+  EXPECT_DOUBLE_EQ(globals_.gUltimaAtividade.load(), clock_.Steady())
       << "a restart that did not happen waits another three minutes";
 
   RunPolls(6);
@@ -98,14 +99,14 @@ TEST_F(WatchdogTest, BlockedMainThreadIsRestartedAtThePollAfterThreeMinutes) {
 }
 
 TEST_F(WatchdogTest, TicksThatShowLifeKeepTheStallTestQuiet) {
-  sleeper_.on_sleep = [this](double) { globals_.Touch(clock_.Now()); };
+  sleeper_.on_sleep = [this](double) { globals_.Touch(clock_); };
   RunPolls(100);
   EXPECT_TRUE(runner_.restarts.empty());
   EXPECT_EQ(sleeper_.asked_, std::vector<double>(100, 30.0));
 }
 
 TEST_F(WatchdogTest, PeriodRestartWaitsWhileAnOrderIsBeingWritten) {
-  sleeper_.on_sleep = [this](double) { globals_.Touch(clock_.Now()); };
+  sleeper_.on_sleep = [this](double) { globals_.Touch(clock_); };
   globals_.gLiberaReinicio.store(false);
   RunPolls(600);  // 5 hours
   EXPECT_TRUE(runner_.restarts.empty());
@@ -125,7 +126,7 @@ TEST_F(WatchdogTest, PeriodRestartWaitsWhileAnOrderIsBeingWritten) {
   ASSERT_EQ(runner_.restarts.size(), 1u);
   EXPECT_EQ(sleeper_.asked_.back(), 2.0);
   EXPECT_FALSE(globals_.gAvisoReinicio.load());
-  EXPECT_DOUBLE_EQ(globals_.gInicioPeriodo.load(), clock_.Now().days());
+  EXPECT_DOUBLE_EQ(globals_.gInicioPeriodo.load(), clock_.Steady());
   const std::vector<std::string> log = Log();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0],
@@ -135,10 +136,61 @@ TEST_F(WatchdogTest, PeriodRestartWaitsWhileAnOrderIsBeingWritten) {
       << "the line shows the last sign of life, not the period's start";
 }
 
+// An order whose download began before the announcement is still being written when the grace
+// ends: the restart waits for its confirmation.
+TEST_F(WatchdogTest, PeriodRestartWaitsForAnOrderWrittenDuringTheGrace) {
+  bool order_started = false;
+  sleeper_.on_sleep = [&](double seconds) {
+    globals_.Touch(clock_);
+    if (seconds == 40 && !std::exchange(order_started, true)) {
+      globals_.gLiberaReinicio.store(false);
+    }
+  };
+  RunPolls(481 + 1);  // the poll past 240 minutes, then its grace
+  EXPECT_TRUE(order_started);
+  RunPolls(20);
+  EXPECT_TRUE(runner_.restarts.empty()) << "restarted in the middle of an order";
+
+  globals_.gLiberaReinicio.store(true);  // confirmed to the server
+  RunPolls(3);                           // poll, grace, pause
+  EXPECT_EQ(runner_.restarts.size(), 1u);
+}
+
+// A clock two hours fast is put right while the ticks go on: back an hour, then (too far)
+// forward three hours. Neither is a stall, the period still ends after 240 minutes of running,
+// and a main thread that then stops is restarted three minutes later, clock set back or not.
+TEST_F(WatchdogTest, SettingTheWallClockNeitherRestartsNorHoldsOffARestart) {
+  int polls = 0;
+  DateTime last_tick;
+  sleeper_.on_sleep = [&](double seconds) {
+    if (seconds != 30) return;
+    globals_.Touch(clock_);
+    last_tick = clock_.Now();
+    ++polls;
+    if (polls == 10) clock_.Set(clock_.Now().AddSeconds(-3600));
+    if (polls == 20) clock_.Set(clock_.Now().AddSeconds(3 * 3600));
+  };
+  RunPolls(480);  // 240 minutes
+  EXPECT_TRUE(runner_.restarts.empty());
+  RunPolls(3);  // poll, grace, pause
+  ASSERT_EQ(runner_.restarts.size(), 1u);
+  EXPECT_EQ(Log().at(0),
+            "Reinicia o ZlvSinc apos 240 minutos executando: " +
+                RegionalSettings::Default().FormatDateTime("dd/mm/yyyy hh:mm:ss", last_tick) +
+                " /opt/zlv/ZlvSinc")
+      << "the line shows the last sign of life on the wall clock";
+
+  sleeper_.on_sleep = nullptr;  // the main thread is stuck
+  globals_.Touch(clock_);
+  clock_.Set(clock_.Now().AddSeconds(-2 * 3600));
+  RunPolls(7);
+  EXPECT_EQ(runner_.restarts.size(), 2u);
+}
+
 TEST_F(WatchdogTest, StoppingDuringTheGraceRestartsNothing) {
-  globals_.gInicioPeriodo.store(start_.AddSeconds(-241 * 60).days());
+  globals_.gInicioPeriodo.store(clock_.Steady() - 241 * 60);
   sleeper_.on_sleep = [this](double seconds) {
-    globals_.Touch(clock_.Now());
+    globals_.Touch(clock_);
     if (seconds == 40) sleeper_.Stop();
   };
   RunPolls(5);
@@ -158,7 +210,7 @@ TEST(WatchdogThreadTest, StopEndsTheRealThreadWithoutWaitingForItsPoll) {
   test::TempDir home("zlv-watchdog");
   SystemClock clock;
   Globals globals;
-  globals.Touch(clock.Now());
+  globals.Touch(clock);
   ActivityLog log(home.path(), clock);
   StoppableSleeper sleeper;
   RecordingRunner runner;

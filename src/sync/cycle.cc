@@ -35,7 +35,7 @@ void SyncCycle::SetStoreReconnect(std::function<void()> reconnect) {
 }
 
 void SyncCycle::timSincronismoTimer() {
-  services_.globals.Touch(services_.clock.Now());
+  services_.globals.Touch(services_.clock);
   if (!central_.Connected()) ConnectCentral();
   if (central_.Connected()) RunStores();
   ReleaseScheduledOrders();

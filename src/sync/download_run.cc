@@ -94,7 +94,7 @@ void SyncRun::Body(const std::string& cdfilial, const std::string& cdloja) {
   Log("");
   Log("INICIO -> SincronizaDLV -> Filial: " + cdfilial + " - Loja: " + cdloja);
   Housekeeping(cdfilial, cdloja);
-  s_.globals.Touch(s_.clock.Now());
+  s_.globals.Touch(s_.clock);
   if (trim_memory_) trim_memory_();
   PrintOwedTickets(cdfilial, cdloja);
   if (!central_.Connected()) return;
@@ -123,7 +123,11 @@ void SyncRun::Housekeeping(const std::string& cdfilial, const std::string& cdloj
   }
 }
 
+// From the request on, the answer may hold orders: the watchdog's routine restart waits until
+// they are written and the server is told (or the download failed), or it could kill the
+// process between the two.
 void SyncRun::Download(const std::string& cdfilial, const std::string& cdloja) {
+  s_.globals.gLiberaReinicio = false;
   try {
     // Without the counters no order could be written; downloaded and refused one by one, each
     // would sit in LOGSINCDLV while the server kept sending it. Left at the server, they come
@@ -148,6 +152,7 @@ void SyncRun::Download(const std::string& cdfilial, const std::string& cdloja) {
     DesfazTransacao(s_.db);
     CloseDownload();
   }
+  s_.globals.gLiberaReinicio = true;
 }
 
 void SyncRun::WriteDownload() {
@@ -162,7 +167,6 @@ void SyncRun::WriteDownload() {
   // Decided once: when every downloaded order fails, cdsVendaRest is empty after InserePedido,
   // and asking again would print the cancellations a second time.
   if (!sets_.cdsVendaRest.IsEmpty()) {
-    s_.globals.gLiberaReinicio = false;
     InserePedido(s_, central_, sets_, &journal_);
     const bool tickets_on = TicketsOn();
     PrintOrders(tickets_on);

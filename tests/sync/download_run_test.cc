@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <mutex>
 #include <regex>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "log_match.h"
 #include "sync_fixture.h"
@@ -202,6 +205,46 @@ TEST(DownloadRun, RefusedCommitIsRolledBackAndNothingIsConfirmed) {
   s.Tick();
   EXPECT_EQ(s.Count(open_tabs), 0);
   EXPECT_EQ(s.CentralCounts().cancels_confirmed, 1);
+}
+
+// The watchdog's routine restart waits from the moment the download is asked for until the
+// server is told what was written: a restart in between leaves orders half written, or written
+// and never confirmed.
+TEST(DownloadRun, RestartIsHeldFromTheDownloadToTheConfirmation) {
+  SyncInstallation s({.through_proxy = true});
+  s.AddOrders(2);
+  std::mutex mutex;
+  std::vector<std::pair<std::string, bool>> seen;  // each step, and whether a restart was free
+  auto note = [&](std::string step) {
+    std::lock_guard lock(mutex);
+    seen.emplace_back(std::move(step), s.globals().gLiberaReinicio.load());
+  };
+  s.proxy().WatchRequests([&](const std::string& request) {
+    for (const char* method : {"BaixaPedidos", "UpdateSincronismo"}) {
+      if (request.find(method) != std::string::npos) note(method);
+    }
+  });
+  s.db().BeforeBegin([&] { note("BEGIN"); });
+  s.Tick();
+  s.proxy().WatchRequests(nullptr);
+  s.db().ClearFaults();
+
+  std::lock_guard lock(mutex);
+  auto step = [&](const std::string& name) {
+    return std::ranges::find(seen, name, &std::pair<std::string, bool>::first);
+  };
+  const auto download = step("BaixaPedidos");
+  const auto confirmation = step("UpdateSincronismo");
+  ASSERT_NE(download, seen.end());
+  ASSERT_NE(confirmation, seen.end());
+  EXPECT_GT(std::count_if(download, confirmation, [](const auto& p) { return p.first == "BEGIN"; }),
+            0)
+      << "the orders are written in between";
+  for (auto it = download; it <= confirmation; ++it) {
+    EXPECT_FALSE(it->second) << "restart free at " << it->first;
+  }
+  EXPECT_TRUE(s.globals().gLiberaReinicio) << "free again when the run ends";
+  EXPECT_EQ(s.CentralCounts().orders_confirmed, 2);
 }
 
 TEST(DownloadRun, ServerGoneBeforeTheConfirmationLosesNothingAndWritesNothingTwice) {

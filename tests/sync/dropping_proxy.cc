@@ -99,6 +99,16 @@ void DroppingProxy::RewriteAnswersTo(std::string method, Rewrite rewrite) {
   rewrite_ = std::move(rewrite);
 }
 
+void DroppingProxy::WatchRequests(Watch watch) {
+  std::lock_guard lock(mutex_);
+  watch_ = std::move(watch);
+}
+
+void DroppingProxy::Watched(const std::string& request) {
+  std::lock_guard lock(mutex_);
+  if (watch_) watch_(request);
+}
+
 std::string DroppingProxy::Answer(const std::string& request, std::string payload) {
   std::lock_guard lock(mutex_);
   if (rewritten_method_.empty() ||
@@ -136,6 +146,7 @@ void DroppingProxy::Relay(int client) {
       ++drops_;
       return;
     }
+    Watched(*request);
     upstream.Send(*request, kUpstreamTimeout);
     const std::string answer = Answer(*request, upstream.Receive(kUpstreamTimeout));
     if (!WriteAll(client, EncodeFrame(answer))) return;

@@ -32,11 +32,17 @@ class DroppingProxy {
   using Rewrite = std::function<std::string(const std::string& payload)>;
   void RewriteAnswersTo(std::string method, Rewrite rewrite);
 
+  // Runs on the proxy's thread with every request before it goes on to the server, while the
+  // client waits for its answer; an empty function stops it.
+  using Watch = std::function<void(const std::string& request)>;
+  void WatchRequests(Watch watch);
+
  private:
   void Serve();
   void Relay(int client);
   bool ShouldDrop(const std::string& request);
   std::string Answer(const std::string& request, std::string payload);
+  void Watched(const std::string& request);
 
   int upstream_port_;
   int listener_ = -1;
@@ -47,6 +53,7 @@ class DroppingProxy {
   std::string armed_method_;
   std::string rewritten_method_;
   Rewrite rewrite_;
+  Watch watch_;
   std::thread thread_;
 };
 
