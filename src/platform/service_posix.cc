@@ -86,6 +86,12 @@ std::string UnitQuoted(const std::string& text) {
 }
 
 std::string UnitText(const ServiceDefinition& s, const std::filesystem::path& program) {
+  // systemd refuses a program whose path holds quotes or backslashes, however escaped.
+  if (program.string().find_first_of("\"'\\") != std::string::npos) {
+    throw std::runtime_error(
+        "o systemd não aceita aspas nem barra invertida no caminho do programa: " +
+        program.string());
+  }
   std::ostringstream unit;
   // The program's folder is checked first: the comment line below names the program too.
   const std::string folder = UnitLineValue(program.parent_path().string());
