@@ -1,11 +1,17 @@
 // ZlvSinc: the store's delivery-order synchroniser. See command_line.h for its command line
 // and run_mode.h for how it decides between service and desktop mode.
 //
-// Exit status: 0 after a normal end (stop request, quit, ONCE, a second desktop instance, a
+// Exit status: 0 after a normal end (stop request, quit, ONCE, a second instance, a
 // done INSTALL or UNINSTALL); 1 when start-up could not finish or INSTALL/UNINSTALL failed;
 // 78 (EX_CONFIG, shown by systemd as "CONFIG") when this cash register is not set up to run
 // the delivery synchronisation: a configuration matter for the technician, not a crash, and
-// nothing a restart would mend.
+// nothing a restart would mend (the unit does not restart it). 75 (EX_TEMPFAIL) on POSIX when
+// the watchdog of a service process found the synchronisation stalled or due for renewal:
+// the unit's Restart=on-failure starts it again after 5 s.
+//
+// One synchroniser per machine: the service and a process started by hand take the same
+// single-instance lock, and a second one ends at once, silently, with 0. INSTALL and UNINSTALL
+// only register and take no lock.
 //
 // ZLVSINC_CA_FILE, when set, names a PEM file of CA certificates trusted beside the system's
 // for the router's HTTPS address: a router with a private certificate, and the demo and the
@@ -31,13 +37,15 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitNotSetUp = 78;
 
-int RunSynchroniser(const CommandLine& line, QuitSignal& quit) {
+int RunSynchroniser(const CommandLine& line, RunMode mode, QuitSignal& quit) {
   if (const char* ca_file = std::getenv("ZLVSINC_CA_FILE");
       ca_file != nullptr && *ca_file != '\0') {
     SetHttpsExtraCaFile(ca_file);
   }
   const SystemClock clock;
-  const std::unique_ptr<CommandRunner> runner = platform::MakeCommandRunner();
+  const std::unique_ptr<CommandRunner> runner = platform::MakeCommandRunner(
+      platform::ProgramImageName(),
+      mode == RunMode::kService ? RestartStyle::kServiceManager : RestartStyle::kDetachedCopy);
   TSincForm form({.first_parameter = line.first_parameter,
                   .exe_folder = platform::ExeFolder(),
                   .program_folder = platform::ExecutablePath().parent_path(),
@@ -68,20 +76,23 @@ int Main(const std::vector<std::string>& args) {
 
   const RunMode mode =
       DecideRunMode(line, [] { return platform::ServiceAccountIsCurrentUser(SincService()); });
-  if (mode == RunMode::kService) {
-    // Registering or removing the service is all such a process does: it neither reads the
-    // store's settings nor synchronises.
-    if (ModoInstalacao(line)) {
-      return InstallOrRemoveService(line, platform::ExecutablePath(), std::cout, std::cerr);
-    }
-    const auto connection = platform::ConnectServiceManager(SincService(), quit);
-    return RunSynchroniser(line, quit);
+  // Registering or removing the service is all such a process does: it neither reads the
+  // store's settings nor synchronises.
+  if (mode == RunMode::kService && ModoInstalacao(line)) {
+    return InstallOrRemoveService(line, platform::ExecutablePath(), std::cout, std::cerr);
   }
 
-  // Held until the process ends; a second desktop instance leaves at once, silently.
+  // A service answers its manager first, so that even a start refused by the lock below is
+  // seen as a start and a stop rather than a service that never answered.
+  std::unique_ptr<ServiceConnection> connection;
+  if (mode == RunMode::kService) {
+    connection = platform::ConnectServiceManager(SincService(), quit);
+  }
+  // Held until the process ends, in both modes: a second synchroniser leaves at once,
+  // silently, whoever started it.
   const SingleInstanceLock lock("ZLVSINC");
   if (lock.outcome() == SingleInstanceLock::Outcome::kAlreadyRunning) return kExitOk;
-  return RunSynchroniser(line, quit);
+  return RunSynchroniser(line, mode, quit);
 }
 
 }  // namespace

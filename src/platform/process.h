@@ -8,6 +8,8 @@
 // outlives the processes it ends) that ends every process of the image with SIGKILL, waits
 // for them to be gone (so the new process finds the single-instance lock free), and starts
 // the program again; the flush asks the system resolver to drop its cache when it has one.
+// Under the service manager (POSIX) the restart is the manager's: the process ends at once
+// with kExitRestartByServiceManager and starts nothing.
 //
 // Any thread may call a runner; the watchdog thread does.
 #pragma once
@@ -27,10 +29,20 @@ struct RestartRequest {
 class CommandRunner {
  public:
   virtual ~CommandRunner() = default;
-  // Ends every process of the program's image, this one included, and starts a new one.
+  // Ends every process of the program's image, this one included, and starts a new one; or,
+  // restarted by the service manager, ends this process alone (it does not return then).
   virtual void RestartProgram(const RestartRequest& request) = 0;
   virtual void FlushDns() = 0;
 };
+
+// How the restart comes about. A process started by the service manager is restarted by it:
+// ending with kExitRestartByServiceManager is the request (the unit restarts on failure), and
+// a copy started beside it would escape the service's stop and start. A desktop process has
+// no one to restart it and starts its successor itself.
+enum class RestartStyle { kDetachedCopy, kServiceManager };
+
+// EX_TEMPFAIL: the watchdog found the synchronisation stalled or due for renewal.
+constexpr int kExitRestartByServiceManager = 75;
 
 namespace platform {
 
@@ -39,7 +51,8 @@ std::string ProgramImageName();
 
 // The system's runner. image_name is the image the restart ends and starts from the request's
 // folder; tests pass an image of their own so as never to touch a real synchroniser.
-std::unique_ptr<CommandRunner> MakeCommandRunner(std::string image_name = ProgramImageName());
+std::unique_ptr<CommandRunner> MakeCommandRunner(std::string image_name = ProgramImageName(),
+                                                 RestartStyle style = RestartStyle::kDetachedCopy);
 
 }  // namespace platform
 }  // namespace zlv

@@ -65,9 +65,17 @@ void RunDetachedShell(const char* script, std::vector<std::string> args,
 
 class PosixCommandRunner : public CommandRunner {
  public:
-  explicit PosixCommandRunner(std::string image_name) : image_name_(std::move(image_name)) {}
+  PosixCommandRunner(std::string image_name, RestartStyle style)
+      : image_name_(std::move(image_name)), style_(style) {}
 
   void RestartProgram(const RestartRequest& request) override {
+    if (style_ == RestartStyle::kServiceManager) {
+      // The watchdog calls this from its own thread while the main thread may be anywhere,
+      // holding any lock: only an immediate end is safe, with no destructors or exit handlers
+      // run. The log is closed after every line, so nothing written is lost, and the store
+      // database's transactions are atomic, so an order cut short is rolled back whole.
+      std::_Exit(kExitRestartByServiceManager);
+    }
     RunDetachedShell(kRestartScript,
                      {image_name_, (request.folder / image_name_).string(),
                       request.cdfilial + "_" + request.cdcaixa + "_"},
@@ -78,14 +86,15 @@ class PosixCommandRunner : public CommandRunner {
 
  private:
   std::string image_name_;
+  RestartStyle style_;
 };
 
 }  // namespace
 
 std::string ProgramImageName() { return "ZlvSinc"; }
 
-std::unique_ptr<CommandRunner> MakeCommandRunner(std::string image_name) {
-  return std::make_unique<PosixCommandRunner>(std::move(image_name));
+std::unique_ptr<CommandRunner> MakeCommandRunner(std::string image_name, RestartStyle style) {
+  return std::make_unique<PosixCommandRunner>(std::move(image_name), style);
 }
 
 }  // namespace zlv::platform

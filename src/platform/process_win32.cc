@@ -36,7 +36,9 @@ class Win32CommandRunner : public CommandRunner {
 
 std::string ProgramImageName() { return "ZlvSinc.exe"; }
 
-std::unique_ptr<CommandRunner> MakeCommandRunner(std::string /*image_name*/) {
+// The restart's command text is the same in both modes: the stores' support habits rely on it.
+std::unique_ptr<CommandRunner> MakeCommandRunner(std::string /*image_name*/,
+                                                 RestartStyle /*style*/) {
   return std::make_unique<Win32CommandRunner>();
 }
 

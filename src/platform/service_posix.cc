@@ -43,44 +43,79 @@ std::filesystem::path WantsLink(const std::filesystem::path& folder, const Servi
   return folder / (std::string(kWantedBy) + ".wants") / (s.name + ".service");
 }
 
-// A double-quoted word of a unit file: systemd expands "%" specifiers and, in ExecStart, "$"
-// variables, and reads C escapes inside the quotes. Line breaks cannot be written at all.
-std::string UnitQuoted(const std::string& text) {
-  std::string quoted = "\"";
+// How systemd reads a unit file's values: every value is searched for "%" specifiers, and a
+// line that ends in a backslash goes on in the next one. Settings that take words (ExecStart,
+// Environment) read double quotes and C escapes; path settings such as WorkingDirectory take
+// the rest of the line as it stands, trimmed. "$" is special only in a command's arguments,
+// which the unit does not give: the program's own path is taken literally.
+void CheckUnitValue(const std::string& text) {
   for (char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
       throw std::runtime_error("caractere de controle em \"" + text + "\"");
     }
+  }
+}
+
+std::string UnitSpecifiersEscaped(const std::string& text) {
+  CheckUnitValue(text);
+  std::string escaped;
+  for (char c : text) {
+    if (c == '%') escaped += '%';
+    escaped += c;
+  }
+  return escaped;
+}
+
+// A whole line's value: it must survive the trimming and must not continue the line.
+std::string UnitLineValue(const std::string& text) {
+  if (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
+                        text.back() == '\t' || text.back() == '\\')) {
+    throw std::runtime_error("systemd não lê \"" + text + "\" como está");
+  }
+  return UnitSpecifiersEscaped(text);
+}
+
+// A double-quoted word: C escapes inside the quotes, UTF-8 letters as they are.
+std::string UnitQuoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (char c : UnitSpecifiersEscaped(text)) {
     if (c == '"' || c == '\\') quoted += '\\';
-    if (c == '%') quoted += '%';
-    if (c == '$') quoted += '$';
     quoted += c;
   }
   return quoted + "\"";
 }
 
 std::string UnitText(const ServiceDefinition& s, const std::filesystem::path& program) {
+  // systemd refuses a program whose path holds quotes or backslashes, however escaped.
+  if (program.string().find_first_of("\"'\\") != std::string::npos) {
+    throw std::runtime_error(
+        "o systemd não aceita aspas nem barra invertida no caminho do programa: " +
+        program.string());
+  }
   std::ostringstream unit;
+  // The program's folder is checked first: the comment line below names the program too.
+  const std::string folder = UnitLineValue(program.parent_path().string());
   unit << "# Written by \"" << program.filename().string()
        << " /INSTALL\", removed by /UNINSTALL.\n"
        << "[Unit]\n"
-       << "Description=" << s.display_name << "\n"
+       << "Description=" << UnitLineValue(s.display_name) << "\n"
        << "After=network-online.target\n"
        << "Wants=network-online.target\n\n"
        << "[Service]\n"
        << "Type=simple\n"
        << "ExecStart=" << UnitQuoted(program.string()) << "\n"
-       << "WorkingDirectory=" << UnitQuoted(program.parent_path().string()) << "\n";
+       << "WorkingDirectory=" << folder << "\n";
   for (const char* name : kInheritedVariables) {
     if (const char* value = std::getenv(name); value != nullptr && *value != '\0') {
       unit << "Environment=" << UnitQuoted(std::string(name) + "=" + value) << "\n";
     }
   }
-  // The program restarts itself (its watchdog); systemd restarting it as well would race it.
-  // The watchdog's restart ends this process from a detached helper that starts the next
-  // one: with the default control-group kill mode systemd would end both with the old one.
-  unit << "Restart=no\n"
-       << "KillMode=process\n"
+  // The watchdog asks for a restart by ending the process with a failure status (75); a
+  // cash register that is not set up (78) stays down until the technician sees to it.
+  // Nothing is started outside the service, so stopping it ends its whole control group.
+  unit << "Restart=on-failure\n"
+       << "RestartSec=5\n"
+       << "RestartPreventExitStatus=78\n"
        << "TimeoutStartSec=" << (s.wait_hint_ms + 999) / 1000 << "\n";
   if (s.automatic_start) unit << "\n[Install]\nWantedBy=" << kWantedBy << "\n";
   return unit.str();

@@ -28,18 +28,22 @@ class ServiceTest : public ::testing::Test {
   fs::path wants_ = dir_.path() / "multi-user.target.wants" / "SincPedido.service";
 };
 
-TEST_F(ServiceTest, InstallWritesAnEnabledUnitThatLeavesRestartsToTheWatchdog) {
+TEST_F(ServiceTest, InstallWritesAnEnabledUnitThatSystemdRestartsOnFailure) {
   platform::InstallService(Sinc(), "/opt/zlv sinc/ZlvSinc");
   const std::string text = test::ReadFileBytes(unit_);
   EXPECT_NE(text.find("\nDescription=Sincroniza Pedido\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\nExecStart=\"/opt/zlv sinc/ZlvSinc\"\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("\nWorkingDirectory=\"/opt/zlv sinc\"\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nWorkingDirectory=/opt/zlv sinc\n"), std::string::npos)
+      << "taken to the end of the line, quotes and all\n"
+      << text;
   EXPECT_NE(text.find("\nEnvironment=\"ZLVSINC_REGISTRY=/srv/zlv/registry.conf\"\n"),
             std::string::npos)
       << text;
   EXPECT_EQ(text.find("ZLVSINC_HOME"), std::string::npos) << text;
-  EXPECT_NE(text.find("\nRestart=no\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("\nKillMode=process\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nRestart=on-failure\nRestartSec=5\nRestartPreventExitStatus=78\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("KillMode="), std::string::npos) << "the whole control group ends" << text;
   EXPECT_NE(text.find("\nTimeoutStartSec=5\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\n[Install]\nWantedBy=multi-user.target\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("User="), std::string::npos) << "the service runs as root";
@@ -48,11 +52,20 @@ TEST_F(ServiceTest, InstallWritesAnEnabledUnitThatLeavesRestartsToTheWatchdog) {
 }
 
 TEST_F(ServiceTest, InstallEscapesWhatSystemdWouldExpand) {
-  platform::InstallService(Sinc(), "/opt/50%$\"x\\/ZlvSinc");
-  EXPECT_NE(test::ReadFileBytes(unit_).find("\nExecStart=\"/opt/50%%$$\\\"x\\\\/ZlvSinc\"\n"),
-            std::string::npos);
-  EXPECT_THROW(platform::InstallService(Sinc(), "/opt/a\nExecStartPre=/bin/evil/ZlvSinc"),
-               std::runtime_error);
+  test::ScopedEnv registry("ZLVSINC_REGISTRY", "/srv/50%$\"r\\/registry.conf");
+  platform::InstallService(Sinc(), "/opt/50%$x/ZlvSinc");
+  const std::string text = test::ReadFileBytes(unit_);
+  // The program's path is literal to systemd but for specifiers: "$" stays as it is.
+  EXPECT_NE(text.find("\nExecStart=\"/opt/50%%$x/ZlvSinc\"\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nWorkingDirectory=/opt/50%%$x\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nEnvironment=\"ZLVSINC_REGISTRY=/srv/50%%$\\\"r\\\\/registry.conf\"\n"),
+            std::string::npos)
+      << text;
+  // What systemd would misread or refuse is refused before the unit is written.
+  for (const char* program : {"/opt/a\nExecStartPre=/bin/evil/ZlvSinc", "/opt/trailing /ZlvSinc",
+                              "/opt/x\\/ZlvSinc", "/opt/\"q\"/ZlvSinc", "/opt/it's/ZlvSinc"}) {
+    EXPECT_THROW(platform::InstallService(Sinc(), program), std::runtime_error) << program;
+  }
 }
 
 TEST_F(ServiceTest, InstallTwiceReplacesTheUnit) {

@@ -1,10 +1,12 @@
-// SingleInstanceLock: the named lock that keeps a second desktop instance from running
-// (Windows: the named mutex "ZLVSINC", held by creating it with initial ownership; POSIX: an
-// exclusive flock on "<name>.lock" in the runtime folder). The lock is held for the life of
-// the object and is let go by the system when the process ends, however it ends.
+// SingleInstanceLock: the named lock that keeps a second synchroniser from running on the
+// machine, whether started as the service or by hand (Windows: the named mutex "<name>" of the
+// session, as always, and "Global\\<name>" for the whole machine, both held by creating them
+// with initial ownership; POSIX: an exclusive flock on "<name>.lock" in the machine's lock
+// folder). The lock is held for the life of the object and is let go by the system when the
+// process ends, however it ends.
 //
-// Runtime folder on POSIX: $ZLVSINC_LOCK_DIR when set (tests), else $XDG_RUNTIME_DIR, else
-// /run/lock, else /tmp.
+// Lock folder on POSIX: $ZLVSINC_LOCK_DIR when set (tests), else /run/lock when writable,
+// else /tmp; never a user's runtime folder.
 //
 // Owns the lock handle; movable. Main thread.
 #pragma once
@@ -35,6 +37,7 @@ class SingleInstanceLock {
   void Release() noexcept;
 
   intptr_t handle_ = -1;
+  intptr_t machine_handle_ = -1;  // Windows: the global mutex beside the session's
   Outcome outcome_ = Outcome::kUnavailable;
 };
 

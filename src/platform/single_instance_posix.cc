@@ -16,11 +16,12 @@ bool UsableFolder(const char* folder) {
   return folder != nullptr && *folder != '\0' && access(folder, W_OK | X_OK) == 0;
 }
 
+// One folder for the whole machine: a user's runtime folder would let the service (root) and
+// a process started by hand under another account each hold a lock of their own.
 std::filesystem::path LockFolder() {
   if (const char* dir = std::getenv("ZLVSINC_LOCK_DIR"); dir != nullptr && *dir != '\0') {
     return dir;
   }
-  if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); UsableFolder(dir)) return dir;
   if (UsableFolder("/run/lock")) return "/run/lock";
   return "/tmp";
 }

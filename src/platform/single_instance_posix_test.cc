@@ -55,5 +55,19 @@ TEST_F(SingleInstanceTest, AnUnusableFolderLetsTheProcessRunUnguarded) {
   EXPECT_EQ(SingleInstanceLock("ZLVSINC").outcome(), Outcome::kUnavailable);
 }
 
+TEST_F(SingleInstanceTest, TheLockIsMachineWideNotInTheUsersRuntimeFolder) {
+  test::ScopedEnv no_test_folder("ZLVSINC_LOCK_DIR", std::nullopt);
+  test::ScopedEnv runtime("XDG_RUNTIME_DIR", dir_.path().string());
+  const std::string name = "zlv-lock-test-" + std::to_string(getpid());
+  const std::filesystem::path machine =
+      access("/run/lock", W_OK | X_OK) == 0 ? "/run/lock" : "/tmp";
+  {
+    SingleInstanceLock lock(name);
+    EXPECT_EQ(lock.outcome(), Outcome::kAcquired);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / (name + ".lock")));
+  EXPECT_TRUE(std::filesystem::remove(machine / (name + ".lock")));
+}
+
 }  // namespace
 }  // namespace zlv

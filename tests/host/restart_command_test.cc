@@ -13,6 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include "bizlib/clock.h"
+#include "bizlib/globals.h"
+#include "host/activity_log.h"
+#include "host/watchdog.h"
 #include "platform/process.h"
 #include "support/temp_dir.h"
 
@@ -82,6 +86,58 @@ TEST(RestartCommandTest, EndsEveryInstanceAndStartsOneDetachedWithTheCodes) {
   EXPECT_NE(fresh.sid, getsid(0)) << "the new instance must not share the session it ends";
   EXPECT_NE(fresh.pid, first);
   EXPECT_NE(fresh.pid, second);
+}
+
+// Each wait moves the clock on as far as it was asked to wait; enough waits for a stall.
+class ClockSleeper : public Sleeper {
+ public:
+  explicit ClockSleeper(FakeClock& clock) : clock_(clock) {}
+  bool Sleep(double seconds) override {
+    clock_.Advance(seconds);
+    return ++sleeps_ < 20;
+  }
+  void Stop() override {}
+
+ private:
+  FakeClock& clock_;
+  int sleeps_ = 0;
+};
+
+TEST(RestartCommandTest, UnderTheServiceManagerAStalledProcessEndsWithTheRestartStatusAlone) {
+  test::TempDir folder("zlv-restart");
+  const std::string image = "zs" + std::to_string(getpid());
+  fs::copy_file(fs::path(ZLV_BIN_DIR) / "zlv_restart_probe", folder.path() / image);
+  const fs::path out = folder.path() / "probe.txt";
+  test::ScopedEnv probe_out("ZLV_PROBE_OUT", out.string());
+  const pid_t other = Start(folder.path() / image, "other");
+  ASSERT_EQ(WaitForProbeLines(out, 1).size(), 1u);
+
+  const pid_t service = fork();
+  if (service == 0) {
+    // The service's process: its main thread never shows a sign of life again.
+    const DateTime start = DateTime::FromCivil(2026, 6, 12, 8, 0, 0);
+    FakeClock clock(start);
+    Globals globals;
+    globals.gCDFILIAL = "0001";
+    globals.gCDCAIXA = "001";
+    globals.Touch(start);
+    globals.gInicioPeriodo.store(start.days());
+    ActivityLog log(folder.path(), clock);
+    ClockSleeper sleeper(clock);
+    const auto runner = platform::MakeCommandRunner(image, RestartStyle::kServiceManager);
+    TDisparaThreadZlvSinc(globals, log, clock, sleeper, *runner, folder.path(), image).Execute();
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(service, &status, 0), service);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitRestartByServiceManager)
+      << "status " << status;
+
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_EQ(waitpid(other, nullptr, WNOHANG), 0) << "another process of the image was ended";
+  EXPECT_EQ(ReadProbeLines(out).size(), 1u) << "a copy was started";
+  kill(other, SIGKILL);
+  waitpid(other, nullptr, 0);
 }
 
 }  // namespace
