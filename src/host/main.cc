@@ -51,21 +51,28 @@ int RunSynchroniser(const CommandLine& line, RunMode mode, QuitSignal& quit) {
                   .program_folder = platform::ExecutablePath().parent_path(),
                   .image_name = platform::ProgramImageName(),
                   .start_watchdog = !line.once,
+                  .wait_for_database = !line.once,
                   .config_key = platform::MachineConfigKey(),
                   .clock = clock,
                   .runner = *runner});
-  const StartupResult started = form.FormCreate();
-  switch (started.outcome) {
+  StartupResult outcome = form.FormCreate();
+  // While the store database does not open, the ticks finish start-up when it does.
+  if (outcome.outcome == StartupOutcome::kStarted && line.once) return kExitOk;
+  if (outcome.outcome == StartupOutcome::kStarted ||
+      outcome.outcome == StartupOutcome::kWaitingForDatabase) {
+    outcome = form.Run(quit);
+  }
+  switch (outcome.outcome) {
     case StartupOutcome::kNotSetUp:
-      std::cerr << started.message << std::endl;
+      std::cerr << outcome.message << std::endl;
       return kExitNotSetUp;
     case StartupOutcome::kFailed:
-      std::cerr << started.message << std::endl;
+      std::cerr << outcome.message << std::endl;
       return kExitFailed;
     case StartupOutcome::kStarted:
+    case StartupOutcome::kWaitingForDatabase:
       break;
   }
-  if (!line.once) form.Run(quit);
   return kExitOk;
 }
 

@@ -1,8 +1,10 @@
 // TSincForm: the main form. It owns, for the life of the process, every shared component of
 // the synchroniser: the process-wide values, the log, the store database connection
 // (adcSincronismo), the central server connection (netSincronismo), the synchronisation timer
-// (timSincronismo) and cycle, the local datasets, and the watchdog thread. FormCreate starts
-// the work; Run pumps the main loop until the quit message.
+// (timSincronismo) and cycle, the local datasets, and the watchdog thread. Everything is built
+// up front, before the store database connects: FormCreate starts the work (or, while the
+// database does not open, leaves the rest of start-up to the ticks); Run pumps the main loop
+// until the quit message, or until a start-up finished late refuses to run.
 //
 // The clock, the configuration key and the command runner are handed in (the real ones in the
 // program, doubles in tests) and must outlive the form. Destroying the form stops the
@@ -13,6 +15,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "bizlib/clock.h"
@@ -20,12 +23,12 @@
 #include "data/dataset.h"
 #include "host/activity_log.h"
 #include "host/startup.h"
-#include "host/store_connection.h"
 #include "host/watchdog.h"
 #include "platform/config_key.h"
 #include "platform/process.h"
 #include "platform/quit_signal.h"
 #include "storedb/services.h"
+#include "storedb/store_connection.h"
 #include "sync/central_client.h"
 #include "sync/sync_timer.h"
 
@@ -40,9 +43,15 @@ struct SincFormSetup {
   std::string image_name;                // the program's image (restart and its log line)
   // False for a process that ends after its first cycle (ONCE): nothing may restart it.
   bool start_watchdog = true;
+  // False for ONCE as well: a store database that does not open ends start-up (kFailed)
+  // instead of being waited for on the timer.
+  bool wait_for_database = true;
   const ConfigKey& config_key;
   const Clock& clock;
   CommandRunner& runner;
+  // Opens the store database; empty: the one the configuration key names. Tests put the real
+  // database behind a fault injector here.
+  StoreConnection::Opener store_opener = nullptr;
 };
 
 class TSincForm {
@@ -53,8 +62,14 @@ class TSincForm {
   TSincForm& operator=(const TSincForm&) = delete;
 
   StartupResult FormCreate();
-  // The main loop, until quit is posted.
-  void Run(QuitSignal& quit);
+  // The main loop, until quit is posted (kStarted) or a start-up the ticks finished ended the
+  // process (kNotSetUp, kFailed: the loop posts quit itself).
+  StartupResult Run(QuitSignal& quit);
+  // One tick of the timer, as the main loop runs it: the rest of start-up while the store
+  // database has not opened, the cycle afterwards. Tests drive it with a fake clock.
+  void Tick();
+  // The outcome of a start-up the ticks finished, once it says the process must end.
+  const std::optional<StartupResult>& ended() const { return ended_; }
 
   Globals& globals() { return globals_; }
   ActivityLog& log() { return log_; }
@@ -62,6 +77,7 @@ class TSincForm {
  private:
   // netSincronismoBeforeConnect: LeIpServer, then the host and port for the attempt.
   CentralEndpoint netSincronismoBeforeConnect() const;
+  StartupParts Parts();
 
   SincFormSetup setup_;
   Globals globals_;
@@ -72,7 +88,9 @@ class TSincForm {
   SyncTimer timSincronismo_;
   Dataset cdsParametros_;
   Dataset cdsRoteirizador_;
-  std::unique_ptr<SyncCycle> cycle_;  // built once the store connection is open
+  std::unique_ptr<SyncCycle> cycle_;
+  bool waiting_for_database_ = false;
+  std::optional<StartupResult> ended_;
   StoppableSleeper watchdog_sleeper_;
   TDisparaThreadZlvSinc watchdog_;  // last: stopped before anything it reads goes away
 };

@@ -35,18 +35,22 @@ void ReadImpAutCupZlv(Services& s) {
   }
 }
 
+// Without its database the process still keeps its timer and watchdog, so that each tick can
+// try again: the watchdog's clocks start now, or it would take the process for stalled.
+StartupResult WaitForDatabase(StartupParts& p, std::string message) {
+  if (!p.wait_for_database) return {StartupOutcome::kFailed, std::move(message)};
+  p.services.globals.gInicioPeriodo.store(p.services.clock.Steady());
+  p.services.globals.Touch(p.services.clock);
+  p.timSincronismo.SetEnabled(true);
+  if (p.start_watchdog) p.start_watchdog();
+  return {StartupOutcome::kWaitingForDatabase, std::move(message)};
+}
+
+// Everything from the "FormCreate" line on: what needs the store database.
 StartupResult Steps(StartupParts& p) {
   Services& s = p.services;
   Globals& g = s.globals;
 
-  try {
-    p.adcSincronismo.Connect();
-  } catch (const std::exception& e) {
-    const std::string message = std::string("adcSincronismo: Erro -> ") + e.what();
-    s.log.GravaLog(message);
-    return {StartupOutcome::kFailed, message};
-  }
-  if (p.after_connect) p.after_connect();
   s.log.GravaLog("FormCreate");
   g.gInicioPeriodo.store(s.clock.Steady());
   g.Touch(s.clock);
@@ -84,20 +88,50 @@ StartupResult Steps(StartupParts& p) {
   return {StartupOutcome::kStarted, ""};
 }
 
+// Steps, with its failures logged; a lost link is waited for like a database that did not open.
+StartupResult ContainedSteps(StartupParts& parts) {
+  bool lost = false;
+  std::string message;
+  try {
+    return Steps(parts);
+  } catch (const ConnectionLostError& e) {
+    lost = true;
+    message = std::string("FormCreate: Erro -> ") + e.what();
+  } catch (const std::exception& e) {
+    message = std::string("FormCreate: Erro -> ") + e.what();
+  }
+  try {
+    parts.services.log.GravaLog(message);
+  } catch (const std::exception&) {
+    // The caller still reports the message where it can (standard error).
+  }
+  if (lost) return WaitForDatabase(parts, message);
+  return {StartupOutcome::kFailed, message};
+}
+
 }  // namespace
 
 StartupResult FormCreate(StartupParts& parts) {
   try {
-    return Steps(parts);
+    parts.adcSincronismo.Connect();
   } catch (const std::exception& e) {
-    const std::string message = std::string("FormCreate: Erro -> ") + e.what();
+    std::string message = std::string("adcSincronismo: Erro -> ") + e.what();
     try {
       parts.services.log.GravaLog(message);
     } catch (const std::exception&) {
-      // The caller still reports the message where it can (standard error).
+      return {StartupOutcome::kFailed, message};
     }
-    return {StartupOutcome::kFailed, message};
+    return WaitForDatabase(parts, std::move(message));
   }
+  return ContainedSteps(parts);
+}
+
+StartupResult ResumeStartup(StartupParts& parts) {
+  parts.services.globals.Touch(parts.services.clock);
+  if (!RestoreStoreConnection(parts.adcSincronismo, parts.services.log)) {
+    return {StartupOutcome::kWaitingForDatabase, ""};
+  }
+  return ContainedSteps(parts);
 }
 
 }  // namespace zlv

@@ -6,10 +6,17 @@
 // router); write the printer routing; enable the timer; start the watchdog; run the first tick;
 // allow periodic restarts.
 //
-// Outcomes: kStarted, the process lives on its timer; kNotSetUp, the cash register cannot run
-// here (logged; the process must end); kFailed, start-up could not finish (logged with its
-// cause; the process must end rather than live on without timer and watchdog). A failure of
-// the first tick is logged and start-up still completes: the timer retries it.
+// A store database that does not open (its server may start after the cash register) is logged
+// ("adcSincronismo: Erro -> " and the reason) and, when the process may wait for it, the timer
+// and the watchdog start anyway: each tick calls ResumeStartup, which tries the connection
+// again and, once it opens, goes on from the "FormCreate" line. A link lost in the middle of
+// the steps after it is waited for the same way.
+//
+// Outcomes: kStarted, the process lives on its timer; kWaitingForDatabase, it lives on its
+// timer and each tick calls ResumeStartup; kNotSetUp, the cash register cannot run here
+// (logged; the process must end); kFailed, start-up could not finish (logged with its cause;
+// the process must end rather than live on without timer and watchdog). A failure of the first
+// tick is logged and start-up still completes: the timer retries it.
 //
 // Main thread.
 #pragma once
@@ -18,8 +25,8 @@
 #include <string>
 
 #include "data/dataset.h"
-#include "host/store_connection.h"
 #include "storedb/services.h"
+#include "storedb/store_connection.h"
 #include "sync/sync_timer.h"
 
 namespace zlv {
@@ -27,11 +34,11 @@ namespace zlv {
 inline constexpr const char* kCaixaNaoParametrizado =
     "Este caixa não se encontra parametrizado para executar a sincronização do delivery";
 
-enum class StartupOutcome { kStarted, kNotSetUp, kFailed };
+enum class StartupOutcome { kStarted, kWaitingForDatabase, kNotSetUp, kFailed };
 
 struct StartupResult {
   StartupOutcome outcome = StartupOutcome::kFailed;
-  std::string message;  // what went wrong, for kNotSetUp and kFailed
+  std::string message;  // what went wrong, for kWaitingForDatabase, kNotSetUp and kFailed
 };
 
 struct StartupParts {
@@ -41,11 +48,15 @@ struct StartupParts {
   Dataset& cdsParametros;
   Dataset& cdsRoteirizador;
   SyncTimer& timSincronismo;
-  std::function<void()> after_connect;   // builds what needs an open connection
-  std::function<void()> start_watchdog;  // step 12
+  // False for a process that must end when the database does not open (ONCE, a technician's
+  // check): kFailed instead of kWaitingForDatabase.
+  bool wait_for_database = true;
+  std::function<void()> start_watchdog;  // step 12; may be called twice
   std::function<void()> first_tick;      // step 13: timSincronismoTimer
 };
 
 StartupResult FormCreate(StartupParts& parts);
+// For a start-up left at kWaitingForDatabase, at every tick: the same outcomes as FormCreate.
+StartupResult ResumeStartup(StartupParts& parts);
 
 }  // namespace zlv

@@ -5,7 +5,10 @@
 // Statement texts reach a driver with positional '?' markers and one value per marker
 // (NamedStatement does the naming). Values bind by their variant type: text, integer, float,
 // date-time (as a date-time value, never as regional text), boolean, Null/Empty as NULL.
-// A failed statement throws DatabaseError carrying the database's own message text.
+// A failed statement throws DatabaseError carrying the database's own message text; when the
+// driver says the link to the database itself is gone (the server went away, the file cannot
+// be read any more), the failure is a ConnectionLostError, with the same text: the statement
+// may well succeed once the connection is made again.
 //
 // One connection belongs to one thread (the main thread).
 #pragma once
@@ -22,6 +25,13 @@ namespace zlv {
 class DatabaseError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// Decided by each driver from its own codes (SqliteCodeMeansConnectionLost,
+// OdbcStateMeansConnectionLost); never a busy or locked database, which clears by itself.
+class ConnectionLostError : public DatabaseError {
+ public:
+  using DatabaseError::DatabaseError;
 };
 
 enum class Dialect { SqlServer, Sqlite, Other };

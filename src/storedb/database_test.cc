@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "storedb/odbc_database.h"
+#include "storedb/sqlite_database.h"
 #include "storedb/test_database.h"
 
 namespace zlv {
@@ -260,6 +264,50 @@ TEST(OdbcDatabaseTest, Utf16TextsRoundTrip) {
 
 TEST(OdbcDatabaseTest, UnknownDriverIsADatabaseError) {
   EXPECT_THROW(OpenDatabase("Driver=/nonexistent/driver.so;Database=x"), DatabaseError);
+}
+
+// A lost link is made again at the next tick; anything else is the statement's own failure. A
+// busy or locked database clears by itself: taking it for a lost link would drop a working
+// connection in the middle of another program's write.
+TEST(ConnectionLostTest, SqliteResultCodesThatMeanTheLinkIsGone) {
+  const std::pair<int, bool> cases[] = {
+      {SQLITE_IOERR, true},
+      {SQLITE_IOERR_READ, true},
+      {SQLITE_IOERR_SHORT_READ, true},
+      {SQLITE_IOERR_FSYNC, true},
+      {SQLITE_IOERR_LOCK, true},
+      {SQLITE_CANTOPEN, true},
+      {SQLITE_NOTADB, true},
+      {SQLITE_READONLY_DBMOVED, true},
+      {SQLITE_BUSY, false},
+      {SQLITE_BUSY_SNAPSHOT, false},
+      {SQLITE_LOCKED, false},
+      {SQLITE_LOCKED_SHAREDCACHE, false},
+      {SQLITE_READONLY, false},
+      {SQLITE_CONSTRAINT_FOREIGNKEY, false},
+      {SQLITE_ERROR, false},
+      {SQLITE_FULL, false},
+      {SQLITE_CORRUPT, false},
+      {SQLITE_INTERRUPT, false},
+  };
+  for (const auto& [code, lost] : cases) {
+    EXPECT_EQ(SqliteCodeMeansConnectionLost(code), lost) << sqlite3_errstr(code) << " " << code;
+  }
+  // The same decision on the driver's own path: a file that is not a database.
+  test::TempDir dir("zlv_storedb");
+  test::WriteFileBytes(dir.path() / "x.db", std::string(4096, 'x'));
+  EXPECT_THROW(OpenDatabase("sqlite:" + (dir.path() / "x.db").string()), ConnectionLostError);
+}
+
+TEST(ConnectionLostTest, OdbcStatesOfClass08MeanTheLinkIsGone) {
+  const std::pair<const char*, bool> cases[] = {
+      {"08S01", true},  {"08001", true},  {"08003", true},  {"08004", true},  {"08007", true},
+      {"HYT00", false}, {"HYT01", false}, {"40001", false}, {"23000", false}, {"42S02", false},
+      {"HY000", false}, {"01000", false}, {"", false},      {"0", false},
+  };
+  for (const auto& [state, lost] : cases) {
+    EXPECT_EQ(OdbcStateMeansConnectionLost(state), lost) << state;
+  }
 }
 
 }  // namespace

@@ -92,17 +92,26 @@ std::string ToPositional(std::string_view text, std::vector<std::string>* names)
 }
 
 NamedStatement::NamedStatement(Database& db, const StatementDef& def)
-    : db_(db), def_(def), values_(def.params.size(), Variant::Null()) {
+    : db_(db), def_(def), values_(def.params.size(), Variant::Null()) {}
+
+const std::string& NamedStatement::Sql() {
+  const Dialect dialect = db_.dialect();
+  if (dialect_ == dialect) return sql_;
   std::vector<std::string> names;
-  sql_ = ToPositional(def_.TextFor(db_.dialect()), &names);
+  std::string sql = ToPositional(def_.TextFor(dialect), &names);
+  std::vector<int> marker_params;
   for (const std::string& name : names) {
     const int index = IndexOf(name);
     if (index < 0) {
       throw std::invalid_argument(std::string(def_.name) + ": o texto usa o parâmetro " + name +
                                   ", que não está declarado");
     }
-    marker_params_.push_back(index);
+    marker_params.push_back(index);
   }
+  sql_ = std::move(sql);
+  marker_params_ = std::move(marker_params);
+  dialect_ = dialect;
+  return sql_;
 }
 
 NamedStatement::NamedStatement(Database& db, std::string_view name)
@@ -140,12 +149,16 @@ std::vector<Variant> NamedStatement::Bound() const {
   return bound;
 }
 
-int64_t NamedStatement::Execute() { return db_.Execute(sql_, Bound(), def_.timeout_seconds); }
+int64_t NamedStatement::Execute() {
+  const std::string& sql = Sql();
+  return db_.Execute(sql, Bound(), def_.timeout_seconds);
+}
 
 DataPacket NamedStatement::Packet() {
   Close();
+  const std::string& sql = Sql();
   DataPacket packet =
-      db_.Query(sql_, Bound(), QueryOptions{def_.decimals_as_float, def_.timeout_seconds});
+      db_.Query(sql, Bound(), QueryOptions{def_.decimals_as_float, def_.timeout_seconds});
   result_.LoadPacket(packet);
   active_ = true;
   return packet;

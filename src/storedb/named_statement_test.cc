@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "storedb/store_connection.h"
 #include "storedb/test_database.h"
 
 namespace zlv {
@@ -145,12 +146,30 @@ TEST_P(NamedStatementTest, UnknownParameterNamesTheStatementAndTheParameter) {
   }
 }
 
-TEST_P(NamedStatementTest, UndeclaredMarkerIsRefusedAtOnce) {
+TEST_P(NamedStatementTest, UndeclaredMarkerIsRefusedAtItsFirstRun) {
   const StatementDef def{.name = "adqErrada",
                          .params = {},
                          .mssql_text = "",
                          .sqlite_text = "SELECT * FROM T WHERE A = :P_A"};
-  EXPECT_THROW(NamedStatement(*db_, def), std::invalid_argument);
+  NamedStatement query(*db_, def);
+  EXPECT_THROW(query.Open(), std::invalid_argument);
+}
+
+// Regression: a statement took its dialect's text when it was built, so nothing holding one
+// (the cycle, the run) could be built while the store database had not opened yet.
+TEST(NamedStatementConnectionTest, AStatementBuiltBeforeItsConnectionOpensRunsOnceItDoes) {
+  static const StatementDef kOne{.name = "adqUm",
+                                 .params = {},
+                                 .mssql_text = "SELECT 1 AS UM",
+                                 .sqlite_text = "SELECT 1 AS UM"};
+  test::TempDir dir("zlv_storedb");
+  const std::string file = (dir.path() / "x.db").string();
+  StoreConnection connection([&] { return OpenDatabase("sqlite:" + file); });
+  NamedStatement query(connection, kOne);
+  EXPECT_THROW(query.Open(), ConnectionLostError);
+  connection.Connect();
+  query.Open();
+  EXPECT_EQ(query.Field("UM").AsInteger(), 1);
 }
 
 TEST_P(NamedStatementTest, ResultIsUnavailableUntilOpenedAndAfterClose) {

@@ -42,6 +42,15 @@ Dialect DialectOf(const std::string& dbms_name) {
 
 }  // namespace
 
+bool OdbcStateMeansConnectionLost(std::string_view state) {
+  return state.size() == 5 && state.starts_with("08");
+}
+
+void ThrowOdbcError(const OdbcError& error) {
+  if (OdbcStateMeansConnectionLost(error.state)) throw ConnectionLostError(error.message);
+  throw DatabaseError(error.message);
+}
+
 OdbcHandle::~OdbcHandle() {
   if (handle_ != nullptr) SQLFreeHandle(type_, handle_);
 }
@@ -155,8 +164,9 @@ OdbcDatabase::OdbcDatabase(const std::string& connection_string, Texts texts) {
   const SQLRETURN rc = SQLDriverConnect(dbc_.get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
                                         SQL_NTS, out, sizeof out, &out_length, SQL_DRIVER_NOPROMPT);
   if (!Ok(rc)) {
-    const std::string reason = OdbcErrorMessage(dbc_, false);
-    throw DatabaseError(reason.empty() ? kConnectionLost : reason);
+    OdbcError error = FirstOdbcError(dbc_, false);
+    if (error.message.empty()) error = {"08001", kConnectionLost};
+    ThrowOdbcError(error);
   }
   connected_ = true;
   SQLCHAR name[256] = {};
@@ -252,11 +262,11 @@ DataPacket OdbcDatabase::Query(const std::string& sql, const std::vector<Variant
 void OdbcDatabase::Fail(const OdbcHandle& handle, const std::string& sql,
                         const std::vector<Variant>& params) {
   const OdbcError error = FirstOdbcError(handle, wide_);
+  SQLFreeStmt(handle.get(), SQL_CLOSE);
+  // A lost link is logged in the store database client's own words.
+  if (OdbcStateMeansConnectionLost(error.state)) throw ConnectionLostError(kConnectionLost);
   std::string message = error.message;
   if (message.empty()) message = "Erro ODBC sem mensagem do driver";
-  // The run reconnects when a statement fails with exactly this text (a lost connection).
-  if (error.state.starts_with("08")) message = kConnectionLost;
-  SQLFreeStmt(handle.get(), SQL_CLOSE);
   if (dialect_ == Dialect::Sqlite && IsSqliteForeignKeyMessage(message)) {
     if (auto described = DescribeForeignKeyFailure(*this, sql, params)) message = *described;
   }
@@ -267,7 +277,7 @@ void OdbcDatabase::SetAutoCommit(bool on) {
   const SQLRETURN rc = SQLSetConnectAttr(
       dbc_.get(), SQL_ATTR_AUTOCOMMIT,
       reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER);
-  if (!Ok(rc)) throw DatabaseError(OdbcErrorMessage(dbc_, wide_));
+  if (!Ok(rc)) ThrowOdbcError(FirstOdbcError(dbc_, wide_));
 }
 
 void OdbcDatabase::Begin() {
@@ -280,7 +290,7 @@ void OdbcDatabase::Commit() {
   if (!in_transaction_) throw DatabaseError("Nenhuma transação aberta");
   // A failed commit leaves the transaction open, for the caller to roll back.
   if (!Ok(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT))) {
-    throw DatabaseError(OdbcErrorMessage(dbc_, wide_));
+    ThrowOdbcError(FirstOdbcError(dbc_, wide_));
   }
   in_transaction_ = false;
   SetAutoCommit(true);
@@ -291,9 +301,9 @@ void OdbcDatabase::Rollback() {
   // Whatever the roll-back answers, the transaction is over for this connection.
   in_transaction_ = false;
   const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
-  const std::string message = Ok(rc) ? "" : OdbcErrorMessage(dbc_, wide_);
+  const OdbcError error = Ok(rc) ? OdbcError{} : FirstOdbcError(dbc_, wide_);
   SetAutoCommit(true);
-  if (!Ok(rc)) throw DatabaseError(message);
+  if (!Ok(rc)) ThrowOdbcError(error);
 }
 
 }  // namespace zlv

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -92,6 +93,10 @@ struct OdbcError {
   std::string message;
 };
 OdbcError FirstOdbcError(const OdbcHandle& handle, bool wide);
+// Whether a SQLSTATE says the link to the server is gone: class 08 (connection exception).
+bool OdbcStateMeansConnectionLost(std::string_view state);
+// Throws the error's message as ConnectionLostError or DatabaseError, by its SQLSTATE.
+[[noreturn]] void ThrowOdbcError(const OdbcError& error);
 std::string OdbcErrorMessage(const OdbcHandle& handle, bool wide);
 
 // Reads every row of the open result of a statement.

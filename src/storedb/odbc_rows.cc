@@ -166,7 +166,7 @@ DataPacket ReadOdbcRows(const OdbcHandle& stmt, bool wide, const QueryOptions& o
   SQLHSTMT h = stmt.get();
   DataPacket packet;
   SQLSMALLINT count = 0;
-  if (!Ok(SQLNumResultCols(h, &count))) throw DatabaseError(OdbcErrorMessage(stmt, wide));
+  if (!Ok(SQLNumResultCols(h, &count))) ThrowOdbcError(FirstOdbcError(stmt, wide));
   if (count == 0) return packet;  // a statement that returns no rows (PRAGMA x = y, SET)
   std::vector<Column> columns(count);
   for (SQLUSMALLINT c = 1; c <= count; ++c) {
@@ -185,7 +185,7 @@ DataPacket ReadOdbcRows(const OdbcHandle& stmt, bool wide, const QueryOptions& o
                           &nullable);
       name = reinterpret_cast<const char*>(buffer);
     }
-    if (!Ok(rc)) throw DatabaseError(OdbcErrorMessage(stmt, wide));
+    if (!Ok(rc)) ThrowOdbcError(FirstOdbcError(stmt, wide));
     columns[c - 1] = ColumnOf(sql_type);
     const bool sized = columns[c - 1].type == FieldType::String && size < kUnboundedSize;
     packet.fields.push_back({name, columns[c - 1].type, sized ? static_cast<int>(size) : 0});
@@ -193,7 +193,7 @@ DataPacket ReadOdbcRows(const OdbcHandle& stmt, bool wide, const QueryOptions& o
   for (;;) {
     const SQLRETURN rc = SQLFetch(h);
     if (rc == SQL_NO_DATA) break;
-    if (!Ok(rc)) throw DatabaseError(OdbcErrorMessage(stmt, wide));
+    if (!Ok(rc)) ThrowOdbcError(FirstOdbcError(stmt, wide));
     std::vector<Variant> row;
     row.reserve(count);
     for (SQLUSMALLINT c = 1; c <= count; ++c) {

@@ -48,7 +48,25 @@ class ResetOnExit {
   sqlite3_stmt* stmt_;
 };
 
+// A failure of the database file itself is the lost connection; the message stays the
+// database's own.
+[[noreturn]] void ThrowSqlite(int code, const std::string& message) {
+  if (SqliteCodeMeansConnectionLost(code)) throw ConnectionLostError(message);
+  throw DatabaseError(message);
+}
+
 }  // namespace
+
+bool SqliteCodeMeansConnectionLost(int code) {
+  switch (code & 0xff) {  // the primary code of an extended one
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOTADB:
+      return true;
+    default:
+      return code == SQLITE_READONLY_DBMOVED;
+  }
+}
 
 void SqliteCloser::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 void SqliteFinalizer::operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
@@ -61,7 +79,7 @@ SqliteDatabase::SqliteDatabase(const std::filesystem::path& path) {
   db_.reset(raw);
   if (rc != SQLITE_OK) {
     const std::string reason = raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-    throw DatabaseError("Não foi possível abrir o banco de dados " + path.string() + ": " + reason);
+    ThrowSqlite(rc, "Não foi possível abrir o banco de dados " + path.string() + ": " + reason);
   }
   sqlite3_extended_result_codes(raw, 1);
   sqlite3_busy_timeout(raw, kBusyTimeoutMs);
@@ -75,7 +93,7 @@ SqliteStatement SqliteDatabase::PrepareOne(const char* sql, const char** tail) c
   sqlite3_stmt* raw = nullptr;
   const int rc = sqlite3_prepare_v2(db_.get(), sql, -1, &raw, tail);
   SqliteStatement stmt(raw);
-  if (rc != SQLITE_OK) throw DatabaseError(sqlite3_errmsg(db_.get()));
+  if (rc != SQLITE_OK) ThrowSqlite(rc, sqlite3_errmsg(db_.get()));
   return stmt;
 }
 
@@ -138,7 +156,7 @@ void SqliteDatabase::Bind(sqlite3_stmt* stmt, const std::vector<Variant>& params
         throw DatabaseError("Parâmetro " + std::to_string(i) +
                             ": uma lista ou um pacote não pode ser gravado numa coluna");
     }
-    if (rc != SQLITE_OK) throw DatabaseError(sqlite3_errmsg(db_.get()));
+    if (rc != SQLITE_OK) ThrowSqlite(rc, sqlite3_errmsg(db_.get()));
   }
 }
 
@@ -204,7 +222,7 @@ void SqliteDatabase::Fail(int rc, const std::string& sql, const std::vector<Vari
     deadline_ = {};
     if (auto described = DescribeForeignKeyFailure(*this, sql, params)) message = *described;
   }
-  throw DatabaseError(message);
+  ThrowSqlite(rc, message);
 }
 
 void SqliteDatabase::Begin() { Execute("BEGIN IMMEDIATE", {}, 0); }

@@ -33,6 +33,10 @@ struct SqliteFinalizer {
 using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
 using SqliteStatement = std::unique_ptr<sqlite3_stmt, SqliteFinalizer>;
 
+// Whether an (extended) result code says the database file itself can no longer be reached:
+// any I/O error, a file that cannot be opened, is not a database, or was moved away.
+bool SqliteCodeMeansConnectionLost(int code);
+
 class SqliteDatabase final : public Database {
  public:
   // Opens (creating when missing) the database file. Throws DatabaseError.

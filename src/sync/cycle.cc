@@ -30,12 +30,9 @@ SyncCycle::~SyncCycle() = default;
 
 void SyncCycle::SetFlushDns(std::function<void()> flush_dns) { flush_dns_ = std::move(flush_dns); }
 
-void SyncCycle::SetStoreReconnect(std::function<void()> reconnect) {
-  run_->SetStoreReconnect(std::move(reconnect));
-}
-
 void SyncCycle::timSincronismoTimer() {
   services_.globals.Touch(services_.clock);
+  if (store_ != nullptr && !RestoreStoreConnection(*store_, services_.log)) return;
   if (!central_.Connected()) ConnectCentral();
   if (central_.Connected()) RunStores();
   ReleaseScheduledOrders();

@@ -1,8 +1,9 @@
 // SyncCycle: the synchronisation timer's handler `timSincronismoTimer`, one tick of the
-// synchroniser. A tick marks a sign of life for the watchdog, connects the central server when
-// it is not connected, runs one download-and-upload run (`SincronizaDLV`) per store this cash
-// register synchronises (its own store, or every store of the branch), and then releases the
-// scheduled orders whose production time has come (`SincronizaENC`).
+// synchroniser. A tick marks a sign of life for the watchdog, makes the store database
+// connection again when it is down or was lost (and does nothing more while it stays down),
+// connects the central server when it is not connected, runs one download-and-upload run
+// (`SincronizaDLV`) per store this cash register synchronises (its own store, or every store of the
+// branch), and then releases the scheduled orders whose production time has come (`SincronizaENC`).
 //
 // Owns the run's state (SyncRun: the downloaded and upload datasets and the statements the runs
 // reuse) for the life of the process; the main form owns the SyncCycle. The runs and the
@@ -10,7 +11,8 @@
 // overlap and the next one comes one interval after the end of the last of them.
 //
 // A failure of the tick's own queries (the stores, the scheduled-order check) leaves the tick
-// and reaches the caller; the next tick starts afresh. Main thread only.
+// and reaches the caller; the next tick starts afresh (with a new connection when the failure
+// was the lost link). Main thread only.
 #pragma once
 
 #include <functional>
@@ -18,6 +20,7 @@
 
 #include "storedb/named_statement.h"
 #include "storedb/services.h"
+#include "storedb/store_connection.h"
 #include "sync/central_client.h"
 #include "sync/sync_timer.h"
 
@@ -41,11 +44,10 @@ class SyncCycle {
   // The DNS flush run after a failed connection to a server named by a host name
   // ("ipconfig /flushdns"); nothing by default.
   void SetFlushDns(std::function<void()> flush_dns);
-  // Disconnects the store database and connects it again, for a run that failed with
-  // "Falha de conexão"; nothing by default. The runs keep statements on Services::db, so the
-  // hook must reconnect that same Database object in place (a forwarding connection whose
-  // driver is replaced), never hand out a new one.
-  void SetStoreReconnect(std::function<void()> reconnect);
+  // The store connection each tick makes again when it is down or was lost: the one behind
+  // Services::db, reconnected in place, so that the statements kept on it go on working.
+  // Without it (a bare database in some tests) nothing is reconnected.
+  void SetStoreConnection(StoreConnection& connection) { store_ = &connection; }
 
   SyncRun& run() { return *run_; }
 
@@ -61,6 +63,7 @@ class SyncCycle {
   CentralClient& central_;
   SyncTimer& timer_;
   std::function<void()> flush_dns_;
+  StoreConnection* store_ = nullptr;
   std::unique_ptr<SyncRun> run_;
   NamedStatement adqDados_, adqVerifEncomenda_;
 };

@@ -29,8 +29,6 @@ constexpr std::array<std::string_view, 2> kCancellationColumns = {"NRSEQIMPRPROD
                                                                   "NRSEQIMPRPROD2"};
 // Ticket mode of downloaded orders: their rows carry the central server's numbers.
 constexpr std::string_view kModoDownload = "D";
-// The message of a lost store database connection; the run connects it again.
-constexpr std::string_view kFalhaDeConexao = "Falha de conexão";
 
 // However a run ends, the watchdog may restart again and the next tick comes one interval
 // later: a run that left the timer off would stop the synchroniser for good.
@@ -71,14 +69,13 @@ void SyncRun::SincronizaDLV(const std::string& cdfilial, const std::string& cdlo
   } catch (const std::exception& e) {
     Log(std::string("Metodo \"SincronizaDLV\": Erro -> ") + e.what());
     LogRetorno();
-    // On a lost connection the rollback fails too; the connection must still be made again,
-    // or every later run fails the same way.
+    // On a lost connection the rollback fails too; the run still ends as usual, and the next
+    // tick makes the connection again (the store connection noted the lost link).
     try {
       DesfazTransacao(s_.db);
     } catch (const std::exception& rollback) {
       Log(std::string("Metodo \"SincronizaDLV\": Erro -> ") + rollback.what());
     }
-    if (e.what() == kFalhaDeConexao && reconnect_store_) reconnect_store_();
   }
   s_.globals.gLiberaReinicio = true;
   retorno_ = Variant();

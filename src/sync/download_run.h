@@ -41,11 +41,6 @@ class SyncRun {
 
   void SincronizaDLV(const std::string& cdfilial, const std::string& cdloja);
 
-  // The store database reconnection for a run that failed with "Falha de conexão".
-  void SetStoreReconnect(std::function<void()> reconnect) {
-    reconnect_store_ = std::move(reconnect);
-  }
-
   DownloadSets& sets() { return sets_; }
   // The form's sale, order-tab and consumer datasets, as the ticket writers read them.
   TicketSources ticket_sources() {
@@ -77,7 +72,6 @@ class SyncRun {
   CentralClient& central_;
   SyncTimer& timer_;
   std::function<void()> trim_memory_;
-  std::function<void()> reconnect_store_;
 
   DownloadSets sets_;
   OrderStateUpload upload_;

@@ -114,13 +114,55 @@ TEST_F(ProgramTest, ABadFirstParameterIsLoggedAndEndsTheProcessLikeAnUnsetRegist
             "partes");
 }
 
-TEST_F(ProgramTest, AMissingStoreDatabaseEndsTheProcessWithItsCause) {
+TEST_F(ProgramTest, AMissingStoreDatabaseEndsAOnceCheckWithItsCause) {
   fs::remove(install_.database());
-  EXPECT_EQ(Run({"0001_001_"}), 1);
+  EXPECT_EQ(Run({"/ONCE", "0001_001_"}), 1);
   const std::vector<std::string> log = install_.Log();
   ASSERT_EQ(log.size(), 1u);
   EXPECT_NE(log[0].find("O banco de dados da loja não existe"), std::string::npos) << log[0];
   EXPECT_NE(LastErr().find("O banco de dados da loja não existe"), std::string::npos);
+}
+
+// Regression: a store whose database server came up after the cash register stayed dark all
+// day: start-up ended the process when the database did not open, and nothing started it
+// again. Now the program waits on its timer and finishes start-up at the tick the database
+// opens (one real 30 s tick here).
+TEST_F(ProgramTest, AStoreDatabaseThatOpensLateIsWaitedForAndTheOrdersFlow) {
+  const fs::path central_folder = install_.home() / "central";
+  fs::create_directories(central_folder);
+  test::ChildProcess add(
+      kCentral,
+      {"add-orders", "--db", (central_folder / "central.db").string(), "--branch", "0001",
+       "--store", "001", "--count", "2", "--store-db", install_.database().string()},
+      central_folder / "add.out", central_folder / "add.err");
+  ASSERT_EQ(add.WaitExit(seconds(60)), 0) << test::ReadFileBytes(central_folder / "add.err");
+  CentralServer central(central_folder);
+  ASSERT_NE(central.port(), 0);
+  install_.SetRegistry("IpServer=127.0.0.1:" + std::to_string(central.port()) + "\n");
+  const fs::path later = install_.home() / "ZlvSinc.db.later";
+  fs::rename(install_.database(), later);
+
+  auto program = Start({"0001_001_"});
+  const std::string missing = "adcSincronismo: Erro -> O banco de dados da loja não existe: " +
+                              install_.database().string();
+  ASSERT_TRUE(test::WaitUntil([&] { return Contains(install_.Log(), missing); }, seconds(20)))
+      << LastErr();
+  EXPECT_TRUE(program->Running()) << "start-up ended instead of waiting for the database";
+  fs::rename(later, install_.database());
+
+  EXPECT_TRUE(test::WaitUntil(
+      [&] {
+        return CountRows("SELECT COUNT(*) FROM VENDAREST WHERE NRVENDARESTAUX IS NOT NULL") == 2;
+      },
+      seconds(50)));
+  program->Signal(SIGTERM);
+  EXPECT_EQ(program->WaitExit(seconds(20)), 0);
+  const std::vector<std::string> log = install_.Log();
+  const std::vector<std::string> expected = {
+      missing, "adcSincronismo: reconectando ao banco de dados da loja",
+      "adcSincronismo: conectado ao banco de dados da loja", "FormCreate"};
+  ASSERT_GE(log.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 4), expected);
 }
 
 TEST_F(ProgramTest, OnceSynchronisesAgainstTheCentralServerAndEndsNormally) {

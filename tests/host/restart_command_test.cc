@@ -120,8 +120,8 @@ TEST(RestartCommandTest, UnderTheServiceManagerAStalledProcessEndsWithTheRestart
     Globals globals;
     globals.gCDFILIAL = "0001";
     globals.gCDCAIXA = "001";
-    globals.Touch(start);
-    globals.gInicioPeriodo.store(start.days());
+    globals.Touch(clock);
+    globals.gInicioPeriodo.store(clock.Steady());
     ActivityLog log(folder.path(), clock);
     ClockSleeper sleeper(clock);
     const auto runner = platform::MakeCommandRunner(image, RestartStyle::kServiceManager);

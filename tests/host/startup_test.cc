@@ -22,7 +22,7 @@ class StartupTest : public ::testing::Test {
                        .cdsParametros = cdsParametros_,
                        .cdsRoteirizador = cdsRoteirizador_,
                        .timSincronismo = timer_,
-                       .after_connect = [this] { steps_.push_back("after_connect"); },
+                       .wait_for_database = wait_for_database_,
                        .start_watchdog = [this] { steps_.push_back("watchdog"); },
                        .first_tick =
                            [this] {
@@ -31,7 +31,11 @@ class StartupTest : public ::testing::Test {
                              EXPECT_FALSE(globals_.gLiberaReinicio.load());
                              if (tick_failure_) throw std::runtime_error("no such table: PARAVEND");
                            }};
-    return FormCreate(parts);
+    return resume_ ? ResumeStartup(parts) : FormCreate(parts);
+  }
+  StartupResult Resume(const std::string& parameter) {
+    resume_ = true;
+    return Start(parameter);
   }
   std::vector<std::string> Log() { return test::LogMessages(log_, clock_.Now()); }
 
@@ -46,12 +50,14 @@ class StartupTest : public ::testing::Test {
   Dataset cdsParametros_, cdsRoteirizador_;
   std::vector<std::string> steps_;
   bool tick_failure_ = false;
+  bool wait_for_database_ = true;
+  bool resume_ = false;
 };
 
 TEST_F(StartupTest, ASetUpCashRegisterStartsEverythingInOrder) {
   const StartupResult result = Start("0001_001_");
   ASSERT_EQ(result.outcome, StartupOutcome::kStarted) << result.message;
-  EXPECT_EQ(steps_, (std::vector<std::string>{"after_connect", "watchdog", "tick"}));
+  EXPECT_EQ(steps_, (std::vector<std::string>{"watchdog", "tick"}));
   EXPECT_EQ(globals_.gCDFILIAL, "0001");
   EXPECT_EQ(globals_.gCDCAIXA, "001");
   EXPECT_EQ(globals_.gCDLOJA, "001");
@@ -85,7 +91,7 @@ TEST_F(StartupTest, ACashRegisterNotSetUpIsRefusedBeforeAnythingStarts) {
   for (const std::string parameter : {"", "0001_002_", "0009_001_"}) {
     steps_.clear();
     EXPECT_EQ(Start(parameter).outcome, StartupOutcome::kNotSetUp) << parameter;
-    EXPECT_EQ(steps_, std::vector<std::string>{"after_connect"}) << parameter;
+    EXPECT_TRUE(steps_.empty()) << parameter;
     EXPECT_FALSE(timer_.Enabled());
     EXPECT_FALSE(globals_.gLiberaReinicio.load());
   }
@@ -105,21 +111,50 @@ TEST_F(StartupTest, ABadParameterIsLoggedAsReadAndRefusedLikeAnUnsetRegister) {
                        kCaixaNaoParametrizado}));
 }
 
-TEST_F(StartupTest, AMissingStoreDatabaseStopsStartUpWithItsCauseAndIsNotCreated) {
-  fs::remove(install_.database());
-  const StartupResult result = Start("0001_001_");
-  EXPECT_EQ(result.outcome, StartupOutcome::kFailed);
-  EXPECT_EQ(Log(), std::vector<std::string>{"adcSincronismo: Erro -> O banco de dados da loja "
-                                            "não existe: " +
-                                            install_.database().string()});
-  EXPECT_FALSE(fs::exists(install_.database()));
+TEST_F(StartupTest, AMissingStoreDatabaseIsWaitedForOnTheTimerAndNeverCreated) {
+  const fs::path later = install_.home() / "later.db";
+  fs::rename(install_.database(), later);
+  const std::string missing = "adcSincronismo: Erro -> O banco de dados da loja não existe: " +
+                              install_.database().string();
+  wait_for_database_ = false;  // a technician's ONCE check
+  EXPECT_EQ(Start("0001_001_").outcome, StartupOutcome::kFailed);
   EXPECT_TRUE(steps_.empty());
+  EXPECT_FALSE(timer_.Enabled());
+
+  wait_for_database_ = true;
+  const StartupResult result = Start("0001_001_");
+  EXPECT_EQ(result.outcome, StartupOutcome::kWaitingForDatabase);
+  EXPECT_EQ(result.message, missing);
+  EXPECT_EQ(steps_, std::vector<std::string>{"watchdog"});
+  EXPECT_TRUE(timer_.Enabled());
+  EXPECT_DOUBLE_EQ(globals_.gUltimaAtividade.load(), clock_.Steady());
+  EXPECT_FALSE(globals_.gLiberaReinicio.load());
+  clock_.Advance(30);
+  EXPECT_EQ(Resume("0001_001_").outcome, StartupOutcome::kWaitingForDatabase);
+  EXPECT_FALSE(fs::exists(install_.database()));
+  EXPECT_DOUBLE_EQ(globals_.gUltimaAtividade.load(), clock_.Steady());
+
+  fs::rename(later, install_.database());
+  EXPECT_EQ(Resume("0001_001_").outcome, StartupOutcome::kStarted);
+  EXPECT_EQ(steps_, (std::vector<std::string>{"watchdog", "watchdog", "tick"}));
+  const std::vector<std::string> expected = {
+      missing,
+      missing,
+      "adcSincronismo: reconectando ao banco de dados da loja",
+      missing,
+      "adcSincronismo: reconectando ao banco de dados da loja",
+      "adcSincronismo: conectado ao banco de dados da loja",
+      "FormCreate"};
+  const std::vector<std::string> log = Log();
+  ASSERT_GE(log.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + expected.size()), expected);
+  EXPECT_TRUE(globals_.gLiberaReinicio.load());
 }
 
-TEST_F(StartupTest, AnUnreadableStoreDatabaseStopsStartUpWithItsCause) {
+TEST_F(StartupTest, AnUnreadableStoreDatabaseIsLoggedWithItsCauseAndWaitedFor) {
   test::WriteFileBytes(install_.database(), std::string(4096, 'x'));
   const StartupResult result = Start("0001_001_");
-  EXPECT_EQ(result.outcome, StartupOutcome::kFailed);
+  EXPECT_EQ(result.outcome, StartupOutcome::kWaitingForDatabase);
   ASSERT_EQ(Log().size(), 1u);
   EXPECT_EQ(Log()[0].rfind("adcSincronismo: Erro -> ", 0), 0u) << Log()[0];
   EXPECT_NE(Log()[0].find("not a database"), std::string::npos) << Log()[0];

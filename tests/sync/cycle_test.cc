@@ -3,12 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "log_match.h"
 #include "sync_fixture.h"
 
 namespace zlv::test {
 namespace {
+
+constexpr const char* kReconnecting = "adcSincronismo: reconectando ao banco de dados da loja";
+constexpr const char* kReconnected = "adcSincronismo: conectado ao banco de dados da loja";
+
+// A tick as the main loop runs it: what escapes it (a tick query on a dead link) is the loop's
+// to log, and the next tick comes as usual.
+void ContainedTick(SyncInstallation& s) {
+  try {
+    s.Tick();
+  } catch (const DatabaseError&) {
+  }
+}
 
 TEST(Cycle, PerStoreRunsTheRegistersStoreAndPerBranchEveryStore) {
   SyncInstallation s;
@@ -71,26 +84,28 @@ TEST(Cycle, AnnouncedRestartEndsTheRunAtOnce) {
   EXPECT_EQ(s.Count("SELECT COUNT(*) FROM VENDAREST"), 1);
 }
 
-TEST(Cycle, FailedRunIsLoggedRolledBackAndTheStoreConnectionRemade) {
+TEST(Cycle, FailedRunIsLoggedRolledBackAndOnlyALostConnectionIsMadeAgain) {
   SyncInstallation s;
-  int reconnects = 0;
-  s.cycle().SetStoreReconnect([&reconnects] { ++reconnects; });
   s.InsertPendingSales(1);
   s.InsertHistoryRow(5001, 1);
   // The store's sales cannot be read: the upload cannot start.
-  s.db().FailQueries("SELECT VR.*", "Falha de conexão");
-  s.Tick();
+  s.db().FailQueries("SELECT VR.*", "Falha de conexão", Failure::kConnectionLost);
+  ContainedTick(s);
   const Lines run = s.LastRun();
   EXPECT_EQ(StartingWith(run, "Metodo \"SincronizaDLV\": Erro -> "),
             Lines{"Metodo \"SincronizaDLV\": Erro -> Falha de conexão"});
   EXPECT_EQ(run.back(), "FIM -> SincronizaDLV");
-  EXPECT_EQ(reconnects, 1);
   EXPECT_EQ(s.CountLoggedStartingWith("Atualiza NRSEQHISTPED"), 0) << "history sent anyway";
   EXPECT_TRUE(s.timer().Enabled());
+  EXPECT_FALSE(s.store().Usable());
 
   s.db().FailQueries("SELECT VR.*", "timeout expired");
   s.Tick();
-  EXPECT_EQ(reconnects, 1);
+  EXPECT_EQ(s.CountLogged(kReconnecting), 1);
+  EXPECT_EQ(s.CountLogged(kReconnected), 1);
+  s.Tick();
+  EXPECT_EQ(s.CountLogged(kReconnecting), 1) << "a failure other than the lost link reconnects";
+  EXPECT_TRUE(s.store().Usable());
 }
 
 // Regression: on a lost store connection the run's rollback failed as well, the reconnection
@@ -100,21 +115,61 @@ TEST(Cycle, LostStoreConnectionIsMadeAgainEvenWhenTheRollbackFails) {
   s.AddOrders(1);
   s.Tick();
   s.central().CancelOrders(kFilial, kLoja, 1, s.clock().Now());
-  int reconnects = 0;
-  s.cycle().SetStoreReconnect([&] {
-    ++reconnects;
-    s.db().ClearFaults();
-    s.db().real().Rollback();  // a new connection has no transaction of the old one
-  });
-  s.db().FailNextCommit("Falha de conexão");
-  s.db().FailRollbacks("Falha de conexão");
-  s.Tick();
-  EXPECT_EQ(reconnects, 1);
+  s.db().FailNextCommit("Falha de conexão", Failure::kConnectionLost);
+  s.db().FailRollbacks("Falha de conexão", Failure::kConnectionLost);
+  ContainedTick(s);
   EXPECT_EQ(s.LastRun().back(), "FIM -> SincronizaDLV");
-  EXPECT_FALSE(s.db().InTransaction());
+  s.db().ClearFaults();
 
   s.Tick();
+  EXPECT_EQ(s.CountLogged(kReconnected), 1);
+  EXPECT_FALSE(s.db().InTransaction());
   EXPECT_EQ(s.CentralCounts().cancels_confirmed, 1);
+}
+
+// Regression: the store connection was made again only after a run that failed with exactly
+// "Falha de conexão". A tick query meeting the dead link first, a lost commit, or a
+// reconnection that failed while the server was still starting (the empty connection words its
+// failure differently) left every order of the store at the server until a restart.
+TEST(Cycle, LostStoreConnectionIsMadeAgainAtATickAndOrdersFlowWithinTwoTicks) {
+  struct Case {
+    const char* name;
+    std::function<void(FaultyDatabase&)> lose;
+    int failed_reconnections;
+  };
+  const Case cases[] = {
+      {"tick query",
+       [](FaultyDatabase& db) {
+         db.FailQueries("P.IDSINCFILIALDLV", "Falha de conexão", Failure::kConnectionLost);
+       },
+       0},
+      {"commit and rollback",
+       [](FaultyDatabase& db) {
+         db.FailNextCommit("Falha de conexão", Failure::kConnectionLost);
+         db.FailRollbacks("Falha de conexão", Failure::kConnectionLost);
+       },
+       0},
+      {"reconnection", [](FaultyDatabase& db) { db.SetLinkDown(true); }, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SyncInstallation s;
+    s.AddOrders(1);
+    c.lose(s.db());
+    ContainedTick(s);
+    s.db().ClearFaults();
+    s.db().FailNextLinks(c.failed_reconnections);
+
+    for (int tick = 0; tick < 2 && s.CentralCounts().orders_confirmed == 0; ++tick) {
+      s.clock().Advance(30);
+      s.Tick();
+    }
+    EXPECT_EQ(s.Count("SELECT COUNT(*) FROM VENDAREST"), 1);
+    EXPECT_EQ(s.CentralCounts().orders_confirmed, 1);
+    EXPECT_EQ(s.CountLogged(kReconnecting), 1 + c.failed_reconnections);
+    EXPECT_EQ(s.CountLogged("adcSincronismo: Erro -> Falha de conexão"), c.failed_reconnections);
+    EXPECT_EQ(s.CountLogged(kReconnected), 1);
+  }
 }
 
 TEST(Cycle, ScheduledOrdersAreReleasedEvenWithoutTheServer) {

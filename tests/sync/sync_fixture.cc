@@ -47,9 +47,10 @@ constexpr size_t kStampLength = 22;
 SyncInstallation::SyncInstallation(Options options)
     : clock_(SystemClock().Now()),
       db_(CreateStore(dir_.path())),
+      store_(std::make_unique<StoreConnection>([this] { return db_->NewLink(); })),
       log_(std::make_unique<ActivityLog>(dir_.path(), clock_)),
       services_(std::make_unique<Services>(
-          Services{*db_, *log_, clock_, globals_, dir_.path(), RegionalSettings::Default()})),
+          Services{*store_, *log_, clock_, globals_, dir_.path(), RegionalSettings::Default()})),
       server_store_(std::make_unique<CentralStore>((dir_.path() / "central.db").string())),
       server_(std::make_unique<CentralServer>(*server_store_, server_clock_, "127.0.0.1", 0)),
       client_(*log_, [this] { return endpoint_; }) {
@@ -59,6 +60,7 @@ SyncInstallation::SyncInstallation(Options options)
   reachable_port_ = proxy_ ? proxy_->port() : server_->port();
   endpoint_ = {"127.0.0.1", reachable_port_};
 
+  store_->Connect();
   std::filesystem::create_directories(TicketFolder());
   globals_.gCDFILIAL = kFilial;
   globals_.gCDCAIXA = kCaixa;
@@ -70,6 +72,7 @@ SyncInstallation::SyncInstallation(Options options)
     ++trim_calls_;
     timer_on_during_run_ = timer_.Enabled();
   });
+  cycle_->SetStoreConnection(*store_);
 }
 
 SyncInstallation::~SyncInstallation() {

@@ -1,6 +1,7 @@
 // SyncInstallation: a whole store installation in a temporary folder for the cycle's tests:
 // the embedded store database made from db/schema.sqlite.sql and db/demo-seed.sql (behind a
-// FaultyDatabase that passes everything through until told otherwise), the ticket folder, the
+// FaultyDatabase that passes everything through until told otherwise, reached through the real
+// StoreConnection as the program reaches its store), the ticket folder, the
 // log, the process-wide values of register 001 of store 001, and the real reference central
 // server on 127.0.0.1 (its own database, served on a thread), optionally reached through a
 // DroppingProxy. The synchroniser side is the real CentralClient, SyncTimer and SyncCycle.
@@ -23,6 +24,7 @@
 #include "faulty_database.h"
 #include "host/activity_log.h"
 #include "storedb/services.h"
+#include "storedb/store_connection.h"
 #include "support/temp_dir.h"
 #include "sync/central_client.h"
 #include "sync/cycle.h"
@@ -57,13 +59,17 @@ class SyncInstallation {
   // Points the client at a port where nothing listens (true) or back at the server.
   void MakeServerUnreachable(bool unreachable);
   DroppingProxy& proxy() { return *proxy_; }
+  // The installation's folder (log, ticket folder) and the port the central server is reached on.
+  const std::filesystem::path& folder() const { return dir_.path(); }
+  int server_port() const { return reachable_port_; }
 
   // Hands over the installation's folder, which then outlives the installation: the
   // benchmarks remove theirs only when they end (see bench/sync_bench.cc).
   TempDir TakeFolder() { return std::move(dir_); }
 
-  // The store database.
+  // The store database: the fault injector behind the connection, and the connection.
   FaultyDatabase& db() { return *db_; }
+  StoreConnection& store() { return *store_; }
   void Sql(const std::string& sql) { db_->real().Execute(sql, {}, 0); }
   int64_t Count(const std::string& sql);
   std::string Value(const std::string& sql);  // first cell, "" for no row
@@ -96,6 +102,7 @@ class SyncInstallation {
   SystemClock server_clock_;
   Globals globals_;
   std::unique_ptr<FaultyDatabase> db_;
+  std::unique_ptr<StoreConnection> store_;
   std::unique_ptr<ActivityLog> log_;
   std::unique_ptr<Services> services_;
 
