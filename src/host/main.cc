@@ -44,8 +44,9 @@ int RunSynchroniser(const CommandLine& line, RunMode mode, QuitSignal& quit) {
   }
   const SystemClock clock;
   const std::unique_ptr<CommandRunner> runner = platform::MakeCommandRunner(
-      platform::ProgramImageName(),
-      mode == RunMode::kService ? RestartStyle::kServiceManager : RestartStyle::kDetachedCopy);
+      platform::ProgramImageName(), mode == RunMode::kService && platform::StartedByServiceManager()
+                                        ? RestartStyle::kServiceManager
+                                        : RestartStyle::kDetachedCopy);
   TSincForm form({.first_parameter = line.first_parameter,
                   .exe_folder = platform::ExeFolder(),
                   .program_folder = platform::ExecutablePath().parent_path(),

@@ -48,6 +48,13 @@ void UninstallService(const ServiceDefinition& service);
 // read means false.
 bool ServiceAccountIsCurrentUser(const ServiceDefinition& service);
 
+// True when the service manager itself started this process, so that it will also start it
+// again after a failing end. POSIX: systemd gives every process of a unit INVOCATION_ID; a
+// process started by hand as the unit's account runs in service mode without it, and ending
+// it for a restart would leave the store without a synchroniser. Windows: a service-mode
+// process was started by the service control manager.
+bool StartedByServiceManager();
+
 // POSIX: systemd stops the unit with SIGTERM, which the quit signal's termination handler
 // already turns into the quit message, so nothing more is connected.
 std::unique_ptr<ServiceConnection> ConnectServiceManager(const ServiceDefinition& service,

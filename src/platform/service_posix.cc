@@ -215,6 +215,11 @@ bool ServiceAccountIsCurrentUser(const ServiceDefinition& service) {
   return entry != nullptr && user == entry->pw_name;
 }
 
+bool StartedByServiceManager() {
+  const char* invocation = std::getenv("INVOCATION_ID");
+  return invocation != nullptr && *invocation != '\0';
+}
+
 std::unique_ptr<ServiceConnection> ConnectServiceManager(const ServiceDefinition&, QuitSignal&) {
   return std::make_unique<ServiceConnection>();
 }

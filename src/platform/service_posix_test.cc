@@ -111,5 +111,16 @@ TEST_F(ServiceTest, RunModeFollowsTheUnitsAccount) {
   EXPECT_TRUE(platform::ServiceAccountIsCurrentUser(Sinc())) << "a numeric user id";
 }
 
+// Root starting the program by hand while the unit exists runs in service mode too; only a
+// process systemd started may leave its restart to systemd.
+TEST_F(ServiceTest, OnlyAProcessSystemdStartedCountsAsStartedByIt) {
+  {
+    test::ScopedEnv invocation("INVOCATION_ID", std::nullopt);
+    EXPECT_FALSE(platform::StartedByServiceManager());
+  }
+  test::ScopedEnv invocation("INVOCATION_ID", "0f5e1c2d3b4a59687766554433221100");
+  EXPECT_TRUE(platform::StartedByServiceManager());
+}
+
 }  // namespace
 }  // namespace zlv

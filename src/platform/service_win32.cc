@@ -151,6 +151,8 @@ void UninstallService(const ServiceDefinition& service) {
   if (!DeleteService(handle.get())) win32::ThrowLastError("DeleteService");
 }
 
+bool StartedByServiceManager() { return true; }
+
 bool ServiceAccountIsCurrentUser(const ServiceDefinition& service) {
   // A user who is not an administrator cannot open the manager with all access: desktop mode.
   const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
