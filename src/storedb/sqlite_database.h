@@ -47,6 +47,7 @@ class SqliteDatabase final : public Database {
 
   Dialect dialect() const override { return Dialect::Sqlite; }
   std::string dbms_name() const override { return "SQLite"; }
+  std::string driver_name() const override { return "embutido"; }
 
   DataPacket Query(const std::string& sql, const std::vector<Variant>& params,
                    const QueryOptions& options = {}) override;

@@ -71,6 +71,7 @@ auto StoreConnection::Noting(Call call) -> decltype(call(std::declval<Database&>
 
 Dialect StoreConnection::dialect() const { return Open().dialect(); }
 std::string StoreConnection::dbms_name() const { return Open().dbms_name(); }
+std::string StoreConnection::driver_name() const { return Open().driver_name(); }
 
 DataPacket StoreConnection::Query(const std::string& sql, const std::vector<Variant>& params,
                                   const QueryOptions& options) {
@@ -103,7 +104,24 @@ bool RestoreStoreConnection(StoreConnection& connection, ActivityLog& log) {
     return false;
   }
   log.GravaLog("adcSincronismo: conectado ao banco de dados da loja");
+  log.GravaLog(StoreDatabaseLine(connection));
   return true;
+}
+
+std::string StoreDatabaseLine(const Database& db) {
+  const char* dialect = "outro";
+  switch (db.dialect()) {
+    case Dialect::SqlServer:
+      dialect = "SQL Server";
+      break;
+    case Dialect::Sqlite:
+      dialect = "SQLite";
+      break;
+    case Dialect::Other:
+      break;
+  }
+  return "adcSincronismo: banco de dados " + db.dbms_name() + " (driver " + db.driver_name() +
+         "), dialeto " + dialect;
 }
 
 }  // namespace zlv
