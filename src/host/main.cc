@@ -115,7 +115,7 @@ int Main(const std::vector<std::string>& args) {
     connection = platform::ConnectServiceManager(SincService(), quit);
   }
   // Held until the process ends, in both modes: a second synchroniser leaves at once,
-  // silently, whoever started it.
+  // silently, whoever started it; a ONCE check says why it did nothing.
   const SingleInstanceLock lock("ZLVSINC");
   if (lock.outcome() == SingleInstanceLock::Outcome::kAlreadyRunning) {
     if (!line.once) return kExitOk;

@@ -4,6 +4,7 @@
 
 #include "host/activity_log.h"
 #include "storedb/connection.h"
+#include "storedb/sqlite_database.h"
 
 namespace zlv {
 
@@ -25,7 +26,9 @@ std::filesystem::path EmbeddedFile(const std::string& connection_string) {
 StoreConnection::StoreConnection(const ConfigKey& key, std::filesystem::path exe_folder)
     : StoreConnection([&key, exe_folder = std::move(exe_folder)] {
         const std::string connection_string = GetStringConexZlv("", key, exe_folder);
-        if (const std::filesystem::path file = EmbeddedFile(connection_string); !file.empty()) {
+        // Without the embedded driver, opening it says what to configure instead.
+        if (const std::filesystem::path file = EmbeddedFile(connection_string);
+            !file.empty() && EmbeddedDatabaseAvailable()) {
           std::error_code ec;
           if (!std::filesystem::is_regular_file(file, ec)) {
             throw DatabaseError("O banco de dados da loja não existe: " + file.string());
