@@ -59,6 +59,10 @@ void ActivityLog::GravaLog(std::string_view message) {
   out.write(line.data(), static_cast<std::streamsize>(line.size()));
   out.close();
   if (!out) Fail("Não foi possível gravar o arquivo de log", file, ErrnoText());
+  if (message.find("Erro") != std::string_view::npos ||
+      message.find("ERRO") != std::string_view::npos) {
+    ++failure_lines_;
+  }
 }
 
 }  // namespace zlv

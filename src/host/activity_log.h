@@ -7,6 +7,7 @@
 // Failures (folder or file not writable) throw std::runtime_error to the caller.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -25,11 +26,15 @@ class ActivityLog {
   // The file a message written at the given moment goes to.
   std::filesystem::path FileFor(DateTime when) const;
   const std::filesystem::path& exe_folder() const { return exe_folder_; }
+  // How many failure lines were written so far: lines that say "Erro" or "ERRO", as every
+  // failure this program logs does. What a single cycle (ONCE) reports to whoever ran it.
+  int failure_lines() const { return failure_lines_.load(); }
 
  private:
   std::filesystem::path exe_folder_;
   const Clock& clock_;
   std::mutex mutex_;
+  std::atomic<int> failure_lines_{0};
 };
 
 }  // namespace zlv

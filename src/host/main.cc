@@ -1,17 +1,30 @@
 // ZlvSinc: the store's delivery-order synchroniser. See command_line.h for its command line
 // and run_mode.h for how it decides between service and desktop mode.
 //
-// Exit status: 0 after a normal end (stop request, quit, ONCE, a second instance, a
-// done INSTALL or UNINSTALL); 1 when start-up could not finish or INSTALL/UNINSTALL failed;
-// 78 (EX_CONFIG, shown by systemd as "CONFIG") when this cash register is not set up to run
-// the delivery synchronisation: a configuration matter for the technician, not a crash, and
-// nothing a restart would mend (the unit does not restart it). 75 (EX_TEMPFAIL) on POSIX when
-// the watchdog of a service process found the synchronisation stalled or due for renewal:
-// the unit's Restart=on-failure starts it again after 5 s.
+// Exit status: 0 after a normal end (stop request, quit, a second instance, a done INSTALL or
+// UNINSTALL); 1 when start-up could not finish or INSTALL/UNINSTALL failed; 78 (EX_CONFIG,
+// shown by systemd as "CONFIG") when this cash register is not set up to run the delivery
+// synchronisation, or its parameter or Zelvora.cds cannot be read: a configuration matter for
+// the technician, not a crash, and nothing a restart would mend (the unit does not restart
+// it). 75 (EX_TEMPFAIL) on POSIX when the watchdog of a service process found the
+// synchronisation stalled or due for renewal: the unit's Restart=on-failure starts it again
+// after 5 s.
+//
+// ONCE runs one cycle and says how it ended, on standard output (one line: what happened and
+// the day's log file) and in its status (host/once_report.h):
+//   0  the cycle reached the central server and no failure line was logged
+//   1  start-up failed after the store database opened (the log says why)
+//   64 (EX_USAGE) the branch/register parameter or Zelvora.cds is malformed or unreadable
+//   66 (EX_NOINPUT) the store database did not open
+//   68 (EX_NOHOST) IpServer is missing or malformed
+//   69 (EX_UNAVAILABLE) the central server could not be reached
+//   70 (EX_SOFTWARE) the cycle logged a failure line
+//   75 (EX_TEMPFAIL) another synchroniser is running on this machine
+//   78 (EX_CONFIG) this cash register is not set up for the delivery synchronisation
 //
 // One synchroniser per machine: the service and a process started by hand take the same
-// single-instance lock, and a second one ends at once, silently, with 0. INSTALL and UNINSTALL
-// only register and take no lock.
+// single-instance lock, and a second one ends at once, silently, with 0 (ONCE says so, with
+// 75). INSTALL and UNINSTALL only register and take no lock.
 //
 // ZLVSINC_CA_FILE, when set, names a PEM file of CA certificates trusted beside the system's
 // for the router's HTTPS address: a router with a private certificate, and the demo and the
@@ -24,6 +37,7 @@
 
 #include "bizlib/https.h"
 #include "host/command_line.h"
+#include "host/once_report.h"
 #include "host/run_mode.h"
 #include "host/sinc_form.h"
 #include "platform/memory_trim.h"
@@ -32,10 +46,6 @@
 
 namespace zlv {
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitNotSetUp = 78;
 
 int RunSynchroniser(const CommandLine& line, RunMode mode, QuitSignal& quit) {
   if (const char* ca_file = std::getenv("ZLVSINC_CA_FILE");
@@ -57,17 +67,26 @@ int RunSynchroniser(const CommandLine& line, RunMode mode, QuitSignal& quit) {
                   .clock = clock,
                   .runner = *runner});
   StartupResult outcome = form.FormCreate();
+  if (line.once) {
+    // Start-up ran the cycle as its first tick.
+    const OnceReport report = ReportOnce(outcome, form.last_cycle(), form.log().failure_lines(),
+                                         form.log().FileFor(clock.Now()));
+    std::cout << report.summary << std::endl;
+    if (outcome.outcome != StartupOutcome::kStarted) std::cerr << outcome.message << std::endl;
+    return report.status;
+  }
   // While the store database does not open, the ticks finish start-up when it does.
-  if (outcome.outcome == StartupOutcome::kStarted && line.once) return kExitOk;
   if (outcome.outcome == StartupOutcome::kStarted ||
       outcome.outcome == StartupOutcome::kWaitingForDatabase) {
     outcome = form.Run(quit);
   }
   switch (outcome.outcome) {
     case StartupOutcome::kNotSetUp:
+    case StartupOutcome::kBadParameters:
       std::cerr << outcome.message << std::endl;
       return kExitNotSetUp;
     case StartupOutcome::kFailed:
+    case StartupOutcome::kDatabaseUnavailable:
       std::cerr << outcome.message << std::endl;
       return kExitFailed;
     case StartupOutcome::kStarted:
@@ -97,9 +116,16 @@ int Main(const std::vector<std::string>& args) {
     connection = platform::ConnectServiceManager(SincService(), quit);
   }
   // Held until the process ends, in both modes: a second synchroniser leaves at once,
-  // silently, whoever started it.
+  // silently, whoever started it; a ONCE check says why it did nothing.
   const SingleInstanceLock lock("ZLVSINC");
-  if (lock.outcome() == SingleInstanceLock::Outcome::kAlreadyRunning) return kExitOk;
+  if (lock.outcome() == SingleInstanceLock::Outcome::kAlreadyRunning) {
+    if (!line.once) return kExitOk;
+    const SystemClock clock;
+    const OnceReport report =
+        ReportAlreadyRunning(ActivityLog(platform::ExeFolder(), clock).FileFor(clock.Now()));
+    std::cout << report.summary << std::endl;
+    return report.status;
+  }
   return RunSynchroniser(line, mode, quit);
 }
 

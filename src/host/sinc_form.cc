@@ -25,6 +25,8 @@ TSincForm::TSincForm(SincFormSetup setup)
 
 TSincForm::~TSincForm() { watchdog_.Stop(); }
 
+CycleOutcome TSincForm::last_cycle() const { return cycle_->last_outcome(); }
+
 CentralEndpoint TSincForm::netSincronismoBeforeConnect() const {
   CentralEndpoint endpoint;
   LeIpServer(setup_.config_key, endpoint.host, endpoint.port);

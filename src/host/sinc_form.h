@@ -35,6 +35,7 @@
 namespace zlv {
 
 class SyncCycle;
+struct CycleOutcome;
 
 struct SincFormSetup {
   std::string first_parameter;           // "<branch>_<register>_", or empty
@@ -71,6 +72,8 @@ class TSincForm {
   // The outcome of a start-up the ticks finished, once it says the process must end.
   const std::optional<StartupResult>& ended() const { return ended_; }
 
+  // What the last tick of the cycle did.
+  CycleOutcome last_cycle() const;
   Globals& globals() { return globals_; }
   ActivityLog& log() { return log_; }
 

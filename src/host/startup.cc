@@ -14,10 +14,11 @@ namespace zlv {
 
 namespace {
 
-// Step 5's refusal, also for codes that could not be read at all.
+// Step 5's refusal, also for codes that could not be read at all (kBadParameters then).
 StartupResult NotSetUp(ActivityLog& log, std::string why) {
   log.GravaLog(kCaixaNaoParametrizado);
-  return {StartupOutcome::kNotSetUp, why.empty() ? kCaixaNaoParametrizado : std::move(why)};
+  if (why.empty()) return {StartupOutcome::kNotSetUp, kCaixaNaoParametrizado};
+  return {StartupOutcome::kBadParameters, std::move(why)};
 }
 
 void ReadImpAutCupZlv(Services& s) {
@@ -38,7 +39,7 @@ void ReadImpAutCupZlv(Services& s) {
 // Without its database the process still keeps its timer and watchdog, so that each tick can
 // try again: the watchdog's clocks start now, or it would take the process for stalled.
 StartupResult WaitForDatabase(StartupParts& p, std::string message) {
-  if (!p.wait_for_database) return {StartupOutcome::kFailed, std::move(message)};
+  if (!p.wait_for_database) return {StartupOutcome::kDatabaseUnavailable, std::move(message)};
   p.services.globals.gInicioPeriodo.store(p.services.clock.Steady());
   p.services.globals.Touch(p.services.clock);
   p.timSincronismo.SetEnabled(true);
@@ -119,10 +120,13 @@ StartupResult FormCreate(StartupParts& parts) {
     try {
       parts.services.log.GravaLog(message);
     } catch (const std::exception&) {
-      return {StartupOutcome::kFailed, message};
+      return {
+          parts.wait_for_database ? StartupOutcome::kFailed : StartupOutcome::kDatabaseUnavailable,
+          message};
     }
     return WaitForDatabase(parts, std::move(message));
   }
+  parts.services.log.GravaLog(StoreDatabaseLine(parts.adcSincronismo));
   return ContainedSteps(parts);
 }
 

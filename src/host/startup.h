@@ -14,9 +14,11 @@
 //
 // Outcomes: kStarted, the process lives on its timer; kWaitingForDatabase, it lives on its
 // timer and each tick calls ResumeStartup; kNotSetUp, the cash register cannot run here
-// (logged; the process must end); kFailed, start-up could not finish (logged with its cause;
-// the process must end rather than live on without timer and watchdog). A failure of the first
-// tick is logged and start-up still completes: the timer retries it.
+// (logged; the process must end); kBadParameters, the same for a malformed parameter or an
+// unreadable Zelvora.cds; kDatabaseUnavailable, the store database did not open (or its link was
+// lost) and the process may not wait for it; kFailed, start-up could not finish (logged with its
+// cause; the process must end rather than live on without timer and watchdog). A failure of the
+// first tick is logged and start-up still completes: the timer retries it.
 //
 // Main thread.
 #pragma once
@@ -34,7 +36,14 @@ namespace zlv {
 inline constexpr const char* kCaixaNaoParametrizado =
     "Este caixa não se encontra parametrizado para executar a sincronização do delivery";
 
-enum class StartupOutcome { kStarted, kWaitingForDatabase, kNotSetUp, kFailed };
+enum class StartupOutcome {
+  kStarted,
+  kWaitingForDatabase,
+  kNotSetUp,
+  kBadParameters,
+  kDatabaseUnavailable,
+  kFailed
+};
 
 struct StartupResult {
   StartupOutcome outcome = StartupOutcome::kFailed;

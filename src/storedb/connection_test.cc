@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/config_key.h"
+#include "storedb/store_connection.h"
 #include "storedb/test_database.h"
 
 namespace zlv {
@@ -42,6 +43,7 @@ class RecordingDatabase : public Database {
   std::vector<std::string> sent;
   Dialect dialect() const override { return Dialect::SqlServer; }
   std::string dbms_name() const override { return "Microsoft SQL Server"; }
+  std::string driver_name() const override { return "libmsodbcsql-18.so"; }
   DataPacket Query(const std::string& sql, const std::vector<Variant>&,
                    const QueryOptions&) override {
     sent.push_back(sql);
@@ -67,6 +69,12 @@ TEST(SetADODBSessionTest, SqlServerSessionReadsDayMonthYearAndAbortsOnArithmetic
   EXPECT_TRUE(sent("SET ARITHABORT ON"));
   // The language is set first: it would reset the date format otherwise.
   EXPECT_EQ(db.sent.front(), "SET LANGUAGE Brazilian");
+}
+
+TEST(StoreDatabaseLineTest, NamesTheDatabaseItsDriverAndTheDialectItGets) {
+  EXPECT_EQ(StoreDatabaseLine(RecordingDatabase()),
+            "adcSincronismo: banco de dados Microsoft SQL Server (driver libmsodbcsql-18.so), "
+            "dialeto SQL Server");
 }
 
 class SessionTest : public test::DriverTest {};

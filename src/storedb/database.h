@@ -47,6 +47,8 @@ class Database {
 
   virtual Dialect dialect() const = 0;
   virtual std::string dbms_name() const = 0;
+  // The driver that reached it, as the driver names itself.
+  virtual std::string driver_name() const = 0;
 
   // Runs a SELECT; every row comes back in a packet whose fields carry the result's column
   // names and types.

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -49,6 +50,7 @@ ZLV_ON_BOTH_DRIVERS(DatabaseTest);
 TEST_P(DatabaseTest, ReportsTheSqliteDialect) {
   EXPECT_EQ(db_->dialect(), Dialect::Sqlite);
   EXPECT_EQ(db_->dbms_name(), "SQLite");
+  EXPECT_FALSE(db_->driver_name().empty());
 }
 
 TEST_P(DatabaseTest, ResultFieldsCarryTheDeclaredColumnTypes) {
@@ -244,6 +246,37 @@ TEST(SqliteDatabaseTest, LongQueryStopsAtItsTimeout) {
 TEST(SqliteDatabaseTest, UnopenableFileIsADatabaseError) {
   EXPECT_THROW(OpenDatabase("sqlite:/nonexistent-folder/sub/x.db"), DatabaseError);
   EXPECT_THROW(OpenDatabase(""), DatabaseError);
+}
+
+// SQL Server answers under several names (Microsoft's drivers, FreeTDS); a database the
+// statements were not written for is refused, naming itself and its driver, rather than sent
+// the SQLite texts.
+TEST(OdbcDatabaseTest, SqlServerIsRecognisedUnderAnyOfItsNamesAndAnUnknownDbmsIsRefused) {
+  const struct {
+    const char* dbms;
+    std::optional<Dialect> dialect;
+  } cases[] = {
+      {"Microsoft SQL Server", Dialect::SqlServer},
+      {"SQL Server", Dialect::SqlServer},
+      {"Microsoft SQL Server 2019", Dialect::SqlServer},
+      {"SQLite", Dialect::Sqlite},
+      {"PostgreSQL", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    if (c.dialect) {
+      EXPECT_EQ(OdbcDialectOf(c.dbms, "drv.so"), *c.dialect) << c.dbms;
+      continue;
+    }
+    try {
+      OdbcDialectOf(c.dbms, "drv.so");
+      ADD_FAILURE() << "'" << c.dbms << "' was not refused";
+    } catch (const DatabaseError& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find(std::string("'") + c.dbms + "' (driver drv.so)"), std::string::npos)
+          << message;
+    }
+  }
 }
 
 // The UTF-16 path is the one SQL Server connections take.

@@ -34,13 +34,24 @@ OdbcHandle Allocate(SQLSMALLINT type, const OdbcHandle* parent) {
   return OdbcHandle(type, handle);
 }
 
-Dialect DialectOf(const std::string& dbms_name) {
-  if (dbms_name == "Microsoft SQL Server") return Dialect::SqlServer;
-  if (dbms_name.starts_with("SQLite")) return Dialect::Sqlite;
-  return Dialect::Other;
+// A text SQLGetInfo answers about the connection; empty when the driver does not say.
+std::string InfoText(const OdbcHandle& dbc, SQLUSMALLINT item) {
+  SQLCHAR text[256] = {};
+  SQLSMALLINT length = 0;
+  if (!Ok(SQLGetInfo(dbc.get(), item, text, sizeof text, &length))) return "";
+  return reinterpret_cast<const char*>(text);
 }
 
 }  // namespace
+
+Dialect OdbcDialectOf(std::string_view dbms_name, std::string_view driver_name) {
+  // Microsoft's drivers say "Microsoft SQL Server"; FreeTDS and others word it their own way.
+  if (dbms_name.find("SQL Server") != std::string_view::npos) return Dialect::SqlServer;
+  if (dbms_name.starts_with("SQLite")) return Dialect::Sqlite;
+  throw DatabaseError("Banco de dados '" + std::string(dbms_name) + "' (driver " +
+                      std::string(driver_name) +
+                      ") não atendido: o sincronizador trabalha com SQL Server ou SQLite");
+}
 
 bool OdbcStateMeansConnectionLost(std::string_view state) {
   return state.size() == 5 && state.starts_with("08");
@@ -169,11 +180,15 @@ OdbcDatabase::OdbcDatabase(const std::string& connection_string, Texts texts) {
     ThrowOdbcError(error);
   }
   connected_ = true;
-  SQLCHAR name[256] = {};
-  SQLSMALLINT name_length = 0;
-  SQLGetInfo(dbc_.get(), SQL_DBMS_NAME, name, sizeof name, &name_length);
-  dbms_name_ = reinterpret_cast<const char*>(name);
-  dialect_ = DialectOf(dbms_name_);
+  dbms_name_ = InfoText(dbc_, SQL_DBMS_NAME);
+  driver_name_ = InfoText(dbc_, SQL_DRIVER_NAME);
+  try {
+    dialect_ = OdbcDialectOf(dbms_name_, driver_name_);
+  } catch (const DatabaseError&) {
+    // The destructor does not run for an object that never finished constructing.
+    SQLDisconnect(dbc_.get());
+    throw;
+  }
   wide_ = texts == Texts::Utf16 || (texts == Texts::ByDialect && dialect_ == Dialect::SqlServer);
 }
 

@@ -2,7 +2,8 @@
 // own in the stores): SQL Server through its vendor's driver or FreeTDS, or SQLite through the
 // SQLite ODBC driver.
 //
-// The dialect comes from the DBMS name the driver reports. With SQL Server, texts travel
+// The dialect comes from the DBMS name the driver reports; a database that is neither SQL Server
+// nor SQLite is refused at connection. With SQL Server, texts travel
 // as UTF-16 (the wide calls) and are declared as varchar parameters, as the store's columns
 // are, so the server compares them without converting the column; other drivers get UTF-8.
 // Date-times bind as SQL_TIMESTAMP_STRUCT. Transactions switch auto-commit off until the
@@ -54,6 +55,7 @@ class OdbcDatabase final : public Database {
 
   Dialect dialect() const override { return dialect_; }
   std::string dbms_name() const override { return dbms_name_; }
+  std::string driver_name() const override { return driver_name_; }
 
   DataPacket Query(const std::string& sql, const std::vector<Variant>& params,
                    const QueryOptions& options = {}) override;
@@ -81,10 +83,17 @@ class OdbcDatabase final : public Database {
   bool connected_ = false;
   Dialect dialect_ = Dialect::Other;
   std::string dbms_name_;
+  std::string driver_name_;
   bool wide_ = false;
   bool in_transaction_ = false;
   std::unordered_map<std::string, OdbcHandle> cache_;
 };
+
+// The dialect of the DBMS name a driver reports: SQL Server under any name that contains it
+// (Microsoft's drivers, FreeTDS), SQLite through the SQLite ODBC driver. Any other database is
+// refused with a DatabaseError naming it and its driver: the statements are written for those
+// two, and another database given the SQLite texts would fail in ways that name neither.
+Dialect OdbcDialectOf(std::string_view dbms_name, std::string_view driver_name);
 
 // The first error of a handle's diagnostics: its SQLSTATE and the text without the
 // "[vendor][driver]" prefixes, the database's own words. Both empty when there is none.

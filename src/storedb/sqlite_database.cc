@@ -71,6 +71,8 @@ bool SqliteCodeMeansConnectionLost(int code) {
 void SqliteCloser::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 void SqliteFinalizer::operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
 
+bool EmbeddedDatabaseAvailable() { return true; }
+
 SqliteDatabase::SqliteDatabase(const std::filesystem::path& path) {
   sqlite3* raw = nullptr;
   const int rc =

@@ -37,6 +37,10 @@ using SqliteStatement = std::unique_ptr<sqlite3_stmt, SqliteFinalizer>;
 // any I/O error, a file that cannot be opened, is not a database, or was moved away.
 bool SqliteCodeMeansConnectionLost(int code);
 
+// Whether this build has the embedded driver (the Windows build has none: every store database
+// is reached through ODBC there).
+bool EmbeddedDatabaseAvailable();
+
 class SqliteDatabase final : public Database {
  public:
   // Opens (creating when missing) the database file. Throws DatabaseError.
@@ -47,6 +51,7 @@ class SqliteDatabase final : public Database {
 
   Dialect dialect() const override { return Dialect::Sqlite; }
   std::string dbms_name() const override { return "SQLite"; }
+  std::string driver_name() const override { return "embutido"; }
 
   DataPacket Query(const std::string& sql, const std::vector<Variant>& params,
                    const QueryOptions& options = {}) override;

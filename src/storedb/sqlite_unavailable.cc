@@ -5,6 +5,8 @@
 
 namespace zlv {
 
+bool EmbeddedDatabaseAvailable() { return false; }
+
 void SqliteCloser::operator()(sqlite3*) const {}
 void SqliteFinalizer::operator()(sqlite3_stmt*) const {}
 

@@ -4,6 +4,7 @@
 
 #include "host/activity_log.h"
 #include "storedb/connection.h"
+#include "storedb/sqlite_database.h"
 
 namespace zlv {
 
@@ -25,7 +26,9 @@ std::filesystem::path EmbeddedFile(const std::string& connection_string) {
 StoreConnection::StoreConnection(const ConfigKey& key, std::filesystem::path exe_folder)
     : StoreConnection([&key, exe_folder = std::move(exe_folder)] {
         const std::string connection_string = GetStringConexZlv("", key, exe_folder);
-        if (const std::filesystem::path file = EmbeddedFile(connection_string); !file.empty()) {
+        // Without the embedded driver, opening it says what to configure instead.
+        if (const std::filesystem::path file = EmbeddedFile(connection_string);
+            !file.empty() && EmbeddedDatabaseAvailable()) {
           std::error_code ec;
           if (!std::filesystem::is_regular_file(file, ec)) {
             throw DatabaseError("O banco de dados da loja não existe: " + file.string());
@@ -71,6 +74,7 @@ auto StoreConnection::Noting(Call call) -> decltype(call(std::declval<Database&>
 
 Dialect StoreConnection::dialect() const { return Open().dialect(); }
 std::string StoreConnection::dbms_name() const { return Open().dbms_name(); }
+std::string StoreConnection::driver_name() const { return Open().driver_name(); }
 
 DataPacket StoreConnection::Query(const std::string& sql, const std::vector<Variant>& params,
                                   const QueryOptions& options) {
@@ -103,7 +107,24 @@ bool RestoreStoreConnection(StoreConnection& connection, ActivityLog& log) {
     return false;
   }
   log.GravaLog("adcSincronismo: conectado ao banco de dados da loja");
+  log.GravaLog(StoreDatabaseLine(connection));
   return true;
+}
+
+std::string StoreDatabaseLine(const Database& db) {
+  const char* dialect = "outro";
+  switch (db.dialect()) {
+    case Dialect::SqlServer:
+      dialect = "SQL Server";
+      break;
+    case Dialect::Sqlite:
+      dialect = "SQLite";
+      break;
+    case Dialect::Other:
+      break;
+  }
+  return "adcSincronismo: banco de dados " + db.dbms_name() + " (driver " + db.driver_name() +
+         "), dialeto " + dialect;
 }
 
 }  // namespace zlv

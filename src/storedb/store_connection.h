@@ -48,6 +48,7 @@ class StoreConnection final : public Database {
 
   Dialect dialect() const override;
   std::string dbms_name() const override;
+  std::string driver_name() const override;
   DataPacket Query(const std::string& sql, const std::vector<Variant>& params,
                    const QueryOptions& options = {}) override;
   int64_t Execute(const std::string& sql, const std::vector<Variant>& params,
@@ -70,9 +71,13 @@ class StoreConnection final : public Database {
 
 // Makes the store connection again when it is down or was lost, at the start of a tick, with
 // one log line per attempt ("adcSincronismo: reconectando ao banco de dados da loja", then
-// "adcSincronismo: conectado ao banco de dados da loja" or "adcSincronismo: Erro -> " and the
-// reason). True when the connection is usable; a failed attempt throws nothing, the next tick
-// tries again.
+// "adcSincronismo: conectado ao banco de dados da loja" and StoreDatabaseLine, or "adcSincronismo:
+// Erro -> " and the reason). True when the connection is usable; a failed attempt throws nothing,
+// the next tick tries again.
 bool RestoreStoreConnection(StoreConnection& connection, ActivityLog& log);
+
+// "adcSincronismo: banco de dados <DBMS> (driver <driver>), dialeto <dialect>": which database
+// a connection reached and which statements it is given, logged once per connection made.
+std::string StoreDatabaseLine(const Database& db);
 
 }  // namespace zlv

@@ -18,9 +18,13 @@ CentralClient::~CentralClient() = default;
 void CentralClient::Connect() {
   if (Connected()) Disconnect();
   endpoint_ = CentralEndpoint{};
-  if (before_connect_) endpoint_ = before_connect_();
+  try {
+    if (before_connect_) endpoint_ = before_connect_();
+  } catch (const std::invalid_argument& e) {
+    throw CentralAddressError(e.what());
+  }
   if (endpoint_.host.empty())
-    throw TransportError("endereço do servidor central não configurado (IpServer)");
+    throw CentralAddressError("endereço do servidor central não configurado (IpServer)");
   connection_.emplace(FramedConnection::Open(endpoint_.host, endpoint_.port, timeout_));
   next_id_ = 1;
   log_.GravaLog("Conectado no servidor.");

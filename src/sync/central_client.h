@@ -42,6 +42,12 @@ inline constexpr int kDefaultCentralPort = 211;
 // How long one exchange may take before the connection is given up.
 inline constexpr std::chrono::milliseconds kDefaultCentralTimeout{60'000};
 
+// IpServer is missing or cannot be read: nothing a new attempt would mend.
+class CentralAddressError : public TransportError {
+ public:
+  using TransportError::TransportError;
+};
+
 class CentralClient : public CentralCalls {
  public:
   using EndpointHook = std::function<CentralEndpoint()>;
@@ -53,7 +59,8 @@ class CentralClient : public CentralCalls {
   CentralClient& operator=(const CentralClient&) = delete;
 
   // Reads the endpoint through the hook and connects (a connected client first disconnects).
-  // Throws on failure with the reason; host() and port() then name what was tried.
+  // Throws on failure with the reason (CentralAddressError when IpServer is missing or
+  // malformed); host() and port() then name what was tried.
   void Connect();
   bool Connected() const;
   // Closes the connection; logs "Desconectado do servidor." when one was open.

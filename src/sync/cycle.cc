@@ -32,16 +32,30 @@ void SyncCycle::SetFlushDns(std::function<void()> flush_dns) { flush_dns_ = std:
 
 void SyncCycle::timSincronismoTimer() {
   services_.globals.Touch(services_.clock);
+  last_ = {};
+  run_->tally() = {};
   if (store_ != nullptr && !RestoreStoreConnection(*store_, services_.log)) return;
   if (!central_.Connected()) ConnectCentral();
-  if (central_.Connected()) RunStores();
+  if (central_.Connected()) {
+    last_.server_reached = true;
+    RunStores();
+  } else {
+    PrintOwedTickets();
+  }
   ReleaseScheduledOrders();
+}
+
+CycleOutcome SyncCycle::last_outcome() const {
+  CycleOutcome outcome = last_;
+  outcome.orders = run_->tally();
+  return outcome;
 }
 
 void SyncCycle::ConnectCentral() {
   try {
     central_.Connect();
   } catch (const std::exception& e) {
+    last_.address_missing = dynamic_cast<const CentralAddressError*>(&e) != nullptr;
     services_.log.GravaLog("Sem conexão com o servidor " + central_.host() + ":" +
                            std::to_string(central_.port()) + " : Erro -> " + e.what());
     if (NamedByHostName(central_.host())) {
@@ -59,25 +73,38 @@ void SyncCycle::AbreConsultaCaixa(NamedStatement& query) {
 }
 
 void SyncCycle::RunStores() {
+  ForEachStore(true, [this](const std::string& cdloja) {
+    // Copies: the run's callees read and may set the process-wide codes.
+    run_->SincronizaDLV(std::string(services_.globals.gCDFILIAL), cdloja);
+  });
+}
+
+// The orders are in the store already: their tickets need nothing from the central server, and
+// the kitchen must not wait for it to come back.
+void SyncCycle::PrintOwedTickets() {
+  ForEachStore(false, [this](const std::string& cdloja) {
+    run_->PrintOwedTickets(std::string(services_.globals.gCDFILIAL), cdloja);
+  });
+}
+
+void SyncCycle::ForEachStore(bool log_branch_mode,
+                             const std::function<void(const std::string&)>& action) {
   Globals& g = services_.globals;
   AbreConsultaCaixa(adqDados_);
   Dataset& lojas = adqDados_.Result();
   if (lojas.IsEmpty()) {
-    Run(g.gCDLOJA);
+    action(g.gCDLOJA);
     return;
   }
   lojas.First();
-  if (lojas.Text("IDSINCFILIALDLV") == "S") services_.log.GravaLog("Sincronização por FILIAL");
+  if (log_branch_mode && lojas.Text("IDSINCFILIALDLV") == "S") {
+    services_.log.GravaLog("Sincronização por FILIAL");
+  }
   for (; !lojas.Eof(); lojas.Next()) {
     g.gCDLOJA = lojas.Text("CDLOJA");
-    Run(g.gCDLOJA);
+    action(g.gCDLOJA);
     if (lojas.Text("IDSINCFILIALDLV") == "N") break;
   }
-}
-
-void SyncCycle::Run(std::string cdloja) {
-  // Copies: the run's callees read and may set the process-wide codes.
-  run_->SincronizaDLV(std::string(services_.globals.gCDFILIAL), cdloja);
 }
 
 void SyncCycle::ReleaseScheduledOrders() {

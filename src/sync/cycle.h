@@ -3,7 +3,9 @@
 // connection again when it is down or was lost (and does nothing more while it stays down),
 // connects the central server when it is not connected, runs one download-and-upload run
 // (`SincronizaDLV`) per store this cash register synchronises (its own store, or every store of the
-// branch), and then releases the scheduled orders whose production time has come (`SincronizaENC`).
+// branch) — or, while the server cannot be reached, prints those stores' owed tickets (the ticket
+// journal's orders, committed but not printed before the process died) — and then releases the
+// scheduled orders whose production time has come (`SincronizaENC`).
 //
 // Owns the run's state (SyncRun: the downloaded and upload datasets and the statements the runs
 // reuse) for the life of the process; the main form owns the SyncCycle. The runs and the
@@ -22,11 +24,19 @@
 #include "storedb/services.h"
 #include "storedb/store_connection.h"
 #include "sync/central_client.h"
+#include "sync/download_run.h"
 #include "sync/sync_timer.h"
 
 namespace zlv {
 
 class SyncRun;
+
+// What the last tick did, for a caller that runs a single cycle and reports it (ONCE).
+struct CycleOutcome {
+  bool address_missing = false;  // IpServer absent or malformed
+  bool server_reached = false;   // the central server was connected
+  OrderTally orders;
+};
 
 class SyncCycle {
  public:
@@ -50,11 +60,14 @@ class SyncCycle {
   void SetStoreConnection(StoreConnection& connection) { store_ = &connection; }
 
   SyncRun& run() { return *run_; }
+  CycleOutcome last_outcome() const;
 
  private:
   void ConnectCentral();
   void RunStores();
-  void Run(std::string cdloja);
+  void PrintOwedTickets();
+  // Runs the action for each store this cash register synchronises, with gCDLOJA set to it.
+  void ForEachStore(bool log_branch_mode, const std::function<void(const std::string&)>& action);
   // Reopens a query of this branch and cash register.
   void AbreConsultaCaixa(NamedStatement& query);
   void ReleaseScheduledOrders();
@@ -65,6 +78,7 @@ class SyncCycle {
   std::function<void()> flush_dns_;
   StoreConnection* store_ = nullptr;
   std::unique_ptr<SyncRun> run_;
+  CycleOutcome last_;
   NamedStatement adqDados_, adqVerifEncomenda_;
 };
 

@@ -164,7 +164,11 @@ void SyncRun::WriteDownload() {
   // Decided once: when every downloaded order fails, cdsVendaRest is empty after InserePedido,
   // and asking again would print the cancellations a second time.
   if (!sets_.cdsVendaRest.IsEmpty()) {
+    // The orders InserePedido cannot write leave cdsVendaRest.
+    const int downloaded = sets_.cdsVendaRest.RecordCount();
     InserePedido(s_, central_, sets_, &journal_);
+    tally_.downloaded += downloaded;
+    tally_.refused += downloaded - sets_.cdsVendaRest.RecordCount();
     const bool tickets_on = TicketsOn();
     PrintOrders(tickets_on);
     if (tickets_on && !sets_.cdsPedidosCanc.IsEmpty()) PrintCancellations();

@@ -32,6 +32,13 @@
 
 namespace zlv {
 
+// The orders the runs downloaded, and those of them the store could not write (left at the
+// server for a later run), since the count was last reset.
+struct OrderTally {
+  int downloaded = 0;
+  int refused = 0;
+};
+
 class SyncRun {
  public:
   SyncRun(Services& services, CentralClient& central, SyncTimer& timer,
@@ -40,8 +47,12 @@ class SyncRun {
   SyncRun& operator=(const SyncRun&) = delete;
 
   void SincronizaDLV(const std::string& cdfilial, const std::string& cdloja);
+  // The tickets of the orders an earlier run committed but did not print; the first step of
+  // every run, and what a tick does instead of the run while the server cannot be reached.
+  void PrintOwedTickets(const std::string& cdfilial, const std::string& cdloja);
 
   DownloadSets& sets() { return sets_; }
+  OrderTally& tally() { return tally_; }
   // The form's sale, order-tab and consumer datasets, as the ticket writers read them.
   TicketSources ticket_sources() {
     return {sets_.cdsVendaRest, sets_.cdsComandaVen, sets_.cdsCons};
@@ -55,7 +66,6 @@ class SyncRun {
   void Download(const std::string& cdfilial, const std::string& cdloja);
   void WriteDownload();
   void LoadDownload(const Variant& packets);
-  void PrintOwedTickets(const std::string& cdfilial, const std::string& cdloja);
   void PrintOrders(bool tickets_on);
   void PrintOrder(TicketSources& sources, bool tickets_on);
   void PrintCancellations();
@@ -78,6 +88,7 @@ class SyncRun {
   TicketJournal journal_;
   NamedStatement acmInsZlvSincExecuta_, acmDelLogSincDlv_, adqImpPed_;
   DataPacket cdsRoteirizador_;
+  OrderTally tally_;
   Variant retorno_;  // the last remote result, for the failure messages
   // A missing own table is logged once per process: the line repeated every 30 s would bury
   // the rest of the log, and the technician reads it at the start.

@@ -81,6 +81,24 @@ TEST(TicketJournal, OwedTicketsArePrintedAgainBeforeTheDownloadAndTheDuplicateIs
   EXPECT_EQ(Tickets(s.TicketFolder()), printed);
 }
 
+// The order is in the store: the kitchen's tickets need nothing from the central server.
+TEST(TicketJournal, OwedTicketsArePrintedAtTheNextTickWhileTheServerIsUnreachable) {
+  SyncInstallation s;
+  const std::vector<std::string> sales = s.AddOrders(2);
+  s.Tick();
+  const auto printed = Tickets(s.TicketFolder());
+
+  DieBeforeTickets(s, sales[0]);
+  s.client().Disconnect();
+  s.MakeServerUnreachable(true);
+  s.Tick();
+
+  EXPECT_EQ(s.CountLogged(kJournalLine + sales[0]), 1);
+  EXPECT_EQ(Tickets(s.TicketFolder()), printed);
+  EXPECT_EQ(JournalRows(s), 0);
+  EXPECT_EQ(s.CountLoggedStartingWith("INICIO -> SincronizaDLV"), 1) << "no run without the server";
+}
+
 TEST(TicketJournal, ARegisterThatPrintsNothingOwesNothingAndClearsWhatIsLeft) {
   SyncInstallation s;
   s.Sql("UPDATE CAIXA SET IDIMPPEDDLV = 'N'");

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <optional>
 #include <regex>
 
 #include <gtest/gtest.h>
@@ -26,6 +28,10 @@ using std::chrono::seconds;
 
 const fs::path kProgram = fs::path(ZLV_BIN_DIR) / "ZlvSinc";
 const fs::path kCentral = fs::path(ZLV_BIN_DIR) / "zlvsinc-central";
+
+// Logged by every connection to the installation's embedded database.
+constexpr const char* kDatabaseLine =
+    "adcSincronismo: banco de dados SQLite (driver embutido), dialeto SQLite";
 
 bool Contains(const std::vector<std::string>& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
@@ -96,7 +102,8 @@ class ProgramTest : public ::testing::Test {
 
 TEST_F(ProgramTest, ACashRegisterNotSetUpIsRefusedAndTheProcessEnds) {
   EXPECT_EQ(Run({}), 78);
-  EXPECT_EQ(install_.Log(), (std::vector<std::string>{"FormCreate", kCaixaNaoParametrizado}));
+  EXPECT_EQ(install_.Log(),
+            (std::vector<std::string>{kDatabaseLine, "FormCreate", kCaixaNaoParametrizado}));
   EXPECT_NE(LastErr().find(kCaixaNaoParametrizado), std::string::npos);
 }
 
@@ -104,19 +111,19 @@ TEST_F(ProgramTest, ABadFirstParameterIsLoggedAndEndsTheProcessLikeAnUnsetRegist
   EXPECT_EQ(Run({"0001_001"}), 78);
   EXPECT_EQ(Run({"1_2_3_4_5_6_7_8_9_10_11_"}), 78);
   const std::vector<std::string> log = install_.Log();
-  ASSERT_EQ(log.size(), 6u);
-  EXPECT_EQ(log[1],
+  ASSERT_EQ(log.size(), 8u);
+  EXPECT_EQ(log[2],
             "LeParametros: Erro -> Parâmetro \"0001_001\" inválido: a última parte não termina "
             "com \"_\"");
-  EXPECT_EQ(log[2], kCaixaNaoParametrizado);
-  EXPECT_EQ(log[4],
+  EXPECT_EQ(log[3], kCaixaNaoParametrizado);
+  EXPECT_EQ(log[6],
             "LeParametros: Erro -> Parâmetro \"1_2_3_4_5_6_7_8_9_10_11_\" inválido: mais de 10 "
             "partes");
 }
 
 TEST_F(ProgramTest, AMissingStoreDatabaseEndsAOnceCheckWithItsCause) {
   fs::remove(install_.database());
-  EXPECT_EQ(Run({"/ONCE", "0001_001_"}), 1);
+  EXPECT_EQ(Run({"/ONCE", "0001_001_"}), 66);
   const std::vector<std::string> log = install_.Log();
   ASSERT_EQ(log.size(), 1u);
   EXPECT_NE(log[0].find("O banco de dados da loja não existe"), std::string::npos) << log[0];
@@ -160,9 +167,9 @@ TEST_F(ProgramTest, AStoreDatabaseThatOpensLateIsWaitedForAndTheOrdersFlow) {
   const std::vector<std::string> log = install_.Log();
   const std::vector<std::string> expected = {
       missing, "adcSincronismo: reconectando ao banco de dados da loja",
-      "adcSincronismo: conectado ao banco de dados da loja", "FormCreate"};
+      "adcSincronismo: conectado ao banco de dados da loja", kDatabaseLine, "FormCreate"};
   ASSERT_GE(log.size(), expected.size());
-  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 4), expected);
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 5), expected);
 }
 
 TEST_F(ProgramTest, OnceSynchronisesAgainstTheCentralServerAndEndsNormally) {
@@ -181,9 +188,10 @@ TEST_F(ProgramTest, OnceSynchronisesAgainstTheCentralServerAndEndsNormally) {
   EXPECT_EQ(Run({"/ONCE", "0001_001_"}), 0) << LastErr();
 
   const std::vector<std::string> log = install_.Log();
-  ASSERT_GE(log.size(), 4u);
-  EXPECT_EQ(log[0], "FormCreate");
-  EXPECT_EQ(log[1], "Conectado no servidor.");
+  ASSERT_GE(log.size(), 5u);
+  EXPECT_EQ(log[0], kDatabaseLine);
+  EXPECT_EQ(log[1], "FormCreate");
+  EXPECT_EQ(log[2], "Conectado no servidor.");
   const auto begin =
       std::find(log.begin(), log.end(), "INICIO -> SincronizaDLV -> Filial: 0001 - Loja: 001");
   const auto end = std::find(log.begin(), log.end(), "FIM -> SincronizaDLV");
@@ -191,9 +199,65 @@ TEST_F(ProgramTest, OnceSynchronisesAgainstTheCentralServerAndEndsNormally) {
   EXPECT_EQ(CountRows("SELECT COUNT(*) FROM VENDAREST WHERE NRVENDARESTAUX IS NOT NULL"), 3);
 }
 
+// A single cycle tells the technician how it ended: a status of its own for each way, and one
+// line on standard output saying what happened and where the day's log is.
+TEST_F(ProgramTest, OnceEndsWithAStatusAndASummaryLineOfItsOwnForEachWayItEnds) {
+  const fs::path central_folder = install_.home() / "central";
+  fs::create_directories(central_folder);
+  test::ChildProcess add(
+      kCentral,
+      {"add-orders", "--db", (central_folder / "central.db").string(), "--branch", "0001",
+       "--store", "001", "--count", "2", "--store-db", install_.database().string()},
+      central_folder / "add.out", central_folder / "add.err");
+  ASSERT_EQ(add.WaitExit(seconds(60)), 0) << test::ReadFileBytes(central_folder / "add.err");
+  CentralServer central(central_folder);
+  ASSERT_NE(central.port(), 0);
+  const fs::path later = install_.home() / "ZlvSinc.db.later";
+  std::optional<SingleInstanceLock> other;
+
+  const struct {
+    std::function<void()> arrange;
+    const char* parameter;
+    int status;
+    std::string summary;
+  } cases[] = {
+      {[&] { other.emplace("ZLVSINC"); }, "0001_001_", 75,
+       "outro sincronizador já está em execução nesta máquina"},
+      {[&] { other.reset(); }, "0001_001", 64, "parâmetro ou Zelvora.cds inválido"},
+      {[] {}, "0001_002_", 78, "caixa não parametrizado"},
+      {[&] { install_.SetRegistry(""); }, "0001_001_", 68,
+       "endereço do servidor central (IpServer) ausente ou inválido"},
+      {[&] { install_.SetRegistry("IpServer=127.0.0.1:abc\n"); }, "0001_001_", 68,
+       "endereço do servidor central (IpServer) ausente ou inválido"},
+      {[&] { install_.SetRegistry("IpServer=127.0.0.1:1\n"); }, "0001_001_", 69,
+       "servidor central inacessível"},
+      {[&] { install_.SetRegistry("IpServer=127.0.0.1:" + std::to_string(central.port()) + "\n"); },
+       "0001_001_", 0, "ciclo concluído: 2 pedido(s) baixado(s), 0 recusado(s)"},
+      {[&] { install_.Sql("DROP TABLE LOJA"); }, "0001_001_", 70,
+       "ciclo concluído com falhas, veja o log"},
+      {[&] { fs::rename(install_.database(), later); }, "0001_001_", 66,
+       "banco de dados da loja indisponível"},
+      {[&] {
+         fs::rename(later, install_.database());
+         install_.Sql("DROP TABLE CAIXA");
+       },
+       "0001_001_", 1, "a inicialização falhou"},
+  };
+  const std::regex log_file("; log: " + install_.home().string() +
+                            R"(/Dados/Zlv_Sinc/\d{4}/LogZlvSinc\d{6}\.txt\n$)");
+  for (const auto& c : cases) {
+    c.arrange();
+    EXPECT_EQ(Run({"/ONCE", c.parameter}), c.status) << c.summary << "\n" << LastErr();
+    const std::string out = LastOut();
+    EXPECT_TRUE(out.starts_with("ZlvSinc /ONCE: " + c.summary)) << out;
+    EXPECT_TRUE(std::regex_search(out, log_file)) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+  }
+}
+
 TEST_F(ProgramTest, AnIpServerPortThatIsNotANumberFailsTheConnectionAndTheTickGoesOn) {
   install_.SetRegistry("IpServer=127.0.0.1:abc\n");
-  EXPECT_EQ(Run({"0001_001_", "-once"}), 0) << LastErr();
+  EXPECT_EQ(Run({"0001_001_", "-once"}), 68) << LastErr();
   const std::vector<std::string> log = install_.Log();
   const auto failure = std::find_if(log.begin(), log.end(), [](const std::string& line) {
     return line.starts_with("Sem conexão com o servidor ") &&
@@ -242,11 +306,11 @@ TEST_F(ProgramTest, ASecondStartBesideTheRunningServiceEndsAtOnceAndLogsNothing)
   auto service = Start({"0001_001_"});
   ASSERT_TRUE(test::WaitUntil([&] { return Contains(install_.Log(), "FormCreate"); }, seconds(30)));
 
-  EXPECT_EQ(Run({"0001_001_", "/ONCE"}), 0) << LastErr();
+  EXPECT_EQ(Run({"0001_001_"}), 0) << LastErr();
   const std::vector<std::string> log = install_.Log();
   EXPECT_EQ(std::count(log.begin(), log.end(), "FormCreate"), 1)
       << "the second process, in service mode as well, did not start up";
-  EXPECT_TRUE(LastErr().empty()) << "it ends silently";
+  EXPECT_TRUE(LastErr().empty() && LastOut().empty()) << "it ends silently";
   EXPECT_TRUE(service->Running());
 
   EXPECT_EQ(Run({"/UNINSTALL", "/SILENT"}), 0) << "registering does not wait for the lock";

@@ -13,6 +13,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Logged by every connection to the installation's embedded database.
+constexpr const char* kDatabaseLine =
+    "adcSincronismo: banco de dados SQLite (driver embutido), dialeto SQLite";
+
 class StartupTest : public ::testing::Test {
  protected:
   StartupResult Start(const std::string& parameter) {
@@ -70,7 +74,9 @@ TEST_F(StartupTest, ASetUpCashRegisterStartsEverythingInOrder) {
   EXPECT_TRUE(timer_.Enabled());
   EXPECT_TRUE(fs::is_directory(install_.home() / "Dados" / "Imp" / "Files"));
   EXPECT_TRUE(fs::exists(install_.home() / "Dados" / "Imp" / "cdsImpressoras.cds"));
-  EXPECT_EQ(Log().front(), "FormCreate");
+  ASSERT_GE(Log().size(), 2u);
+  EXPECT_EQ(Log()[0], kDatabaseLine);
+  EXPECT_EQ(Log()[1], "FormCreate");
 }
 
 TEST_F(StartupTest, AutomaticReceiptFlagComesFromAnyRegisterOfTheStore) {
@@ -95,17 +101,17 @@ TEST_F(StartupTest, ACashRegisterNotSetUpIsRefusedBeforeAnythingStarts) {
     EXPECT_FALSE(timer_.Enabled());
     EXPECT_FALSE(globals_.gLiberaReinicio.load());
   }
-  EXPECT_EQ(Log(), (std::vector<std::string>{"FormCreate", kCaixaNaoParametrizado, "FormCreate",
-                                             kCaixaNaoParametrizado, "FormCreate",
-                                             kCaixaNaoParametrizado}));
+  EXPECT_EQ(Log(), (std::vector<std::string>{kDatabaseLine, "FormCreate", kCaixaNaoParametrizado,
+                                             kDatabaseLine, "FormCreate", kCaixaNaoParametrizado,
+                                             kDatabaseLine, "FormCreate", kCaixaNaoParametrizado}));
   EXPECT_FALSE(fs::exists(install_.home() / "Dados" / "Imp")) << "nothing was prepared";
 }
 
 TEST_F(StartupTest, ABadParameterIsLoggedAsReadAndRefusedLikeAnUnsetRegister) {
   const StartupResult result = Start("0001_001");
-  EXPECT_EQ(result.outcome, StartupOutcome::kNotSetUp);
+  EXPECT_EQ(result.outcome, StartupOutcome::kBadParameters);
   EXPECT_EQ(Log(), (std::vector<std::string>{
-                       "FormCreate",
+                       kDatabaseLine, "FormCreate",
                        "LeParametros: Erro -> Parâmetro \"0001_001\" inválido: a última parte "
                        "não termina com \"_\"",
                        kCaixaNaoParametrizado}));
@@ -117,7 +123,7 @@ TEST_F(StartupTest, AMissingStoreDatabaseIsWaitedForOnTheTimerAndNeverCreated) {
   const std::string missing = "adcSincronismo: Erro -> O banco de dados da loja não existe: " +
                               install_.database().string();
   wait_for_database_ = false;  // a technician's ONCE check
-  EXPECT_EQ(Start("0001_001_").outcome, StartupOutcome::kFailed);
+  EXPECT_EQ(Start("0001_001_").outcome, StartupOutcome::kDatabaseUnavailable);
   EXPECT_TRUE(steps_.empty());
   EXPECT_FALSE(timer_.Enabled());
 
@@ -144,6 +150,7 @@ TEST_F(StartupTest, AMissingStoreDatabaseIsWaitedForOnTheTimerAndNeverCreated) {
       missing,
       "adcSincronismo: reconectando ao banco de dados da loja",
       "adcSincronismo: conectado ao banco de dados da loja",
+      kDatabaseLine,
       "FormCreate"};
   const std::vector<std::string> log = Log();
   ASSERT_GE(log.size(), expected.size());

@@ -85,6 +85,7 @@ class FaultyDatabase : public Database {
 
   Dialect dialect() const override { return real_->dialect(); }
   std::string dbms_name() const override { return real_->dbms_name(); }
+  std::string driver_name() const override { return real_->driver_name(); }
   DataPacket Query(const std::string& sql, const std::vector<Variant>& params,
                    const QueryOptions& options) override {
     ThrowWhileDown();
@@ -125,6 +126,7 @@ class FaultyDatabase : public Database {
     Link(FaultyDatabase& db, int number) : db_(db), number_(number) {}
     Dialect dialect() const override { return db_.dialect(); }
     std::string dbms_name() const override { return db_.dbms_name(); }
+    std::string driver_name() const override { return db_.driver_name(); }
     DataPacket Query(const std::string& sql, const std::vector<Variant>& params,
                      const QueryOptions& options) override {
       ThrowWhenDead();

@@ -235,6 +235,18 @@ if [ -f "$probe" ]; then
   fi
 fi
 
+# 11. Without ConnectionString there is no store database to open (the Windows build has no
+# embedded one): the log says what to configure, not that a database file does not exist.
+timeout 60 "$wine" reg delete "$key" /v ConnectionString /f >/dev/null 2>&1
+run 60 /ONCE 0001_001_
+status=$?
+if [ "$status" -eq 66 ] && log_text | grep -q "configure o valor ConnectionString" &&
+  ! log_text | grep -q "banco de dados da loja n.o existe"; then
+  pass "without ConnectionString the log says what to configure"
+else
+  fail "missing ConnectionString" "exit status $status"
+fi
+
 # A service started by wine's manager runs under the same Unix user as everything else, so it
 # never sees the account name SYSTEM that tells the program it was started as a service.
 skip "service start and stop through the manager" "wine runs services under the caller's user"
