@@ -135,13 +135,13 @@ std::vector<std::string> StoreRoad::CancelOrders(int count) {
 
 std::string StoreRoad::Central(const std::string& sql) const { return FirstCell(central_db_, sql); }
 
-void StoreRoad::RunOnce() {
+void StoreRoad::RunOnce(int expected_status) {
   ++runs_;
   const fs::path out = install_.home() / ("run" + std::to_string(runs_) + ".out");
   const fs::path err = install_.home() / ("run" + std::to_string(runs_) + ".err");
   ChildProcess run(kProgram, {"0001_001_", "/ONCE"}, out, err);
   const std::optional<int> status = run.WaitExit(kRunLimit);
-  if (status != 0) {
+  if (status != expected_status) {
     throw std::runtime_error("ZlvSinc run " + std::to_string(runs_) + " ended with " +
                              (status ? std::to_string(*status) : std::string("no exit")) + ": " +
                              FileText(out) + FileText(err));

@@ -40,8 +40,9 @@ class StoreRoad {
   // driver ($ZLV_SQLITE_ODBC_DRIVER, else Debian's path); false when that driver is missing.
   bool UseOdbc();
 
-  // One run of the synchroniser; throws unless it ends normally.
-  void RunOnce();
+  // One run of the synchroniser; throws unless it ends with the status expected (0: it reached
+  // the central server and logged no failure; 70: it logged one).
+  void RunOnce(int expected_status = 0);
 
   // The store database: the first cell of a query ("" for no row), or SQL to run as the
   // store's own programs would (closing a tab, marking it ready for the courier).
