@@ -85,6 +85,19 @@ class ProgramTest : public ::testing::Test {
   std::string LastOut() const { return test::ReadFileBytes(Out(started_)); }
   std::string LastErr() const { return test::ReadFileBytes(Err(started_)); }
 
+  // The reference server in a folder of its own, holding count new orders for 0001/001.
+  std::unique_ptr<CentralServer> CentralWithOrders(int count) {
+    const fs::path folder = install_.home() / "central";
+    fs::create_directories(folder);
+    test::ChildProcess add(
+        kCentral,
+        {"add-orders", "--db", (folder / "central.db").string(), "--branch", "0001", "--store",
+         "001", "--count", std::to_string(count), "--store-db", install_.database().string()},
+        folder / "add.out", folder / "add.err");
+    EXPECT_EQ(add.WaitExit(seconds(60)), 0) << test::ReadFileBytes(folder / "add.err");
+    return std::make_unique<CentralServer>(folder);
+  }
+
   int CountRows(const std::string& sql) const {
     sqlite3* db = nullptr;
     sqlite3_open(install_.database().c_str(), &db);
@@ -135,17 +148,9 @@ TEST_F(ProgramTest, AMissingStoreDatabaseEndsAOnceCheckWithItsCause) {
 // again. Now the program waits on its timer and finishes start-up at the tick the database
 // opens (one real 30 s tick here).
 TEST_F(ProgramTest, AStoreDatabaseThatOpensLateIsWaitedForAndTheOrdersFlow) {
-  const fs::path central_folder = install_.home() / "central";
-  fs::create_directories(central_folder);
-  test::ChildProcess add(
-      kCentral,
-      {"add-orders", "--db", (central_folder / "central.db").string(), "--branch", "0001",
-       "--store", "001", "--count", "2", "--store-db", install_.database().string()},
-      central_folder / "add.out", central_folder / "add.err");
-  ASSERT_EQ(add.WaitExit(seconds(60)), 0) << test::ReadFileBytes(central_folder / "add.err");
-  CentralServer central(central_folder);
-  ASSERT_NE(central.port(), 0);
-  install_.SetRegistry("IpServer=127.0.0.1:" + std::to_string(central.port()) + "\n");
+  const auto central = CentralWithOrders(2);
+  ASSERT_NE(central->port(), 0);
+  install_.SetRegistry("IpServer=127.0.0.1:" + std::to_string(central->port()) + "\n");
   const fs::path later = install_.home() / "ZlvSinc.db.later";
   fs::rename(install_.database(), later);
 
@@ -173,17 +178,9 @@ TEST_F(ProgramTest, AStoreDatabaseThatOpensLateIsWaitedForAndTheOrdersFlow) {
 }
 
 TEST_F(ProgramTest, OnceSynchronisesAgainstTheCentralServerAndEndsNormally) {
-  const fs::path central_folder = install_.home() / "central";
-  fs::create_directories(central_folder);
-  test::ChildProcess add(
-      kCentral,
-      {"add-orders", "--db", (central_folder / "central.db").string(), "--branch", "0001",
-       "--store", "001", "--count", "3", "--store-db", install_.database().string()},
-      central_folder / "add.out", central_folder / "add.err");
-  ASSERT_EQ(add.WaitExit(seconds(60)), 0) << test::ReadFileBytes(central_folder / "add.err");
-  CentralServer central(central_folder);
-  ASSERT_NE(central.port(), 0);
-  install_.SetRegistry("IpServer=127.0.0.1:" + std::to_string(central.port()) + "\n");
+  const auto central = CentralWithOrders(3);
+  ASSERT_NE(central->port(), 0);
+  install_.SetRegistry("IpServer=127.0.0.1:" + std::to_string(central->port()) + "\n");
 
   EXPECT_EQ(Run({"/ONCE", "0001_001_"}), 0) << LastErr();
 
@@ -202,16 +199,8 @@ TEST_F(ProgramTest, OnceSynchronisesAgainstTheCentralServerAndEndsNormally) {
 // A single cycle tells the technician how it ended: a status of its own for each way, and one
 // line on standard output saying what happened and where the day's log is.
 TEST_F(ProgramTest, OnceEndsWithAStatusAndASummaryLineOfItsOwnForEachWayItEnds) {
-  const fs::path central_folder = install_.home() / "central";
-  fs::create_directories(central_folder);
-  test::ChildProcess add(
-      kCentral,
-      {"add-orders", "--db", (central_folder / "central.db").string(), "--branch", "0001",
-       "--store", "001", "--count", "2", "--store-db", install_.database().string()},
-      central_folder / "add.out", central_folder / "add.err");
-  ASSERT_EQ(add.WaitExit(seconds(60)), 0) << test::ReadFileBytes(central_folder / "add.err");
-  CentralServer central(central_folder);
-  ASSERT_NE(central.port(), 0);
+  const auto central = CentralWithOrders(2);
+  ASSERT_NE(central->port(), 0);
   const fs::path later = install_.home() / "ZlvSinc.db.later";
   std::optional<SingleInstanceLock> other;
 
@@ -231,7 +220,9 @@ TEST_F(ProgramTest, OnceEndsWithAStatusAndASummaryLineOfItsOwnForEachWayItEnds) 
        "endereço do servidor central (IpServer) ausente ou inválido"},
       {[&] { install_.SetRegistry("IpServer=127.0.0.1:1\n"); }, "0001_001_", 69,
        "servidor central inacessível"},
-      {[&] { install_.SetRegistry("IpServer=127.0.0.1:" + std::to_string(central.port()) + "\n"); },
+      {[&] {
+         install_.SetRegistry("IpServer=127.0.0.1:" + std::to_string(central->port()) + "\n");
+       },
        "0001_001_", 0, "ciclo concluído: 2 pedido(s) baixado(s), 0 recusado(s)"},
       {[&] { install_.Sql("DROP TABLE LOJA"); }, "0001_001_", 70,
        "ciclo concluído com falhas, veja o log"},
