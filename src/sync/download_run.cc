@@ -194,7 +194,9 @@ void SyncRun::LoadDownload(const Variant& packets) {
 }
 
 bool SyncRun::NumbersReady() {
-  if (TabelaExiste(s_.db, kTabelaContadores)) return true;
+  // Once there, the table stays: it is asked for again only while it is missing.
+  if (!counters_present_) counters_present_ = TabelaExiste(s_.db, kTabelaContadores);
+  if (counters_present_) return true;
   LogMissingTable(kTabelaContadores, "nenhum pedido será baixado", counters_missing_logged_);
   return false;
 }

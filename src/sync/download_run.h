@@ -92,6 +92,7 @@ class SyncRun {
   Variant retorno_;  // the last remote result, for the failure messages
   // A missing own table is logged once per process: the line repeated every 30 s would bury
   // the rest of the log, and the technician reads it at the start.
+  bool counters_present_ = false;
   bool counters_missing_logged_ = false;
   bool journal_missing_logged_ = false;
 };

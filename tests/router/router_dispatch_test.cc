@@ -112,18 +112,7 @@ TEST_F(EnviarPedidoRotTest, OrderWithoutItemsIsSentWithAnEmptyItemList) {
 // as '', which the router's ISNULL fallbacks take as given: the courier got an empty <Name>.
 TEST_F(EnviarPedidoRotTest, DownloadedOrderWithoutItsOwnNameGoesUnderTheConsumersName) {
   OrderDownload download;
-  download.vendas.Add({{"CDFILIAL", "0001"},
-                       {"CDLOJA", "001"},
-                       {"NRVENDAREST", "700001"},
-                       {"DTHRABERMESA", DateTime::FromCivil(2026, 3, 7, 19, 5, 9)},
-                       {"CDCLIENTE", "0001"},
-                       {"CDCONSUMIDOR", "000001"},
-                       {"NRMESA", "0"},
-                       {"CDVENDEDOR", "9999"},
-                       {"NRPESMESAVEN", "1"},
-                       {"CDOPERADOR", "0001"},
-                       {"CDOPERULTATU", "0001"},
-                       {"IDSTATUSESITEF", "N"}});
+  download.vendas.Add(test::DeliveryOrder("700001", DateTime::FromCivil(2026, 3, 7, 19, 5, 9)));
   download.comandas.Add({{"CDFILIAL", "0001"},
                          {"NRVENDAREST", "700001"},
                          {"NRCOMANDA", "7000011"},
@@ -133,14 +122,7 @@ TEST_F(EnviarPedidoRotTest, DownloadedOrderWithoutItsOwnNameGoesUnderTheConsumer
                          {"SGESTADO", "SP"},
                          {"CDMUNICIPIO", "3550308"},
                          {"IDORGCMDVENDA", "DLV_IFO"}});
-  download.pagamentos.Add({{"CDFILIAL", "0001"},
-                           {"NRVENDAREST", "700001"},
-                           {"NRSEQMOVDLV", "1"},
-                           {"IDTIPOMOVIVEDLV", "E"},
-                           {"VRMOVIVENDDLV", 25.0},
-                           {"CDTIPORECE", "001"},
-                           {"CDCLIENTE", "0001"},
-                           {"CDCONSUMIDOR", "000001"}});
+  download.pagamentos.Add(test::DeliveryPayment("700001", "1", "001", 25.0));
   DownloadSets sets;
   download.LoadInto(sets);
   FakeCentralCalls central;

@@ -26,6 +26,20 @@ FieldType TypeOf(const ParamDef& param, std::string_view column) {
 
 }  // namespace
 
+Cells DeliveryOrder(const std::string& nr, DateTime opening) {
+  return {{"CDFILIAL", "0001"},      {"CDLOJA", "001"},        {"NRVENDAREST", nr},
+          {"DTHRABERMESA", opening}, {"CDCLIENTE", "0001"},    {"CDCONSUMIDOR", "000001"},
+          {"NRMESA", "0"},           {"CDVENDEDOR", "9999"},   {"NRPESMESAVEN", "1"},
+          {"CDOPERADOR", "0001"},    {"CDOPERULTATU", "0001"}, {"IDSTATUSESITEF", "N"}};
+}
+
+Cells DeliveryPayment(const std::string& order, const std::string& seq, const std::string& type,
+                      double value) {
+  return {{"CDFILIAL", "0001"},     {"NRVENDAREST", order},    {"NRSEQMOVDLV", seq},
+          {"IDTIPOMOVIVEDLV", "E"}, {"VRMOVIVENDDLV", value},  {"CDTIPORECE", type},
+          {"CDCLIENTE", "0001"},    {"CDCONSUMIDOR", "000001"}};
+}
+
 Cells With(Cells cells, const Cells& changes) {
   for (const auto& [name, value] : changes) {
     bool replaced = false;

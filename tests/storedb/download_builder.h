@@ -21,6 +21,13 @@ using Cells = std::vector<std::pair<std::string, Variant>>;
 // The cells with some replaced or added.
 Cells With(Cells cells, const Cells& changes);
 
+// A delivery order's sale row (cdsVendaRest) of store 0001/001, consumer 0001/000001, seller
+// 9999, operator 0001, and one of its cash movements (cdsMovCaixaDlv): what every order the
+// writers accept carries.
+Cells DeliveryOrder(const std::string& nr, DateTime opening);
+Cells DeliveryPayment(const std::string& order, const std::string& seq, const std::string& type,
+                      double value);
+
 class PacketBuilder {
  public:
   explicit PacketBuilder(std::vector<FieldDef> fields) { packet_.fields = std::move(fields); }

@@ -20,14 +20,7 @@ using test::With;
 
 const DateTime kOpening = DateTime::FromCivil(2024, 3, 15, 19, 12, 0);
 
-Cells Order(const std::string& nr) {
-  return {{"CDFILIAL", kFilial},    {"CDLOJA", kLoja},
-          {"NRVENDAREST", nr},      {"DTHRABERMESA", kOpening},
-          {"CDCLIENTE", "0001"},    {"CDCONSUMIDOR", "000001"},
-          {"NRMESA", "0"},          {"CDVENDEDOR", "9999"},
-          {"NRPESMESAVEN", "1"},    {"CDOPERADOR", "0001"},
-          {"CDOPERULTATU", "0001"}, {"IDSTATUSESITEF", "N"}};
-}
+Cells Order(const std::string& nr) { return test::DeliveryOrder(nr, kOpening); }
 
 Cells Tab(const std::string& order, const std::string& tab) {
   return {{"CDFILIAL", kFilial},
@@ -67,9 +60,7 @@ Cells BelowItem(const std::string& order, const std::string& tab, const std::str
 
 Cells Payment(const std::string& order, const std::string& seq, const std::string& type,
               double value) {
-  return {{"CDFILIAL", kFilial},    {"NRVENDAREST", order},    {"NRSEQMOVDLV", seq},
-          {"IDTIPOMOVIVEDLV", "E"}, {"VRMOVIVENDDLV", value},  {"CDTIPORECE", type},
-          {"CDCLIENTE", "0001"},    {"CDCONSUMIDOR", "000001"}};
+  return test::DeliveryPayment(order, seq, type, value);
 }
 
 class OrderWriterTest : public ::testing::Test {

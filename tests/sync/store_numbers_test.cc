@@ -22,8 +22,14 @@ int64_t Counter(SyncInstallation& s, const std::string& name) {
                  name + "'");
 }
 
-// The point of sale takes the next sale number and the next two order-tab numbers.
-void PointOfSaleTakesTheNextNumbers(SyncInstallation& s) {
+// The counters after one order was written and the point of sale then took the next sale
+// number and the next two order-tab numbers.
+struct Counters {
+  int64_t sale, tab;
+};
+Counters AfterThePointOfSaleTookTheNextNumbers(SyncInstallation& s) {
+  s.AddOrders(1);
+  s.Tick();
   const int64_t sale = Counter(s, "NRVENDAREST");
   const int64_t tab = Counter(s, "NRCOMANDA");
   s.Sql("INSERT INTO VENDAREST (CDFILIAL, NRVENDAREST) VALUES ('0001', '" + Padded(sale + 1) +
@@ -32,15 +38,12 @@ void PointOfSaleTakesTheNextNumbers(SyncInstallation& s) {
     s.Sql("INSERT INTO COMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA) VALUES ('0001', '" +
           Padded(sale + 1) + "', '" + Padded(n) + "')");
   }
+  return {sale, tab};
 }
 
 TEST(StoreNumbers, NumbersThePointOfSaleTookAreSkippedAndTheOrderCommitsInTheSameRun) {
   SyncInstallation s;
-  s.AddOrders(1);
-  s.Tick();
-  PointOfSaleTakesTheNextNumbers(s);
-  const int64_t sale = Counter(s, "NRVENDAREST");
-  const int64_t tab = Counter(s, "NRCOMANDA");
+  const auto [sale, tab] = AfterThePointOfSaleTookTheNextNumbers(s);
 
   const std::string central = s.AddOrders(1).at(0);
   s.Tick();
@@ -57,11 +60,7 @@ TEST(StoreNumbers, NumbersThePointOfSaleTookAreSkippedAndTheOrderCommitsInTheSam
 // starting from the counters finds them behind it.
 TEST(StoreNumbers, TheAdvancePastNumbersInUseOutlivesTheOrdersRollback) {
   SyncInstallation s;
-  s.AddOrders(1);
-  s.Tick();
-  PointOfSaleTakesTheNextNumbers(s);
-  const int64_t sale = Counter(s, "NRVENDAREST");
-  const int64_t tab = Counter(s, "NRCOMANDA");
+  const auto [sale, tab] = AfterThePointOfSaleTookTheNextNumbers(s);
 
   s.AddOrders(1);
   s.db().FailExecutes("INSERT INTO ITCOMANDAVEN", "disco cheio");
