@@ -21,6 +21,8 @@ struct Globals {
   std::string gIDIMPAUTCUPZLV = "N";
   std::string gIDUTILINTROT;
   std::string gCDSENHAPED;
+  // The router address was found to be http:// and the operator told so (once per start).
+  bool gAvisoRotSemCriptografia = false;
 
   std::atomic<double> gUltimaAtividade{0};      // steady seconds: the last sign of life
   std::atomic<double> gUltimaAtividadeData{0};  // DateTime days: the same instant, for the log

@@ -54,9 +54,16 @@ void SetHttpsExtraCaFile(std::string path) {
 }
 
 std::string RequisicaoHTTPS(const std::string& url, const std::string& body,
-                            const std::string& method, const std::string& /*arg4*/,
-                            const std::string& timeout_seconds, const std::string& /*arg6*/,
+                            const std::string& method, const std::string& arg4,
+                            const std::string& timeout_seconds, const std::string& arg6,
                             const std::string& content_kind) {
+  return RequisicaoHTTPSStatus(url, body, method, arg4, timeout_seconds, arg6, content_kind).body;
+}
+
+HttpsReply RequisicaoHTTPSStatus(const std::string& url, const std::string& body,
+                                 const std::string& method, const std::string& /*arg4*/,
+                                 const std::string& timeout_seconds, const std::string& /*arg6*/,
+                                 const std::string& content_kind) {
   HttpsRequest request;
   request.url = url;
   request.method = Method(method);

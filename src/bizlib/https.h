@@ -9,8 +9,8 @@
 // - Only http and https addresses; redirects are not followed.
 // - Certificates and host names are verified against the system's CAs (plus the extra file;
 //   Windows takes no file: see platform/https_transport.h).
-// - The reply body is returned whatever the HTTP status: an error page is for the caller to
-//   judge, as the callers decide by the reply text alone.
+// - The reply body is returned whatever the HTTP status; RequisicaoHTTPSStatus gives the
+//   status beside it, for a caller that must tell an acceptance from an error page.
 // A transport failure (refused, time-out, bad certificate, a reply over 16 MiB, ...) throws
 // HttpsError with a message naming the address and the cause.
 //
@@ -31,5 +31,9 @@ std::string RequisicaoHTTPS(const std::string& url, const std::string& body,
                             const std::string& method, const std::string& arg4,
                             const std::string& timeout_seconds, const std::string& arg6,
                             const std::string& content_kind);
+HttpsReply RequisicaoHTTPSStatus(const std::string& url, const std::string& body,
+                                 const std::string& method, const std::string& arg4,
+                                 const std::string& timeout_seconds, const std::string& arg6,
+                                 const std::string& content_kind);
 
 }  // namespace zlv

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "bizlib/cp1252.h"
+#include "bizlib/log_text.h"
 #include "bizlib/regional.h"
 #include "platform/system_error_text.h"
 
@@ -40,8 +41,10 @@ void ActivityLog::GravaLog(std::string_view message) {
   // stroke of midnight must land in the file of the day its stamp shows.
   const DateTime now = clock_.Now();
   const std::filesystem::path file = FileFor(now);
+  // One call, one line: whatever a caller embedded, no line break gets through to start a line
+  // that looks like ours, and no entry grows without bound.
   const std::string line = Utf8ToCp1252(RegionalSettings::Default().DateTimeStamp(now) + " - ") +
-                           Utf8ToCp1252(message) + "\r\n";
+                           Utf8ToCp1252(LogText(message, kLogEntryMaxBytes)) + "\r\n";
 
   // The month folder is checked on every call: an operator may have deleted it meanwhile.
   std::error_code ec;

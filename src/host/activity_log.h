@@ -1,7 +1,9 @@
 // ActivityLog (GravaLog): the one log writer. One line per call, appended to the day's file
 //   <exe folder>/Dados/Zlv_Sinc/MMYY/LogZlvSincDDMMYY.txt
 // as "<dd/mm/yyyy hh:mm:ss> - <message>" CR LF, in Windows-1252. The month folder is created
-// on demand; the file is opened and closed on every call.
+// on demand; the file is opened and closed on every call. The message is written as LogText
+// (bizlib/log_text.h) gives it, bounded by kLogEntryMaxBytes: control characters escaped, so
+// that one call is always exactly one line.
 //
 // Thread-safe: the main thread and the watchdog thread both write; calls are serialised.
 // Failures (folder or file not writable) throw std::runtime_error to the caller.

@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 
+#include "bizlib/log_text.h"
 #include "host/activity_log.h"
 
 namespace zlv {
@@ -13,7 +14,7 @@ void RunContainedTick(const std::function<void()>& tick, ActivityLog& log) {
     tick();
   } catch (const std::exception& e) {
     try {
-      log.GravaLog(std::string("timSincronismoTimer: Erro -> ") + e.what());
+      log.GravaLog(std::string("timSincronismoTimer: Erro -> ") + LogText(e.what()));
     } catch (const std::exception&) {
       // The log cannot be written either; the next tick tries again.
     }

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "bizlib/log_text.h"
 #include "host/main_loop.h"
 #include "host/parameters.h"
 #include "print/print_files.h"
@@ -32,7 +33,7 @@ void ReadImpAutCupZlv(Services& s) {
     s.globals.gIDIMPAUTCUPZLV =
         adqImpAutCupZlv.IsEmpty() ? "" : adqImpAutCupZlv.Field("IDIMPAUTCUPZLV").AsText();
   } catch (const std::exception& e) {
-    s.log.GravaLog(std::string("adqImpAutCupZlv: Erro -> ") + e.what());
+    s.log.GravaLog(std::string("adqImpAutCupZlv: Erro -> ") + LogText(e.what()));
   }
 }
 
@@ -60,7 +61,7 @@ StartupResult Steps(StartupParts& p) {
   try {
     LeParametros(p.first_parameter, s.exe_folder, p.cdsParametros, slots);
   } catch (const std::exception& e) {
-    const std::string message = std::string("LeParametros: Erro -> ") + e.what();
+    const std::string message = std::string("LeParametros: Erro -> ") + LogText(e.what());
     s.log.GravaLog(message);
     return NotSetUp(s.log, message);
   }
@@ -97,9 +98,9 @@ StartupResult ContainedSteps(StartupParts& parts) {
     return Steps(parts);
   } catch (const ConnectionLostError& e) {
     lost = true;
-    message = std::string("FormCreate: Erro -> ") + e.what();
+    message = std::string("FormCreate: Erro -> ") + LogText(e.what());
   } catch (const std::exception& e) {
-    message = std::string("FormCreate: Erro -> ") + e.what();
+    message = std::string("FormCreate: Erro -> ") + LogText(e.what());
   }
   try {
     parts.services.log.GravaLog(message);
@@ -116,7 +117,7 @@ StartupResult FormCreate(StartupParts& parts) {
   try {
     parts.adcSincronismo.Connect();
   } catch (const std::exception& e) {
-    std::string message = std::string("adcSincronismo: Erro -> ") + e.what();
+    std::string message = std::string("adcSincronismo: Erro -> ") + LogText(e.what());
     try {
       parts.services.log.GravaLog(message);
     } catch (const std::exception&) {

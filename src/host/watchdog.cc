@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 
+#include "bizlib/log_text.h"
 #include "bizlib/regional.h"
 #include "host/activity_log.h"
 
@@ -59,7 +60,7 @@ void TDisparaThreadZlvSinc::Execute() {
     }
   } catch (const std::exception& e) {
     try {
-      log_.GravaLog(std::string("Erro DisparaThreadZlvSinc:") + e.what());
+      log_.GravaLog(std::string("Erro DisparaThreadZlvSinc:") + LogText(e.what()));
     } catch (const std::exception&) {
       // The log itself is failing: nothing is left to tell it to.
     }

@@ -6,7 +6,8 @@
 // whole request, connection included. Certificates and host names are always verified (POSIX:
 // libcurl against the system's CAs plus the extra CA file; Windows: WinHTTP against the
 // computer's certificate store, where a private CA is installed). The reply body is returned
-// whatever the HTTP status. A transport failure, a reply larger than max_reply_bytes included,
+// with the HTTP status, whatever that status: what it means is for the caller. A transport
+// failure, a reply larger than max_reply_bytes included,
 // throws HttpsError naming the address and the cause.
 //
 // Thread-safe.
@@ -36,9 +37,14 @@ struct HttpsRequest {
   std::string extra_ca_file;
 };
 
+struct HttpsReply {
+  long status = 0;  // the HTTP status code of the reply (200, 404, 500, ...)
+  std::string body;
+};
+
 namespace platform {
 
-std::string PerformHttpsRequest(const HttpsRequest& request);
+HttpsReply PerformHttpsRequest(const HttpsRequest& request);
 
 // The failure texts, the same on every platform.
 inline std::string TransportErrorText(const HttpsRequest& request, const std::string& cause) {

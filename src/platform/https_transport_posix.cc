@@ -68,7 +68,7 @@ void Set(CURL* handle, CURLoption option, T value) {
 
 }  // namespace
 
-std::string PerformHttpsRequest(const HttpsRequest& request) {
+HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
   GlobalInitOnce();
   CurlHandle handle(curl_easy_init());
   if (!handle) throw HttpsError("Não foi possível criar a requisição HTTPS para " + request.url);
@@ -111,7 +111,9 @@ std::string PerformHttpsRequest(const HttpsRequest& request) {
     const std::string cause = error_text[0] != '\0' ? error_text : curl_easy_strerror(result);
     throw HttpsError(TransportErrorText(request, cause));
   }
-  return std::move(reply.body);
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  return {status, std::move(reply.body)};
 }
 
 }  // namespace zlv::platform

@@ -132,7 +132,7 @@ DWORD ReadReply(HINTERNET handle, std::size_t limit, std::string* reply, bool* t
 
 }  // namespace
 
-std::string PerformHttpsRequest(const HttpsRequest& request) {
+HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
   if (!request.extra_ca_file.empty()) {
     throw HttpsError(TransportErrorText(
         request, "o Windows não usa arquivo de certificados (" + request.extra_ca_file +
@@ -170,13 +170,22 @@ std::string PerformHttpsRequest(const HttpsRequest& request) {
   void* body = send_body && body_size > 0 ? const_cast<char*>(request.body.data()) : nullptr;
 
   Deadline deadline(handle.get(), request.timeout_ms);
-  std::string reply;
+  HttpsReply reply;
   bool too_large = false;
   DWORD error = NO_ERROR;
   if (WinHttpSendRequest(handle.get(), headers.c_str(), static_cast<DWORD>(-1L), body, body_size,
                          body_size, 0) &&
       WinHttpReceiveResponse(handle.get(), nullptr)) {
-    error = ReadReply(handle.get(), request.max_reply_bytes, &reply, &too_large);
+    DWORD status = 0;
+    DWORD status_size = sizeof status;
+    if (WinHttpQueryHeaders(handle.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &status_size,
+                            WINHTTP_NO_HEADER_INDEX)) {
+      reply.status = static_cast<long>(status);
+      error = ReadReply(handle.get(), request.max_reply_bytes, &reply.body, &too_large);
+    } else {
+      error = GetLastError();
+    }
   } else {
     error = GetLastError();
   }

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "bizlib/log_text.h"
 #include "bizlib/text.h"
 #include "print/item_walk.h"
 #include "print/order_header.h"
@@ -103,7 +104,7 @@ void MontaArquivoPedidoCanc_(Services& services, Dataset& cdsPedidosCanc, std::s
       WriteCancellation(services, cdsPedidosCanc, parsed);
     } catch (const std::exception& e) {
       services.log.GravaLog("Método \"MontaArquivoPedidoCanc_" + ColumnName(parsed) +
-                            "\": Erro -> " + e.what());
+                            "\": Erro -> " + LogText(e.what()));
     }
   }
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "bizlib/log_text.h"
 #include "bizlib/messages.h"
 #include "bizlib/text.h"
 #include "print/delivery_observations.h"
@@ -305,7 +306,8 @@ void MontaArquivoEntrega(Services& services, TicketSources& sources, std::string
   try {
     WriteDelivery(services, sources, mode);
   } catch (const std::exception& e) {
-    services.log.GravaLog(std::string("Método \"MontaArquivoEntrega\": Erro -> ") + e.what());
+    services.log.GravaLog(std::string("Método \"MontaArquivoEntrega\": Erro -> ") +
+                          LogText(e.what()));
   }
 }
 

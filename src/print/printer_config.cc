@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "bizlib/log_text.h"
 #include "data/data_packet.h"
 #include "print/print_files.h"
 #include "storedb/named_statement.h"
@@ -116,7 +117,8 @@ void CarregaImpressoras(Services& services, const std::string& cdfilial,
         folder, "cdsImpBackupFilial.cds",
         ReadRouting(services, "adqImpBackupFilial", cdfilial, nullptr, kBackupBranchFields));
   } catch (const std::exception& e) {
-    services.log.GravaLog(std::string("Método \"CarregaImpressoras\": Erro -> ") + e.what());
+    services.log.GravaLog(std::string("Método \"CarregaImpressoras\": Erro -> ") +
+                          LogText(e.what()));
   }
 }
 

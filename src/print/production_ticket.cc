@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "bizlib/log_text.h"
 #include "bizlib/text.h"
 #include "data/filter.h"
 #include "print/item_walk.h"
@@ -176,7 +177,7 @@ void MontaArquivoPedido_(Services& services, TicketSources& sources, std::string
     WriteProduction(services, sources, parsed, mode);
   } catch (const std::exception& e) {
     services.log.GravaLog("Método \"MontaArquivoPedido_" + ColumnName(parsed) + "\": Erro -> " +
-                          e.what());
+                          LogText(e.what()));
   }
   sources.cdsCons.SetFiltered(false);
 }

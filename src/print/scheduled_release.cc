@@ -3,6 +3,7 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "bizlib/log_text.h"
 #include "bizlib/text.h"
 #include "print/delivery_ticket.h"
 #include "print/production_ticket.h"
@@ -91,7 +92,7 @@ void SincronizaENC(Services& services, TicketSources& sources, const std::string
   try {
     Release(services, sources, cdfilial, cdcaixa);
   } catch (const std::exception& e) {
-    services.log.GravaLog(std::string("Metodo \"SincronizaENC\": Erro -> ") + e.what());
+    services.log.GravaLog(std::string("Metodo \"SincronizaENC\": Erro -> ") + LogText(e.what()));
   }
 }
 

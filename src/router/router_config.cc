@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "bizlib/log_text.h"
 #include "storedb/named_statement.h"
 
 namespace zlv {
@@ -28,7 +29,7 @@ DataPacket CarregaConfigRot(Services& services, const std::string& cdfilial,
     adqRoteirizador.SetParam("P_CDLOJA", cdloja);
     return adqRoteirizador.Packet();
   } catch (const std::exception& e) {
-    services.log.GravaLog(std::string("CarregaConfigRot: Erro -> ") + e.what());
+    services.log.GravaLog(std::string("CarregaConfigRot: Erro -> ") + LogText(e.what()));
     return ConfigRotVazia();
   }
 }

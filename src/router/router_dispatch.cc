@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "bizlib/https.h"
+#include "bizlib/log_text.h"
 #include "bizlib/text.h"
 #include "router/column_text.h"
 #include "router/router_message.h"
@@ -42,7 +43,7 @@ class Dispatch {
         Enviar(cdfilial, nrcomanda);
       }
     } catch (const std::exception& e) {
-      Log(std::string("ERRO: ") + e.what());
+      Log(std::string("ERRO: ") + LogText(e.what()));
     }
   }
 
@@ -51,25 +52,39 @@ class Dispatch {
     // CHAR columns come back padded with blanks on some servers.
     const std::string base = Trim(Text("CDURLROT"));
     if (!EnderecoRotValido(base)) {
-      Log("CDURLROT inválido, pedido não enviado ao Roteirizador: \"" + base + "\"");
+      Log("CDURLROT inválido, pedido não enviado ao Roteirizador: \"" + LogText(base) + "\"");
       return;
     }
     const std::string xml = MontaXmlPedidoRot(cdsDadosRot_, cdsDadosRotItVen_, cdsDadosRotMovCx_,
                                               s_.clock.Now(), s_.regional);
     const std::string url = base + "/sendOrder";
-    const std::string retorno =
-        RequisicaoHTTPS(url, CorpoPedidoRot(xml), "POST", "", options_.timeout_seconds, "", "xml");
+    AvisaSemCriptografia(base);
+    const HttpsReply resposta = RequisicaoHTTPSStatus(url, CorpoPedidoRot(xml), "POST", "",
+                                                      options_.timeout_seconds, "", "xml");
+    const std::string& retorno = resposta.body;
     Log("URLROTEIRIZADOR: " + url);
     Log("XML: " + xml);
-    if (retorno.find(kAceito) != std::string::npos) {
+    // An error page may well hold the word too: only a successful reply can be an acceptance.
+    if (resposta.status >= 200 && resposta.status < 300 &&
+        retorno.find(kAceito) != std::string::npos) {
       const std::string erro = AtualizaStatusCmdRot(s_.db, cdfilial, nrcomanda, s_.clock.Now());
       Log("Pedido enviado ao Roteirizador com sucesso");
-      if (!erro.empty()) Log("AtualizaStatusCmdRot: Erro -> " + erro);
+      if (!erro.empty()) Log("AtualizaStatusCmdRot: Erro -> " + LogText(erro));
     } else {
       Log("Pedido não enviado ao Roteirizador");
     }
     Log("URLROTEIRIZADOR: " + url);
-    Log("RETORNO ROT: " + retorno);
+    Log("RETORNO ROT: " + LogText(retorno));
+  }
+
+  // The order message carries the customer's name, phone and address: an http:// router is
+  // still served, as some stores run it on their own network, but the log says it once.
+  void AvisaSemCriptografia(const std::string& base) {
+    if (s_.globals.gAvisoRotSemCriptografia || !SameText(base.substr(0, 7), "http://")) return;
+    s_.globals.gAvisoRotSemCriptografia = true;
+    Log("Atenção: o endereço do Roteirizador não usa criptografia (http://); os dados dos "
+        "pedidos seguem sem proteção. CDURLROT: " +
+        LogText(base));
   }
 
   std::string Text(std::string_view column) const {

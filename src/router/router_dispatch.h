@@ -1,8 +1,9 @@
 // EnviarPedidoRot: hands every order of the current branch and store that is ready for
 // delivery to the delivery router, one HTTPS POST of its XML message to
 // <CDURLROT>/sendOrder per order, and marks the order tab accepted (IDSITUPEDROT = 'S',
-// DTSAIDACMD = now) when, and only when, the reply contains "true". An order not accepted is
-// offered again at the next call; an accepted one never again.
+// DTSAIDACMD = now) when, and only when, the reply has a 2xx status and contains "true". An
+// order not accepted is offered again at the next call; an accepted one never again. An
+// http:// address is served, with a warning in the log once per start.
 //
 // Callers check the store's IDUTILINTROT first. Everything is told in the log; nothing is
 // thrown for a database or transport failure (the log line "ERRO: <message>" ends the call).

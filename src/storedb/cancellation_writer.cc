@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "bizlib/log_text.h"
 #include "storedb/named_statement.h"
 
 namespace zlv {
@@ -37,6 +38,21 @@ void ApplyCancellation(Services& services, const std::string& cdfilial,
 void ProcessCancellation(Services& services, const Dataset& row) {
   const std::string cdfilial = row.Text("CDFILIAL");
   const std::string nrvendarest = row.Text("NRVENDARESTAUX");
+
+  // The central server names the local sale by number only: without this check a row naming
+  // a table sale, another store's sale or a number reused since would cancel it.
+  NamedStatement received(services.db, "adqBuscaPedidoRecebido");
+  received.SetParam("P_CDFILIAL", cdfilial);
+  received.SetParam("P_CDLOJA", row.Text("CDLOJA"));
+  received.SetParam("P_NRVENDAREST", nrvendarest);
+  received.SetParam("P_NRVENDARESTAUX", row.Text("NRVENDAREST"));
+  if (row.Text("NRVENDAREST").empty() || !HasRow(received)) {
+    services.log.GravaLog(
+        "Não foi possivel cancelar o pedido porque ele não é um pedido de delivery recebido por "
+        "esta loja. P_NRVENDAREST: " +
+        nrvendarest + " NRVENDARESTAUX: " + row.Text("NRVENDAREST"));
+    return;
+  }
 
   NamedStatement completed_sale(services.db, "adqBuscaVenda");
   completed_sale.SetParam("P_CDFILIAL", cdfilial);
@@ -76,7 +92,7 @@ void InserePedidoCanc(Services& services, DownloadSets& sets) {
       ProcessCancellation(services, rows);
     } catch (const std::exception& e) {
       services.log.GravaLog("CLIENTE:" + rows.Text("CDCLIENTE") + " " + "NRVENDARESTAUX:" +
-                            rows.Text("NRVENDARESTAUX") + " " + "ERRO:" + e.what());
+                            rows.Text("NRVENDARESTAUX") + " " + "ERRO:" + LogText(e.what()));
     }
   }
 }
@@ -106,7 +122,7 @@ void CancelaPedidoKDS(Services& services, const std::string& cdfilial,
   } catch (const std::exception& e) {
     // The only caller passes the cancellation's NRVENDARESTAUX as the sale number.
     services.log.GravaLog("CancelaPedidoKDS - NRVENDAREST: " + nrvendarest + " " +
-                          "ERRO:" + e.what());
+                          "ERRO:" + LogText(e.what()));
   }
 }
 

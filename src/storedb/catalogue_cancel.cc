@@ -12,6 +12,16 @@ std::vector<StatementDef> CancellationStatements() {
       SELECT * FROM VENDA V INNER JOIN CAIXA C on C.CDFILIAL=V.CDFILIAL and C.CDCAIXA=V.CDCAIXA
       WHERE V.IDSITUVENDA = 'O' AND C.IDIMPAUTCUPEXP = 'N' AND V.CDFILIAL = :P_CDFILIAL AND V.CDLOJA
       = :P_CDLOJA AND V.NRVENDAREST = :P_NRVENDAREST)sql"),
+      // The sale a cancellation names must be a delivery order this store received: one of
+      // this branch and store whose central number is the one the cancellation carries. A
+      // table sale has no central number and never matches.
+      PortableQuery("adqBuscaPedidoRecebido",
+                    {TextParam("P_CDFILIAL"), TextParam("P_CDLOJA"), TextParam("P_NRVENDAREST"),
+                     TextParam("P_NRVENDARESTAUX")},
+                    Decimals::AsStored,
+                    R"sql(
+      SELECT 1 FROM VENDAREST WHERE CDFILIAL = :P_CDFILIAL AND CDLOJA = :P_CDLOJA AND NRVENDAREST
+      = :P_NRVENDAREST AND NRVENDARESTAUX = :P_NRVENDARESTAUX)sql"),
       PortableQuery("adqBuscaPedidoCanc", {TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST")},
                     Decimals::AsStored,
                     R"sql(

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bizlib/log_text.h"
 #include "storedb/named_statement.h"
 #include "storedb/row_params.h"
 #include "storedb/transactions.h"
@@ -116,7 +117,7 @@ void InsereConsumidor(Services& services, DownloadSets& sets) {
       DesfazTransacao(services.db);
       services.log.GravaLog("Rollback - CLIENTE:" + rows.Text("CDCLIENTE") + " " +
                             "CONSUMIDOR:" + rows.Text("CDCONSUMIDOR"));
-      services.log.GravaLog(std::string("ERRO: ") + e.what());
+      services.log.GravaLog(std::string("ERRO: ") + LogText(e.what()));
     }
   }
 }
@@ -134,7 +135,7 @@ void InsereConsumiFilial(Services& services, DownloadSets& sets) {
     } catch (const std::exception& e) {
       services.log.GravaLog("CLIENTE:" + rows.Text("CDCLIENTE") + " " +
                             "CONSUMIDOR:" + rows.Text("CDCONSUMIDOR"));
-      services.log.GravaLog(std::string("ERRO: ") + e.what());
+      services.log.GravaLog(std::string("ERRO: ") + LogText(e.what()));
     }
   }
 }

@@ -1,5 +1,6 @@
 #include "storedb/failure_log.h"
 
+#include "bizlib/log_text.h"
 #include "bizlib/text.h"
 #include "storedb/named_statement.h"
 
@@ -18,7 +19,7 @@ void InsereLogSincDlv(Services& services, const Dataset& order_row, const std::s
   insert.SetParam("P_DSLOGMSG", dslogmsg);
   insert.SetParam("P_DSCONSUMIDOR", "");
   insert.Execute();
-  services.log.GravaLog("getMsgValidaProd - " + dslogmsg);
+  services.log.GravaLog("getMsgValidaProd - " + LogText(dslogmsg));
   services.log.GravaLog("acmInsLogSincDlv");
 }
 

@@ -1,5 +1,6 @@
 #include "storedb/order_unit.h"
 
+#include "bizlib/log_text.h"
 #include "storedb/insert_diagnosis.h"
 
 namespace zlv {
@@ -44,7 +45,7 @@ void OrderUnit::RecordFailure(const std::string& message, const std::string& gua
                               const std::string& product_code, const std::string& table_name) {
   failure_marker_ = central_number_;
   services_.log.GravaLog(guard_line);
-  services_.log.GravaLog("ERRO: " + message);
+  services_.log.GravaLog("ERRO: " + LogText(message));
   const std::string terminated = message + std::string(kFailureSeparator);
   error_detail_ += terminated;
   AddDiagnosis(getMsgValidaProd(central_, sets_.cdsValidaProduto, terminated, product_code,

@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "bizlib/log_text.h"
 #include "bizlib/text.h"
 #include "data/filter.h"
 #include "storedb/failure_log.h"
@@ -56,7 +57,7 @@ class OrderRun {
       AbreTransacao(db());
     } catch (const std::exception& e) {
       services_.log.GravaLog("NRVENDARESTAUX:" + central_number());
-      services_.log.GravaLog(std::string("ERRO: ") + e.what());
+      services_.log.GravaLog(std::string("ERRO: ") + LogText(e.what()));
       return false;
     }
     try {
@@ -103,7 +104,7 @@ class OrderRun {
                           found.Field("CDCONSUMIDOR").AsText() == order().Text("CDCONSUMIDOR");
       }
     } catch (const std::exception& e) {
-      services_.log.GravaLog(std::string("ERRO: ") + e.what());
+      services_.log.GravaLog(std::string("ERRO: ") + LogText(e.what()));
     }
     return unit_.duplicate;
   }
@@ -227,7 +228,8 @@ class OrderRun {
       services_.log.GravaLog("Atualiza status do pedido " + central_number() +
                              " para sincronizado");
     } catch (const std::exception& e) {
-      services_.log.GravaLog(std::string("Erro: UpdateSincronismo duplicado -> ") + e.what());
+      services_.log.GravaLog(std::string("Erro: UpdateSincronismo duplicado -> ") +
+                             LogText(e.what()));
     }
   }
 
@@ -245,7 +247,7 @@ class OrderRun {
         other_consumer = OtherConsumer(copies.Result());
       }
     } catch (const std::exception& e) {
-      services_.log.GravaLog(std::string("ERRO: ") + e.what());
+      services_.log.GravaLog(std::string("ERRO: ") + LogText(e.what()));
     }
     if (!unit_.duplicate && !OweTickets()) {
       CloseFailed();
@@ -301,7 +303,7 @@ class OrderRun {
     try {
       InsereLogSincDlv(services_, order(), detail, diagnosis);
     } catch (const std::exception& e) {
-      services_.log.GravaLog(std::string("ERRO: ") + e.what());
+      services_.log.GravaLog(std::string("ERRO: ") + LogText(e.what()));
     }
   }
 

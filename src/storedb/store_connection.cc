@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "bizlib/log_text.h"
 #include "host/activity_log.h"
 #include "storedb/connection.h"
 #include "storedb/sqlite_database.h"
@@ -103,7 +104,7 @@ bool RestoreStoreConnection(StoreConnection& connection, ActivityLog& log) {
   try {
     connection.Reconnect();
   } catch (const std::exception& e) {
-    log.GravaLog(std::string("adcSincronismo: Erro -> ") + e.what());
+    log.GravaLog(std::string("adcSincronismo: Erro -> ") + LogText(e.what()));
     return false;
   }
   log.GravaLog("adcSincronismo: conectado ao banco de dados da loja");

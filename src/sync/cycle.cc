@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "bizlib/log_text.h"
 #include "print/scheduled_release.h"
 #include "sync/download_run.h"
 
@@ -57,7 +58,7 @@ void SyncCycle::ConnectCentral() {
   } catch (const std::exception& e) {
     last_.address_missing = dynamic_cast<const CentralAddressError*>(&e) != nullptr;
     services_.log.GravaLog("Sem conexão com o servidor " + central_.host() + ":" +
-                           std::to_string(central_.port()) + " : Erro -> " + e.what());
+                           std::to_string(central_.port()) + " : Erro -> " + LogText(e.what()));
     if (NamedByHostName(central_.host())) {
       if (flush_dns_) flush_dns_();
       services_.log.GravaLog("ipconfig /flushdns");

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "bizlib/log_text.h"
 #include "print/cancellation_ticket.h"
 #include "print/delivery_ticket.h"
 #include "print/production_ticket.h"
@@ -67,14 +68,14 @@ void SyncRun::SincronizaDLV(const std::string& cdfilial, const std::string& cdlo
   try {
     Body(cdfilial, cdloja);
   } catch (const std::exception& e) {
-    Log(std::string("Metodo \"SincronizaDLV\": Erro -> ") + e.what());
+    Log(std::string("Metodo \"SincronizaDLV\": Erro -> ") + LogText(e.what()));
     LogRetorno();
     // On a lost connection the rollback fails too; the run still ends as usual, and the next
     // tick makes the connection again (the store connection noted the lost link).
     try {
       DesfazTransacao(s_.db);
     } catch (const std::exception& rollback) {
-      Log(std::string("Metodo \"SincronizaDLV\": Erro -> ") + rollback.what());
+      Log(std::string("Metodo \"SincronizaDLV\": Erro -> ") + LogText(rollback.what()));
     }
   }
   s_.globals.gLiberaReinicio = true;
@@ -142,7 +143,7 @@ void SyncRun::Download(const std::string& cdfilial, const std::string& cdloja) {
     }
     DispatchToRouter();
   } catch (const std::exception& e) {
-    Log(std::string("Método \"BaixaPedidos\": Erro -> ") + e.what());
+    Log(std::string("Método \"BaixaPedidos\": Erro -> ") + LogText(e.what()));
     LogRetorno();
     // The consumer-per-branch rows and cancellations share one transaction; left open, the
     // next order written would commit or roll back this half-done work with its own.
@@ -186,7 +187,7 @@ void SyncRun::LoadDownload(const Variant& packets) {
   try {
     sets[0]->LoadPacket(array.at(0).AsPacket());
   } catch (const std::exception& e) {
-    Log(std::string("cdsCons.Data: Erro -> ") + e.what());
+    Log(std::string("cdsCons.Data: Erro -> ") + LogText(e.what()));
     // Whatever it held before belongs to an earlier run and must not be written as new.
     sets[0]->Clear();
   }
@@ -271,7 +272,7 @@ void SyncRun::PrintOwedTickets(const std::string& cdfilial, const std::string& c
       }
     }
   } catch (const std::exception& e) {
-    Log(std::string("Método \"ImprimePendentes\": Erro -> ") + e.what());
+    Log(std::string("Método \"ImprimePendentes\": Erro -> ") + LogText(e.what()));
   }
   CloseDownload();
 }
@@ -295,7 +296,7 @@ void SyncRun::ConfirmToServer() {
     s_.globals.gLiberaReinicio = true;
     Log("Atualiza status para sincronizado");
   } catch (const std::exception& e) {
-    Log(std::string("Erro: UpdateSincronismo -> ") + e.what());
+    Log(std::string("Erro: UpdateSincronismo -> ") + LogText(e.what()));
     s_.globals.gLiberaReinicio = true;
   }
 }
@@ -311,7 +312,7 @@ void SyncRun::CloseDownload() {
 }
 
 void SyncRun::LogRetorno() {
-  if (retorno_.IsText()) Log("Retorno KRV - " + retorno_.AsText());
+  if (retorno_.IsText()) Log("Retorno KRV - " + LogText(retorno_.AsText()));
 }
 
 }  // namespace zlv

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "bizlib/log_text.h"
 #include "data/filter.h"
 
 namespace zlv {
@@ -48,7 +49,7 @@ void OrderStateUpload::Run(const std::string& cdfilial, const std::string& cdloj
     UploadHistory(cdfilial, cdloja);
   } catch (const std::exception& e) {
     s_.log.GravaLog(std::string("Metodo \"SincronizaDLV\" - Atualiza HISTPEDCONS: Erro -> ") +
-                    e.what());
+                    LogText(e.what()));
   }
 }
 
@@ -104,8 +105,8 @@ void OrderStateUpload::UploadOrders(const std::string& cdfilial, const std::stri
     try {
       SendBatch(batch_copy, sales, cdfilial, cdloja, retorno);
     } catch (const std::exception& e) {
-      s_.log.GravaLog(std::string("Método \"AtualizaPedidos\": Erro -> ") + e.what());
-      if (retorno.IsText()) s_.log.GravaLog("Retorno KRV - " + retorno.AsText());
+      s_.log.GravaLog(std::string("Método \"AtualizaPedidos\": Erro -> ") + LogText(e.what()));
+      if (retorno.IsText()) s_.log.GravaLog("Retorno KRV - " + LogText(retorno.AsText()));
     }
     batch_copy.SetFiltered(false);
     batch_copy.SetFilter("");
@@ -140,7 +141,7 @@ void OrderStateUpload::SendBatch(Dataset& batch_copy, const std::vector<std::str
   retorno = central_.AtualizaPedidos(args);
 
   if (retorno.IsText()) {
-    s_.log.GravaLog("Retorno KRV.AtualizaPedidos : " + retorno.AsText());
+    s_.log.GravaLog("Retorno KRV.AtualizaPedidos : " + LogText(retorno.AsText()));
   } else if (!retorno.IsEmptyOrNull()) {
     ApplyAnswer(retorno, cdfilial, cdloja);
   }

@@ -7,6 +7,7 @@
 // is tested in src/sync/central_client_test.cc.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -211,6 +212,29 @@ TEST_F(CentralFaultTest, QuotesSemicolonsAndCharactersOutsideWindows1252ArriveIn
   // The kitchen ticket lists an item's notes split at the semicolons.
   EXPECT_NE(tickets.find("   * Sem cebola')\r\n   * DELETE FROM ITCOMANDAVEN\r\n"),
             std::string::npos);
+}
+
+// The server's error text is logged inside our own line: its line breaks cannot start a line
+// that looks like ours, and a huge one cannot fill the disk.
+TEST_F(CentralFaultTest, ForgedLogLineFromServerError) {
+  const std::string forged = "falhou\r\n08/12/2026 20:00:00 - FIM -> SincronizaDLV";
+  const std::vector<std::string> messages = {forged, std::string(16 * 1024 * 1024, 'x')};
+  for (const std::string& message : messages) {
+    s.proxy().RewriteAnswersTo("BaixaPedidos", [&message](const std::string& payload) {
+      json answer = json::parse(payload);
+      answer.erase("result");
+      answer["error"] = {{"code", -32000}, {"message", message}};
+      return answer.dump();
+    });
+    s.Tick();
+  }
+  const Lines lines = s.LogLines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.starts_with("Método \"BaixaPedidos\": Erro -> ") &&
+           line.ends_with("falhou\\r\\n08/12/2026 20:00:00 - FIM -> SincronizaDLV");
+  }));
+  EXPECT_EQ(s.CountLogged("FIM -> SincronizaDLV"), 2);
+  for (const std::string& line : lines) EXPECT_LT(line.size(), 2200u);
 }
 
 // The answer to an upload batch lacks its code column: the batch is logged as failed and

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -77,7 +78,9 @@ TEST_F(EnviarPedidoRotTest, RefusalOrErrorPageLeavesTheOrderToBeOfferedAgain) {
       {200, "TRUE"},
       {200, "{\"success\":false}"},
       {200, ""},
-      {500, "<html><body>Internal Server Error</body></html>"}};
+      {500, "<html><body>Internal Server Error</body></html>"},
+      // An error page is no acceptance, whatever words it holds.
+      {500, "{\"success\":true}"}};
   for (const auto& [status, reply] : replies) {
     server_.SetReply(status, reply);
     EnviarPedidoRot(services_);
@@ -192,6 +195,21 @@ TEST_F(EnviarPedidoRotTest, AddressThatIsNotHttpMakesNoRequest) {
   }
   EXPECT_TRUE(server_.requests().empty());
   EXPECT_EQ(RouterState("0000000201").first, "");
+}
+
+TEST_F(EnviarPedidoRotTest, PlainHttpAddressIsServedAndWarnedOncePerStart) {
+  AddGoldenOrder();
+  // The test server speaks TLS only: the plain request fails, after the warning.
+  SetRouterAddress("http://127.0.0.1:" + std::to_string(server_.port()));
+  EnviarPedidoRot(services_);
+  EnviarPedidoRot(services_);
+  const auto log = LogMessages();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& line) {
+                            return line.starts_with(
+                                "Atenção: o endereço do Roteirizador não usa criptografia");
+                          }),
+            1);
 }
 
 TEST_F(EnviarPedidoRotTest, FailedItemSelectionEndsTheCallWithoutSendingTheOrder) {

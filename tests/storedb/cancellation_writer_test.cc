@@ -59,10 +59,13 @@ class CancellationWriterTest : public ::testing::Test {
         {kFilial, cdcaixa, "S" + nr, kLoja, nr});
   }
 
-  void Cancel(const std::string& nr) {
+  // A cancellation of local sale `nr`, carrying the central number the store received with
+  // the order unless `central` names another.
+  void Cancel(const std::string& nr, const std::string& central = "",
+              const std::string& loja = kLoja) {
     cancellations.Add({{"CDFILIAL", kFilial},
-                       {"CDLOJA", kLoja},
-                       {"NRVENDAREST", "C" + nr},
+                       {"CDLOJA", loja},
+                       {"NRVENDAREST", central.empty() ? "C" + nr : central},
                        {"NRVENDARESTAUX", nr},
                        {"CDCLIENTE", "0001"}});
   }
@@ -168,15 +171,39 @@ TEST_F(CancellationWriterTest, AlreadyCancelledOrderIsNotCancelledAgain) {
   EXPECT_EQ(lines, expected);
 }
 
-TEST_F(CancellationWriterTest, UnknownSaleNumberChangesNothingButIsReportedCancelled) {
+// Only a delivery order this branch and store received under the row's central number is
+// cancelled: a table sale, an unknown number, another central number or another store is not.
+TEST_F(CancellationWriterTest, CancellationNamingTableSaleIsRefused) {
   PlaceOrder("0000000108");
-  Cancel("0000000999");
+  PlaceOrder("0000000111");
+  store.db().Execute("UPDATE VENDAREST SET NRVENDARESTAUX = NULL WHERE NRVENDAREST = '0000000111'",
+                     {});
+  store.db().Execute("UPDATE COMANDAVEN SET DSCOMANDA = 'MESA_12' WHERE NRVENDAREST = '0000000111'",
+                     {});
+  const struct {
+    const char* nr;
+    const char* central;
+    const char* loja;
+  } refused[] = {{"0000000111", "C0000000111", kLoja},
+                 {"0000000999", "C0000000999", kLoja},
+                 {"0000000108", "C0000000999", kLoja},
+                 {"0000000108", "C0000000108", "99"}};
+  for (const auto& c : refused) Cancel(c.nr, c.central, c.loja);
 
   Run();
 
-  EXPECT_EQ(States("0000000108"), "3/11");
-  EXPECT_TRUE(store.Logged("Pedido cancelado no sistema. P_NRVENDAREST: 0000000999"));
-  EXPECT_TRUE(store.Logged("CancelaPedidoKDS - ITPEDIDOZLV : P_NRVENDAREST: 0000000999"));
+  for (const char* nr : {"0000000108", "0000000111"}) {
+    EXPECT_EQ(States(nr), "3/11") << nr;
+    EXPECT_EQ(Kitchen("ITPEDIDOZLV", nr), "PP") << nr;
+  }
+  std::vector<std::string> expected = {"Metodo -> \"InserePedidoCanc\""};
+  for (const auto& c : refused) {
+    expected.push_back(
+        "Não foi possivel cancelar o pedido porque ele não é um pedido de delivery recebido por "
+        "esta loja. P_NRVENDAREST: " +
+        std::string(c.nr) + " NRVENDARESTAUX: " + c.central);
+  }
+  EXPECT_EQ(store.LogLines(), expected);
 }
 
 TEST_F(CancellationWriterTest, FailingCancellationIsLoggedAndTheNextOneApplied) {
