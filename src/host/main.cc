@@ -42,6 +42,7 @@
 #include "host/sinc_form.h"
 #include "platform/memory_trim.h"
 #include "platform/paths.h"
+#include "platform/private_files.h"
 #include "platform/single_instance.h"
 
 namespace zlv {
@@ -133,6 +134,7 @@ int Main(const std::vector<std::string>& args) {
 }  // namespace zlv
 
 int main(int argc, char** argv) {
+  zlv::platform::RestrictNewFilesToOwner();
   zlv::platform::KeepFreedMemoryUntilTrim();
   try {
     return zlv::Main(std::vector<std::string>(argv + 1, argv + argc));

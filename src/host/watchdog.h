@@ -1,6 +1,6 @@
 // TDisparaThreadZlvSinc: the watchdog thread. Every 30 s it looks at the synchronisation from
-// outside the main thread and restarts the whole program (kill every process of the image and
-// start a new one with the same codes) in two cases:
+// outside the main thread and restarts the whole program (end this process and start a new
+// one with the same codes) in two cases:
 //  - stall: more than 180 s since the last sign of life (gUltimaAtividade), whatever the main
 //    thread is doing;
 //  - period: more than 240 min since gInicioPeriodo, only while gLiberaReinicio is true (no

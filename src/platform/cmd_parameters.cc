@@ -3,8 +3,8 @@
 namespace zlv::platform {
 
 std::string Win32RestartParameters(std::string_view folder, std::string_view cdfilial,
-                                   std::string_view cdcaixa) {
-  std::string text = "/C TASKKILL /F /IM ZlvSinc.exe && start /D \"";
+                                   std::string_view cdcaixa, unsigned long pid) {
+  std::string text = "/C TASKKILL /F /PID " + std::to_string(pid) + " && start /D \"";
   text += folder;
   text += "\\";
   // start /B: no new console window; the program reads its codes from its first parameter.

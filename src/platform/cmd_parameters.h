@@ -11,12 +11,13 @@
 
 namespace zlv::platform {
 
-// Ends every ZlvSinc.exe of the computer, then starts a new one in the installation folder with
+// Ends the process pid (the one restarting: another program that happens to be called
+// ZlvSinc.exe is no business of ours), then starts a new one in the installation folder with
 // the branch and cash-register codes as its first parameter:
-//   /C TASKKILL /F /IM ZlvSinc.exe && start /D "<folder>\" /B ZlvSinc.exe <branch>_<register>_
+//   /C TASKKILL /F /PID <pid> && start /D "<folder>\" /B ZlvSinc.exe <branch>_<register>_
 // (with one trailing blank). folder is the installation folder without a trailing backslash.
 std::string Win32RestartParameters(std::string_view folder, std::string_view cdfilial,
-                                   std::string_view cdcaixa);
+                                   std::string_view cdcaixa, unsigned long pid);
 
 // Ends every ZlvSinc.exe of the computer (the refusal of a cash register that is not set up).
 inline constexpr std::string_view kWin32KillParameters = "/C TASKKILL /F /IM ZlvSinc.exe ";

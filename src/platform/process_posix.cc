@@ -12,13 +12,16 @@ namespace zlv::platform {
 
 namespace {
 
-// $1 image, $2 program, $3 codes. pkill/pgrep -x compare the process name exactly, as TASKKILL
-// /IM does. The wait counts only live processes (a zombie has let go of its lock already) and
-// gives up after 10 s: a process that will not die must not keep the new one from starting.
+// $1 process id, $2 program, $3 codes. Only that process is ended: a name would also match
+// another installation's or another program's. The wait ends when the process is gone or a
+// zombie (which has let go of its lock already) and gives up after 10 s: a process that will
+// not die must not keep the new one from starting.
 constexpr const char* kRestartScript =
-    "pkill -KILL -x -- \"$1\"\n"
+    "kill -KILL \"$1\" 2>/dev/null\n"
     "n=0\n"
-    "while [ $n -lt 50 ] && pgrep -x -r R,S,D,T,t -- \"$1\" >/dev/null; do\n"
+    "while [ $n -lt 50 ]; do\n"
+    "  s=$(ps -o stat= -p \"$1\" 2>/dev/null) || break\n"
+    "  case \"$s\" in Z*|'') break ;; esac\n"
     "  sleep 0.2; n=$((n+1))\n"
     "done\n"
     "exec \"$2\" \"$3\"\n";
@@ -76,8 +79,9 @@ class PosixCommandRunner : public CommandRunner {
       // database's transactions are atomic, so an order cut short is rolled back whole.
       std::_Exit(kExitRestartByServiceManager);
     }
+    const long pid = request.pid != 0 ? request.pid : static_cast<long>(getpid());
     RunDetachedShell(kRestartScript,
-                     {image_name_, (request.folder / image_name_).string(),
+                     {std::to_string(pid), (request.folder / image_name_).string(),
                       request.cdfilial + "_" + request.cdcaixa + "_"},
                      request.folder);
   }

@@ -104,7 +104,10 @@ std::string UnitText(const ServiceDefinition& s, const std::filesystem::path& pr
        << "[Service]\n"
        << "Type=simple\n"
        << "ExecStart=" << UnitQuoted(program.string()) << "\n"
-       << "WorkingDirectory=" << folder << "\n";
+       << "WorkingDirectory=" << folder
+       << "\n"
+       // The log and the tickets hold customers' names, phones and addresses.
+       << "UMask=0077\n";
   for (const char* name : kInheritedVariables) {
     if (const char* value = std::getenv(name); value != nullptr && *value != '\0') {
       unit << "Environment=" << UnitQuoted(std::string(name) + "=" + value) << "\n";

@@ -40,6 +40,7 @@ TEST_F(ServiceTest, InstallWritesAnEnabledUnitThatSystemdRestartsOnFailure) {
             std::string::npos)
       << text;
   EXPECT_EQ(text.find("ZLVSINC_HOME"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nUMask=0077\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\nRestart=on-failure\nRestartSec=5\nRestartPreventExitStatus=78\n"),
             std::string::npos)
       << text;

@@ -5,8 +5,10 @@
 // folder). The lock is held for the life of the object and is let go by the system when the
 // process ends, however it ends.
 //
-// Lock folder on POSIX: $ZLVSINC_LOCK_DIR when set (tests), else /run/lock when writable,
-// else /tmp; never a user's runtime folder.
+// Lock folder on POSIX: $ZLVSINC_LOCK_DIR when set (tests); for root, /run/zlvsinc (made
+// 0700; not used unless it is root's and writable by no one else, and then the lock is
+// unavailable); for another account /run/lock when writable, else /tmp; never a user's
+// runtime folder.
 //
 // Owns the lock handle; movable. Main thread.
 #pragma once

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,12 +17,30 @@ bool UsableFolder(const char* folder) {
   return folder != nullptr && *folder != '\0' && access(folder, W_OK | X_OK) == 0;
 }
 
-// One folder for the whole machine: a user's runtime folder would let the service (root) and
-// a process started by hand under another account each hold a lock of their own.
+// root's own lock folder, made 0700. A folder that every account can write (/run/lock,
+// /tmp) would let any user make the lock file first and hold it, and the service would take
+// itself for a second instance and end; so root uses this folder only while it is a real
+// folder of root's that no one else can write, and none otherwise.
+constexpr const char* kRootLockFolder = "/run/zlvsinc";
+
+std::filesystem::path RootLockFolder() {
+  mkdir(kRootLockFolder, 0700);  // already there: checked below like any other
+  struct stat info {};
+  if (lstat(kRootLockFolder, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != 0 ||
+      (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    return {};
+  }
+  return kRootLockFolder;
+}
+
+// One folder for the whole machine, not a user's runtime folder, so that processes of one
+// account started in any session see each other. root's processes (the service) lock in a
+// folder no other account can reach; the others share the machine's lock folder.
 std::filesystem::path LockFolder() {
   if (const char* dir = std::getenv("ZLVSINC_LOCK_DIR"); dir != nullptr && *dir != '\0') {
     return dir;
   }
+  if (geteuid() == 0) return RootLockFolder();
   if (UsableFolder("/run/lock")) return "/run/lock";
   return "/tmp";
 }
@@ -29,10 +48,13 @@ std::filesystem::path LockFolder() {
 }  // namespace
 
 SingleInstanceLock::SingleInstanceLock(const std::string& name) {
-  const std::string file = (LockFolder() / (name + ".lock")).string();
+  const std::filesystem::path folder = LockFolder();
+  if (folder.empty()) return;  // kUnavailable
+  const std::string file = (folder / (name + ".lock")).string();
   // O_CLOEXEC: a command started by this process (the watchdog's restart) must not inherit
-  // the lock, or the new instance would find it held by its own starter.
-  const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  // the lock, or the new instance would find it held by its own starter. O_NOFOLLOW: a link
+  // put in a shared folder must not make this process create or lock another file.
+  const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return;
   int rc;
   while ((rc = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {

@@ -59,13 +59,18 @@ TEST_F(SingleInstanceTest, TheLockIsMachineWideNotInTheUsersRuntimeFolder) {
   test::ScopedEnv no_test_folder("ZLVSINC_LOCK_DIR", std::nullopt);
   test::ScopedEnv runtime("XDG_RUNTIME_DIR", dir_.path().string());
   const std::string name = "zlv-lock-test-" + std::to_string(getpid());
-  const std::filesystem::path machine =
-      access("/run/lock", W_OK | X_OK) == 0 ? "/run/lock" : "/tmp";
+  // root (the service) locks where no other account can make or hold its lock.
+  const std::filesystem::path machine = geteuid() == 0                          ? "/run/zlvsinc"
+                                        : access("/run/lock", W_OK | X_OK) == 0 ? "/run/lock"
+                                                                                : "/tmp";
   {
     SingleInstanceLock lock(name);
     EXPECT_EQ(lock.outcome(), Outcome::kAcquired);
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / (name + ".lock")));
+  if (geteuid() == 0) {
+    EXPECT_EQ(std::filesystem::status(machine).permissions(), std::filesystem::perms::owner_all);
+  }
   EXPECT_TRUE(std::filesystem::remove(machine / (name + ".lock")));
 }
 

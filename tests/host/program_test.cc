@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -194,6 +195,32 @@ TEST_F(ProgramTest, OnceSynchronisesAgainstTheCentralServerAndEndsNormally) {
   const auto end = std::find(log.begin(), log.end(), "FIM -> SincronizaDLV");
   EXPECT_TRUE(begin != log.end() && end != log.end() && begin < end);
   EXPECT_EQ(CountRows("SELECT COUNT(*) FROM VENDAREST WHERE NRVENDARESTAUX IS NOT NULL"), 3);
+}
+
+// The log and the tickets hold the customers' names, phones and addresses: whatever umask the
+// shell that started the program had, what it creates is its own account's alone.
+TEST_F(ProgramTest, FilesARunCreatesAreItsAccountsAloneWhateverTheUmask) {
+  const auto central = CentralWithOrders(1);
+  install_.SetRegistry("IpServer=127.0.0.1:" + std::to_string(central->port()) + "\n");
+  const mode_t shell_umask = umask(022);
+  const int status = Run({"/ONCE", "0001_001_"});
+  umask(shell_umask);
+  ASSERT_EQ(status, 0) << LastErr();
+
+  const auto mode = [](const fs::path& path) { return fs::status(path).permissions(); };
+  const fs::path data = install_.home() / "Dados";
+  int files = 0;
+  for (const fs::path& folder : {data / "Zlv_Sinc", data / "Imp"}) {
+    EXPECT_EQ(mode(folder), fs::perms::owner_all) << folder;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+      const fs::perms expected = entry.is_directory()
+                                     ? fs::perms::owner_all
+                                     : fs::perms::owner_read | fs::perms::owner_write;
+      EXPECT_EQ(mode(entry.path()), expected) << entry.path();
+      files += entry.is_regular_file() ? 1 : 0;
+    }
+  }
+  EXPECT_GE(files, 3) << "a log, the printer routing and at least one ticket";
 }
 
 // A single cycle tells the technician how it ended: a status of its own for each way, and one
