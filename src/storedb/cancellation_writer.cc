@@ -40,13 +40,16 @@ void ProcessCancellation(Services& services, const Dataset& row) {
   const std::string nrvendarest = row.Text("NRVENDARESTAUX");
 
   // The central server names the local sale by number only: without this check a row naming
-  // a table sale, another store's sale or a number reused since would cancel it.
+  // a table sale, another store's sale or a number reused since would cancel it. The store is
+  // the run's own, not the row's: a row is as untrusted as the rest of the download.
   NamedStatement received(services.db, "adqBuscaPedidoRecebido");
-  received.SetParam("P_CDFILIAL", cdfilial);
-  received.SetParam("P_CDLOJA", row.Text("CDLOJA"));
+  received.SetParam("P_CDFILIAL", services.globals.gCDFILIAL);
+  received.SetParam("P_CDLOJA", services.globals.gCDLOJA);
   received.SetParam("P_NRVENDAREST", nrvendarest);
   received.SetParam("P_NRVENDARESTAUX", row.Text("NRVENDAREST"));
-  if (row.Text("NRVENDAREST").empty() || !HasRow(received)) {
+  const bool this_store =
+      cdfilial == services.globals.gCDFILIAL && row.Text("CDLOJA") == services.globals.gCDLOJA;
+  if (!this_store || row.Text("NRVENDAREST").empty() || !HasRow(received)) {
     services.log.GravaLog(
         "Não foi possivel cancelar o pedido porque ele não é um pedido de delivery recebido por "
         "esta loja. P_NRVENDAREST: " +
