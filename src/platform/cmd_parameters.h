@@ -1,6 +1,6 @@
 // The parameter texts the Windows build hands to the command processor (cmd.exe, started
-// hidden) for the three things the synchroniser has the system do for it: restart the program,
-// end it, flush the DNS cache. Built here, outside the Win32 implementation, so that they are
+// hidden) for the two things the synchroniser has the system do for it: restart the program and
+// flush the DNS cache. Built here, outside the Win32 implementation, so that they are
 // tested to the byte on every platform; the stores' support scripts and habits rely on them.
 //
 // Pure functions; any thread.
@@ -18,9 +18,6 @@ namespace zlv::platform {
 // (with one trailing blank). folder is the installation folder without a trailing backslash.
 std::string Win32RestartParameters(std::string_view folder, std::string_view cdfilial,
                                    std::string_view cdcaixa, unsigned long pid);
-
-// Ends every ZlvSinc.exe of the computer (the refusal of a cash register that is not set up).
-inline constexpr std::string_view kWin32KillParameters = "/C TASKKILL /F /IM ZlvSinc.exe ";
 
 // Three flushes in a row: one is not always enough for the resolver to drop a stale answer.
 inline constexpr std::string_view kWin32FlushDnsParameters =
