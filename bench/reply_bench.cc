@@ -11,6 +11,7 @@
 #include "data/data_packet.h"
 #include "platform/memory_trim.h"
 #include "sync/protocol_frame.h"
+#include "sync/protocol_json.h"
 #include "sync/protocol_rpc.h"
 
 namespace zlv::bench {
@@ -44,15 +45,16 @@ std::string Fields(const char* prefix, int count, const char* type) {
 }
 
 constexpr std::size_t kMiB = 1024 * 1024;
-constexpr int kTinyCells = 16;
+constexpr int kRowCells = 16;
 
-// A reply of `size` bytes whose packets hold `rows_per_packet` rows each of 16 one-digit
-// integers and one text of `text_size` bytes, as many rows as fit.
-std::string Reply(std::size_t size, std::size_t rows_per_packet, std::size_t text_size) {
-  const std::string head = "{\"fields\":[" + Fields("N", kTinyCells, "integer") + "," +
+// A reply of `size` bytes whose packets hold `rows_per_packet` rows each of 16 `cell`s (of
+// `type`) and one text of `text_size` bytes, as many rows as fit.
+std::string Reply(std::size_t size, std::size_t rows_per_packet, const std::string& cell,
+                  const char* type, std::size_t text_size) {
+  const std::string head = "{\"fields\":[" + Fields("N", kRowCells, type) + "," +
                            Fields("T", 1, "string") + "],\"rows\":[";
   std::string row = "[";
-  for (int i = 0; i < kTinyCells; ++i) row += "0,";
+  for (int i = 0; i < kRowCells; ++i) row += cell + ",";
   row += "\"" + std::string(text_size, 'x') + "\"]";
   std::string reply = "{\"jsonrpc\":\"2.0\",\"id\":1,\"result\":[";
   reply.reserve(size);
@@ -75,16 +77,21 @@ std::string Reply(std::size_t size, std::size_t rows_per_packet, std::size_t tex
   return reply;
 }
 
-void DecodeCase(benchmark::State& state, std::size_t rows_per_packet, std::size_t text_size) {
+void DecodeCase(benchmark::State& state, std::size_t rows_per_packet, const std::string& cell,
+                const char* type, std::size_t text_size) {
   const std::size_t size = static_cast<std::size_t>(state.range(0)) * kMiB;
   double peak = 0, accepted = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    std::string payload = Reply(std::min(size, kMaxFramePayload), rows_per_packet, text_size);
+    std::string payload =
+        Reply(std::min(size, kMaxFramePayload), rows_per_packet, cell, type, text_size);
     ResetPeakResident();
     state.ResumeTiming();
     try {
-      const Variant result = ParseResponse(std::move(payload), 1);
+      // As the client does: the frame is released once parsed.
+      nlohmann::json message = ParseJsonText(payload);
+      std::string().swap(payload);
+      const Variant result = ResponseResult(std::move(message), 1);
       accepted = result.IsArray() ? 1 : 0;
     } catch (const ProtocolError& e) {
       accepted = 0;
@@ -99,10 +106,21 @@ void DecodeCase(benchmark::State& state, std::size_t rows_per_packet, std::size_
 }
 
 // As many one-digit integers as the frame holds: the most values per byte a reply can carry.
-void BM_DecodeTinyValueReply(benchmark::State& state) { DecodeCase(state, 1'000'000'000, 0); }
+void BM_DecodeTinyValueReply(benchmark::State& state) {
+  DecodeCase(state, 1'000'000'000, "0", "integer", 0);
+}
 
-// Download-shaped: packets of 50,000 rows, each row 16 small numbers and a 300-byte text.
-void BM_DecodeRowsWithTextReply(benchmark::State& state) { DecodeCase(state, 50'000, 300); }
+// Texts of 16 characters, the shortest kept outside the value itself: the most memory per
+// byte. 32 MiB of them is about the most values a message may hold.
+void BM_DecodeShortTextReply(benchmark::State& state) {
+  DecodeCase(state, 50'000, "\"abcdefghijklmnop\"", "string", 16);
+}
+
+// Download-shaped: packets of 50,000 rows, each row 16 small numbers and a 600-byte text; at
+// 64 MiB, just under the most values a message may hold.
+void BM_DecodeRowsWithTextReply(benchmark::State& state) {
+  DecodeCase(state, 50'000, "0", "integer", 600);
+}
 
 // One packet of `fields` distinct field names and one row: the duplicate-name check of the
 // packet decoder, which every packet of every message goes through.
@@ -121,6 +139,14 @@ void BM_DecodeManyFieldPacket(benchmark::State& state) {
 BENCHMARK(BM_DecodeTinyValueReply)
     ->ArgName("mib")
     ->Arg(1)
+    ->Arg(64)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_DecodeShortTextReply)
+    ->ArgName("mib")
+    ->Arg(1)
+    ->Arg(32)
     ->Arg(64)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
