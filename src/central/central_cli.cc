@@ -27,6 +27,7 @@ class UsageError : public std::runtime_error {
 
 constexpr const char* kUsage =
     "usage: zlvsinc-central serve --db FILE [--port N] [--bind ADDRESS] [--verbose]\n"
+    "                       [--idle-timeout-ms N] [--request-timeout-ms N] [--max-connections N]\n"
     "       zlvsinc-central add-orders --db FILE --branch B --store S --count N [--seed N]\n"
     "                       [--scheduled K] [--cancel K]\n"
     "                       [--store-db FILE | --schema FILE --seed-sql FILE]\n"
@@ -85,7 +86,17 @@ int Serve(const Options& options, std::ostream& out, std::ostream& err) {
   const std::string bind = options.Get("--bind", "127.0.0.1");
   CentralServer::LogSink log;
   if (options.Has("--verbose")) log = [&err](const std::string& line) { err << line << std::endl; };
-  CentralServer server(store, clock, bind, options.Number("--port", 0), log);
+  CentralServerLimits limits;
+  limits.idle_timeout = std::chrono::milliseconds(
+      options.Number("--idle-timeout-ms", static_cast<int>(limits.idle_timeout.count())));
+  limits.request_timeout = std::chrono::milliseconds(
+      options.Number("--request-timeout-ms", static_cast<int>(limits.request_timeout.count())));
+  limits.max_connections = options.Number("--max-connections", limits.max_connections);
+  if (limits.idle_timeout.count() == 0 || limits.request_timeout.count() == 0 ||
+      limits.max_connections == 0) {
+    throw UsageError("time-outs and --max-connections must be above 0");
+  }
+  CentralServer server(store, clock, bind, options.Number("--port", 0), log, limits);
   out << "listening on " << bind << ":" << server.port() << std::endl;
   server.Run(true);
   return 0;
@@ -184,7 +195,11 @@ int RunCentralCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (args.empty()) throw UsageError("no command");
     const std::string& command = args[0];
     if (command == "serve") {
-      return Serve(Options(args, {"--db", "--port", "--bind"}, {"--verbose"}), out, err);
+      return Serve(Options(args,
+                           {"--db", "--port", "--bind", "--idle-timeout-ms", "--request-timeout-ms",
+                            "--max-connections"},
+                           {"--verbose"}),
+                   out, err);
     }
     if (command == "add-orders") {
       return AddOrders(Options(args,

@@ -1,8 +1,9 @@
 // The command line of zlvsinc-central, the reference central order server:
 //
-//   serve --db FILE [--port N] [--bind ADDRESS] [--verbose]
+//   serve --db FILE [--port N] [--bind ADDRESS] [--verbose] [--idle-timeout-ms N]
+//         [--request-timeout-ms N] [--max-connections N]
 //       Serves until SIGINT/SIGTERM; prints "listening on ADDRESS:PORT" once ready (port 0, the
-//       default, picks a free port).
+//       default, picks a free port). The limits default to CentralServerLimits'.
 //   add-orders --db FILE --branch B --store S --count N [--seed N] [--scheduled K] [--cancel K]
 //              [--store-db FILE | --schema FILE --seed-sql FILE]
 //       Generates N orders (K of them scheduled) from the store's master data: a store

@@ -255,7 +255,7 @@ Variant CallCentralMethod(CentralStore& store, const std::string& method,
   };
   const auto found = kMethods.find(method);
   if (found == kMethods.end()) {
-    throw BadRequest(rpc_code::kMethodNotFound, "unknown method " + method);
+    throw BadRequest(rpc_code::kMethodNotFound, "unknown method " + CutText(method));
   }
   StoreTransaction transaction(store.db());
   if (const auto message = ScriptedMessage(store, method, params)) {

@@ -1,5 +1,6 @@
 #include "central/central_server.h"
 
+#include <algorithm>
 #include <csignal>
 #include <utility>
 
@@ -15,35 +16,99 @@ using asio::ip::tcp;
 
 namespace {
 
+// A payload buffer grows by at least this much, and at most doubles, as bytes arrive: a
+// header that announces 64 MiB costs nothing until the bytes come.
+constexpr std::size_t kReadStep = 64 * 1024;
+// How long accepting pauses when the process has no file descriptor left.
+constexpr std::chrono::milliseconds kAcceptPause{500};
+
+// What the sessions share with the server; lives as long as the event loop.
+struct Shared {
+  CentralStore& store;
+  const Clock& clock;
+  CentralServer::LogSink log;
+  CentralServerLimits limits;
+  int sessions = 0;
+
+  void Log(const std::string& line) const {
+    if (log) log(line);
+  }
+};
+
 class Session : public std::enable_shared_from_this<Session> {
  public:
-  Session(tcp::socket socket, CentralStore& store, const Clock& clock,
-          const CentralServer::LogSink& log)
-      : socket_(std::move(socket)), store_(store), clock_(clock), log_(log) {}
+  Session(tcp::socket socket, Shared& shared)
+      : socket_(std::move(socket)), timer_(socket_.get_executor()), shared_(shared) {
+    ++shared_.sessions;
+  }
+  ~Session() { --shared_.sessions; }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
   void Start() { ReadHeader(); }
 
  private:
+  // Runs one step of the session; a failure closes this connection and goes no further.
+  template <typename Step>
+  void Guarded(Step&& step) {
+    try {
+      step();
+    } catch (const std::exception& e) {
+      shared_.Log("connection dropped: " + CutText(e.what(), kMaxErrorText));
+      Close();
+    }
+  }
+
+  // A connection that does not reach the next step in time is closed.
+  void Arm(std::chrono::milliseconds timeout) {
+    timer_.expires_after(timeout);
+    timer_.async_wait([weak = weak_from_this()](const asio::error_code& ec) {
+      if (ec) return;
+      if (const auto self = weak.lock()) self->Close();
+    });
+  }
+
+  void Close() {
+    asio::error_code ignored;
+    socket_.shutdown(tcp::socket::shutdown_both, ignored);
+    socket_.close(ignored);
+    timer_.cancel();
+  }
+
   void ReadHeader() {
+    Arm(shared_.limits.idle_timeout);
     asio::async_read(socket_, asio::buffer(header_),
                      [self = shared_from_this()](const asio::error_code& ec, std::size_t) {
-                       if (!ec) self->OnHeader();
+                       if (ec) return self->Close();
+                       self->Guarded([&] { self->OnHeader(); });
                      });
   }
 
   void OnHeader() {
-    std::size_t size = 0;
+    Arm(shared_.limits.request_timeout);
     try {
-      size = DecodeFrameLength(header_);
+      size_ = DecodeFrameLength(header_);
     } catch (const ProtocolError& e) {
       Reply(BuildErrorResponse(nullptr, rpc_code::kInvalidRequest, e.what()), true);
       return;
     }
-    payload_.assign(size, '\0');
-    asio::async_read(socket_, asio::buffer(payload_),
-                     [self = shared_from_this()](const asio::error_code& ec, std::size_t) {
-                       if (!ec) self->OnPayload();
-                     });
+    received_ = 0;
+    payload_.clear();
+    ReadPayload();
+  }
+
+  void ReadPayload() {
+    if (received_ == size_) return OnPayload();
+    if (received_ == payload_.size()) {
+      payload_.resize(std::min(size_, received_ + std::max(received_, kReadStep)));
+    }
+    socket_.async_read_some(
+        asio::buffer(payload_.data() + received_, payload_.size() - received_),
+        [self = shared_from_this()](const asio::error_code& ec, std::size_t count) {
+          if (ec) return self->Close();
+          self->received_ += count;
+          self->Guarded([&] { self->ReadPayload(); });
+        });
   }
 
   void OnPayload() {
@@ -53,44 +118,44 @@ class Session : public std::enable_shared_from_this<Session> {
     } catch (const BadRequest& e) {
       // Without a readable id the exchange is out of step: answer and hang up.
       const bool hang_up = e.id().is_null();
-      Log("refused request: " + std::string(e.what()));
+      shared_.Log("refused request: " + CutText(e.what(), kMaxErrorText));
       Reply(BuildErrorResponse(e.id(), e.code(), e.what()), hang_up);
       return;
     }
+    std::string().swap(payload_);  // the request lives on in its values only
     std::string response;
     try {
       const Variant result =
-          CallCentralMethod(store_, request.method, request.params, clock_.Now());
+          CallCentralMethod(shared_.store, request.method, request.params, shared_.clock.Now());
       response = BuildResultResponse(request.id, result);
       EncodeFrameHeader(response.size());
     } catch (const BadRequest& e) {
-      Log(request.method + ": " + e.what());
+      shared_.Log(CutText(request.method) + ": " + CutText(e.what(), kMaxErrorText));
       response = BuildErrorResponse(request.id, e.code(), e.what());
     } catch (const std::exception& e) {
-      Log(request.method + " failed: " + e.what());
+      shared_.Log(CutText(request.method) + " failed: " + CutText(e.what(), kMaxErrorText));
       response = BuildErrorResponse(request.id, rpc_code::kServerError, e.what());
     }
     Reply(std::move(response), false);
   }
 
-  void Reply(std::string response, bool then_close) {
+  void Reply(const std::string& response, bool then_close) {
     frame_ = EncodeFrame(response);
     asio::async_write(
         socket_, asio::buffer(frame_),
         [self = shared_from_this(), then_close](const asio::error_code& ec, std::size_t) {
-          if (!ec && !then_close) self->ReadHeader();
+          std::string().swap(self->frame_);
+          if (ec || then_close) return self->Close();
+          self->Guarded([&] { self->ReadHeader(); });
         });
   }
 
-  void Log(const std::string& line) {
-    if (log_) log_(line);
-  }
-
   tcp::socket socket_;
-  CentralStore& store_;
-  const Clock& clock_;
-  const CentralServer::LogSink& log_;
+  asio::steady_timer timer_;
+  Shared& shared_;
   unsigned char header_[kFrameHeaderSize] = {};
+  std::size_t size_ = 0;
+  std::size_t received_ = 0;
   std::string payload_;
   std::string frame_;
 };
@@ -98,29 +163,57 @@ class Session : public std::enable_shared_from_this<Session> {
 }  // namespace
 
 struct CentralServer::Impl {
-  Impl(CentralStore& s, const Clock& c, LogSink l) : store(s), clock(c), log(std::move(l)) {}
+  Impl(CentralStore& s, const Clock& c, LogSink l, CentralServerLimits limits)
+      : shared{s, c, std::move(l), limits, 0} {}
 
   void Accept() {
     acceptor.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
+      if (!acceptor.is_open() || ec == asio::error::operation_aborted) return;
       if (ec) {
-        if (acceptor.is_open() && ec != asio::error::operation_aborted) Accept();
+        // Out of file descriptors (or another resource): retrying at once would spin. The
+        // pending connections wait in the backlog meanwhile.
+        if (!accept_failing) shared.Log("accept failed, pausing: " + ec.message());
+        accept_failing = true;
+        pause.expires_after(kAcceptPause);
+        pause.async_wait([this](const asio::error_code& waited) {
+          if (!waited) Accept();
+        });
         return;
       }
-      std::make_shared<Session>(std::move(socket), store, clock, log)->Start();
+      accept_failing = false;
+      if (shared.sessions >= shared.limits.max_connections) {
+        if (!over_cap) {
+          shared.Log("connection refused: " + std::to_string(shared.limits.max_connections) +
+                     " connections open");
+        }
+        over_cap = true;
+        asio::error_code ignored;
+        socket.close(ignored);
+      } else {
+        over_cap = false;
+        try {
+          std::make_shared<Session>(std::move(socket), shared)->Start();
+        } catch (const std::exception& e) {
+          shared.Log("connection dropped: " + std::string(e.what()));
+        }
+      }
       Accept();
     });
   }
 
-  CentralStore& store;
-  const Clock& clock;
-  LogSink log;
+  // Declared before the event loop, whose pending handlers hold sessions that use it.
+  Shared shared;
+  bool accept_failing = false;
+  bool over_cap = false;
   asio::io_context io;
   tcp::acceptor acceptor{io};
+  asio::steady_timer pause{io};
 };
 
 CentralServer::CentralServer(CentralStore& store, const Clock& clock,
-                             const std::string& bind_address, int port, LogSink log)
-    : impl_(std::make_unique<Impl>(store, clock, std::move(log))) {
+                             const std::string& bind_address, int port, LogSink log,
+                             CentralServerLimits limits)
+    : impl_(std::make_unique<Impl>(store, clock, std::move(log), limits)) {
   const tcp::endpoint endpoint(asio::ip::make_address(bind_address),
                                static_cast<unsigned short>(port));
   impl_->acceptor.open(endpoint.protocol());
@@ -150,6 +243,7 @@ void CentralServer::Stop() {
   asio::post(impl_->io, [impl = impl_.get()] {
     asio::error_code ignored;
     impl->acceptor.close(ignored);
+    impl->pause.cancel();
     impl->io.stop();
   });
 }

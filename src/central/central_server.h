@@ -5,10 +5,18 @@
 //
 // A frame over the limit or a payload that is not a JSON-RPC request is answered with an
 // error and the connection is closed: the stream can no longer be trusted to be in step.
+// Whatever fails while one request is read, run or answered costs that connection at most,
+// never the server.
+//
+// What one client can hold is bounded: a payload is read into a buffer that grows with the
+// bytes that came, a connection idle between requests or slow to send one is closed, the
+// number of connections is capped, and when the process runs out of file descriptors it stops
+// accepting for a moment instead of retrying at once.
 //
 // Owns its sockets and event loop. Run() on one thread; Stop() from any thread.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,6 +26,15 @@
 
 namespace zlv {
 
+struct CentralServerLimits {
+  // From the end of an answer until the next request's header has come.
+  std::chrono::milliseconds idle_timeout{120'000};
+  // From a request's header until its answer is written.
+  std::chrono::milliseconds request_timeout{30'000};
+  // Connections open at once; one more is closed as soon as it is accepted.
+  int max_connections = 500;
+};
+
 class CentralServer {
  public:
   using LogSink = std::function<void(const std::string&)>;
@@ -25,7 +42,7 @@ class CentralServer {
   // Binds and listens on address:port (port 0: a free port the system picks). Throws
   // std::system_error when the address cannot be bound.
   CentralServer(CentralStore& store, const Clock& clock, const std::string& bind_address, int port,
-                LogSink log = {});
+                LogSink log = {}, CentralServerLimits limits = {});
   ~CentralServer();
   CentralServer(const CentralServer&) = delete;
   CentralServer& operator=(const CentralServer&) = delete;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "data/file_replace.h"
 #include "data/packet_json.h"
@@ -14,6 +15,15 @@ namespace zlv {
 int DataPacket::FieldIndex(std::string_view name) const {
   for (size_t i = 0; i < fields.size(); ++i) {
     if (EqualsNoCase(fields[i].name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int FirstRepeatedField(const std::vector<FieldDef>& fields) {
+  std::unordered_set<std::string> seen;
+  seen.reserve(fields.size());
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (!seen.insert(LowerAscii(fields[i].name)).second) return static_cast<int>(i);
   }
   return -1;
 }
@@ -91,7 +101,7 @@ DataPacket PacketFromJson(std::string_view json) {
   } catch (const nlohmann::json::exception& e) {
     throw std::runtime_error(std::string("data packet is not valid JSON: ") + e.what());
   }
-  return PacketFromJsonValue(value);
+  return PacketFromJsonValue(std::move(value));
 }
 
 void SavePacketFile(const std::filesystem::path& path, const DataPacket& packet) {

@@ -35,6 +35,11 @@ struct DataPacket {
   friend bool operator==(const DataPacket&, const DataPacket&) = default;
 };
 
+// The index of the first field whose name an earlier field already has (without regard to
+// case); -1 when every name differs. Linear in the number of fields, as a packet from the
+// central server may carry any number of them.
+int FirstRepeatedField(const std::vector<FieldDef>& fields);
+
 const char* FieldTypeName(FieldType type);
 // Converts a value to the storage form of a field type (Null stays Null); throws
 // std::invalid_argument naming the field when it cannot be converted.

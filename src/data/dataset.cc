@@ -32,10 +32,9 @@ Dataset& Dataset::operator=(Dataset&&) noexcept = default;
 void Dataset::LoadPacket(const DataPacket& packet) {
   // Everything is checked and converted before anything is replaced: a bad packet leaves the
   // dataset as it was.
-  for (size_t i = 0; i < packet.fields.size(); ++i) {
-    if (packet.FieldIndex(packet.fields[i].name) != static_cast<int>(i)) {
-      throw std::invalid_argument("field " + packet.fields[i].name + " appears twice");
-    }
+  if (const int repeated = FirstRepeatedField(packet.fields); repeated >= 0) {
+    throw std::invalid_argument("field " + packet.fields[static_cast<size_t>(repeated)].name +
+                                " appears twice");
   }
   std::vector<std::unique_ptr<Impl::Row>> rows;
   rows.reserve(packet.rows.size());

@@ -82,13 +82,13 @@ FieldDef FieldFromJson(const json& j, size_t index) {
   Bad("row " + std::to_string(row + 1) + ", field " + field.name + ": " + what);
 }
 
-Variant CellFromJson(const json& j, const FieldDef& field, size_t row) {
+Variant CellFromJson(json& j, const FieldDef& field, size_t row) {
   auto wrong = [&](const std::string& what) { BadCell(row, field, what); };
   if (j.is_null()) return Variant::Null();
   switch (field.type) {
     case FieldType::String:
       if (!j.is_string()) wrong("expected a string");
-      return Variant(j.get<std::string>());
+      return Variant(std::move(j.get_ref<std::string&>()));
     case FieldType::Integer:
       if (j.is_number_integer() && !j.is_number_unsigned()) return Variant(j.get<int64_t>());
       if (j.is_number_unsigned() &&
@@ -137,7 +137,7 @@ json PacketToJsonValue(const DataPacket& packet) {
   return json{{"fields", std::move(fields)}, {"rows", std::move(rows)}};
 }
 
-DataPacket PacketFromJsonValue(const json& value) {
+DataPacket PacketFromJsonValue(json&& value) {
   if (!value.is_object()) Bad("not a JSON object");
   auto fields = value.find("fields");
   auto rows = value.find("rows");
@@ -147,13 +147,14 @@ DataPacket PacketFromJsonValue(const json& value) {
   DataPacket packet;
   packet.fields.reserve(fields->size());
   for (size_t i = 0; i < fields->size(); ++i) {
-    FieldDef field = FieldFromJson((*fields)[i], i);
-    if (packet.FieldIndex(field.name) >= 0) Bad("field " + field.name + " appears twice");
-    packet.fields.push_back(std::move(field));
+    packet.fields.push_back(FieldFromJson((*fields)[i], i));
+  }
+  if (const int repeated = FirstRepeatedField(packet.fields); repeated >= 0) {
+    Bad("field " + packet.fields[static_cast<size_t>(repeated)].name + " appears twice");
   }
   packet.rows.reserve(rows->size());
   for (size_t r = 0; r < rows->size(); ++r) {
-    const json& row = (*rows)[r];
+    json& row = (*rows)[r];
     if (!row.is_array()) Bad("row " + std::to_string(r + 1) + " is not a list");
     if (row.size() != packet.fields.size()) {
       Bad("row " + std::to_string(r + 1) + " has " + std::to_string(row.size()) + " cells for " +
@@ -165,9 +166,12 @@ DataPacket PacketFromJsonValue(const json& value) {
       cells.push_back(CellFromJson(row[c], packet.fields[c], r));
     }
     packet.rows.push_back(std::move(cells));
+    row = nullptr;  // its cells live on in the packet only
   }
   return packet;
 }
+
+DataPacket PacketFromJsonValue(const json& value) { return PacketFromJsonValue(json(value)); }
 
 bool LooksLikePacket(const json& value) {
   return value.is_object() && value.contains("fields") && value.contains("rows");

@@ -9,6 +9,9 @@
 namespace zlv {
 
 nlohmann::json PacketToJsonValue(const DataPacket& packet);
+// Takes the texts out of the value and releases each row once it is converted, so a large
+// packet is not held twice; the value is left partly emptied.
+DataPacket PacketFromJsonValue(nlohmann::json&& value);
 DataPacket PacketFromJsonValue(const nlohmann::json& value);
 // True when a JSON value has the shape of a packet (an object with "fields" and "rows").
 bool LooksLikePacket(const nlohmann::json& value);

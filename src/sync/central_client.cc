@@ -1,10 +1,12 @@
 #include "sync/central_client.h"
 
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 
 #include "host/activity_log.h"
 #include "storedb/download_sets.h"
+#include "sync/protocol_json.h"
 #include "sync/protocol_rpc.h"
 
 namespace zlv {
@@ -38,7 +40,29 @@ void CentralClient::Disconnect() {
   log_.GravaLog("Desconectado do servidor.");
 }
 
-Variant CentralClient::Call(std::string_view method, const std::vector<Variant>& params) {
+// The item rows of each order of a download (packet 4, by CDFILIAL + NRVENDAREST).
+void CheckItemsPerOrder(const Variant& result) {
+  constexpr std::size_t kItems = 4;
+  if (!result.IsArray() || result.AsArray().size() <= kItems) return;
+  const Variant& slot = result.AsArray()[kItems];
+  if (!slot.IsPacket()) return;  // refused by BaixaPedidos with its own message
+  const DataPacket& items = slot.AsPacket();
+  const int branch = items.FieldIndex("CDFILIAL"), sale = items.FieldIndex("NRVENDAREST");
+  if (sale < 0) return;
+  std::unordered_map<std::string, std::size_t> per_order;
+  for (const auto& row : items.rows) {
+    std::string order = row[static_cast<std::size_t>(sale)].AsText();
+    if (branch >= 0) order = row[static_cast<std::size_t>(branch)].AsText() + "/" + order;
+    if (++per_order[order] > kMaxItemsPerOrder) {
+      throw ProtocolError("pedido " + CutText(order) + " com mais de " +
+                          std::to_string(kMaxItemsPerOrder) + " itens excede o limite de " +
+                          std::to_string(kMaxItemsPerOrder) + " itens por pedido");
+    }
+  }
+}
+
+Variant CentralClient::Call(std::string_view method, const std::vector<Variant>& params,
+                            const ResultCheck& check) {
   if (!Connected()) throw TransportError("não conectado ao servidor central");
   const int64_t id = next_id_++;
   // Built and measured before anything is sent: a request that cannot be encoded or is over
@@ -47,7 +71,11 @@ Variant CentralClient::Call(std::string_view method, const std::vector<Variant>&
   EncodeFrameHeader(request.size());
   try {
     connection_->Send(request, timeout_);
-    Variant result = ParseResponse(connection_->Receive(timeout_), id);
+    // The frame is released once parsed, and the parsed message as it becomes values: a large
+    // answer is never held three times over.
+    nlohmann::json message = ParseJsonText(connection_->Receive(timeout_));
+    Variant result = ResponseResult(std::move(message), id);
+    if (check) check(result);
     return result.IsNull() ? Variant() : result;
   } catch (const RemoteError&) {
     throw;
@@ -62,7 +90,7 @@ Variant CentralClient::Call(std::string_view method, const std::vector<Variant>&
 }
 
 Variant CentralClient::BaixaPedidos(const std::string& branch, const std::string& store) {
-  Variant result = Call("BaixaPedidos", {Variant(branch), Variant(store)});
+  Variant result = Call("BaixaPedidos", {Variant(branch), Variant(store)}, CheckItemsPerOrder);
   // The run loads the array slot by slot into its datasets; a short array or a slot that is
   // not a packet is refused here whole, with a message that says what came.
   if (result.IsArray()) {

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -41,6 +42,14 @@ struct CentralEndpoint {
 inline constexpr int kDefaultCentralPort = 211;
 // How long one exchange may take before the connection is given up.
 inline constexpr std::chrono::milliseconds kDefaultCentralTimeout{60'000};
+
+// The most item rows one order of a download may have (docs/protocol.md); a real order has a
+// few dozen at most. A download over it is refused whole, as a malformed answer.
+inline constexpr std::size_t kMaxItemsPerOrder = 1'000;
+
+// Throws ProtocolError naming the bound when an order of a BaixaPedidos answer has more item
+// rows than that; anything that is not a download passes.
+void CheckItemsPerOrder(const Variant& download);
 
 // IpServer is missing or cannot be read: nothing a new attempt would mend.
 class CentralAddressError : public TransportError {
@@ -80,7 +89,11 @@ class CentralClient : public CentralCalls {
   Variant AtualizaHistPedCons(std::vector<Variant>& args);
 
   // One request; the decoded result. Throws RemoteError, ProtocolError or TransportError.
-  Variant Call(std::string_view method, const std::vector<Variant>& params);
+  // `check` looks at the result before it is returned; a ProtocolError from it fails the call
+  // as a malformed answer does.
+  using ResultCheck = std::function<void(const Variant&)>;
+  Variant Call(std::string_view method, const std::vector<Variant>& params,
+               const ResultCheck& check = {});
 
  private:
   ActivityLog& log_;

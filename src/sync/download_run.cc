@@ -155,6 +155,9 @@ void SyncRun::Download(const std::string& cdfilial, const std::string& cdloja) {
 
 void SyncRun::WriteDownload() {
   LoadDownload(retorno_);
+  // The datasets hold the download now: the answer's own copy of it goes at once rather than
+  // at the end of the run.
+  retorno_ = Variant();
   if (!sets_.cdsCons.IsEmpty()) InsereConsumidor(s_, sets_);
 
   AbreTransacao(s_.db);

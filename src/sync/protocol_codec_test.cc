@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 
 #include "data/data_packet.h"
+#include "sync/central_client.h"
 #include "sync/protocol_json.h"
 #include "sync/protocol_rpc.h"
 
@@ -84,6 +86,65 @@ TEST(ProtocolText, NestingBeyondTheLimitIsRefusedBeforeDecoding) {
   EXPECT_NO_THROW(VariantFromJson(ParseJsonText(nested(kMaxJsonDepth))));
   // A hostile frame of nothing but brackets must not exhaust the stack.
   EXPECT_THROW(ParseJsonText(nested(100'000)), ProtocolError);
+}
+
+// `rows` rows of `fields` integer fields, every cell 0.
+std::string ZeroPacket(std::size_t fields, std::size_t rows) {
+  std::string text = R"({"fields":[)";
+  for (std::size_t f = 0; f < fields; ++f) {
+    text += (f ? "," : "") + std::string(R"({"name":"C)") + std::to_string(f) +
+            R"(","type":"integer"})";
+  }
+  std::string row = "[";
+  for (std::size_t f = 0; f < fields; ++f) row += f ? ",0" : "0";
+  row += "]";
+  text += R"(],"rows":[)";
+  for (std::size_t r = 0; r < rows; ++r) text += (r ? "," : "") + row;
+  return text + "]}";
+}
+
+// Item rows of `count` items of one order in the items slot (4) of a download.
+Variant DownloadWithItems(std::size_t count) {
+  DataPacket items;
+  items.fields = {{"CDFILIAL", FieldType::String, 4}, {"NRVENDAREST", FieldType::String, 10}};
+  items.rows.assign(count, {Variant("0001"), Variant("500001")});
+  std::vector<Variant> download(11, Variant(DataPacket{}));
+  download[4] = Variant(std::move(items));
+  return Variant(std::move(download));
+}
+
+TEST(ProtocolText, EachBoundOfAMessagePassesAtItsLimitAndIsRefusedByNameBeyondIt) {
+  const struct {
+    const char* bound;
+    std::size_t limit;
+    std::function<void(std::size_t)> decode;
+  } cases[] = {
+      {"campos por pacote", kMaxPacketFields,
+       [](std::size_t n) { VariantFromJson(ParseJsonText(ZeroPacket(n, 1))); }},
+      {"linhas por pacote", kMaxPacketRows,
+       [](std::size_t n) { VariantFromJson(ParseJsonText(ZeroPacket(1, n))); }},
+      {"bytes por texto", kMaxTextBytes,
+       [](std::size_t n) { VariantFromJson(ParseJsonText('"' + std::string(n, 'x') + '"')); }},
+      // The array counts as a value besides its items.
+      {"valores por mensagem", kMaxMessageValues,
+       [](std::size_t n) {
+         std::string text = "[0";
+         for (std::size_t i = 2; i < n; ++i) text += ",0";
+         VariantFromJson(ParseJsonText(text + "]"));
+       }},
+      {"itens por pedido", kMaxItemsPerOrder,
+       [](std::size_t n) { CheckItemsPerOrder(DownloadWithItems(n)); }},
+  };
+  for (const auto& c : cases) {
+    EXPECT_NO_THROW(c.decode(c.limit)) << c.bound;
+    try {
+      c.decode(c.limit + 1);
+      ADD_FAILURE() << c.bound << " beyond the limit was accepted";
+    } catch (const ProtocolError& e) {
+      const std::string named = "limite de " + std::to_string(c.limit) + " " + c.bound;
+      EXPECT_NE(std::string(e.what()).find(named), std::string::npos) << e.what();
+    }
+  }
 }
 
 TEST(ProtocolText, BadUtf8InOutgoingTextIsReplacedNotFatal) {

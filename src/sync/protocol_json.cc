@@ -27,7 +27,26 @@ Variant DateTimeFromJson(const nlohmann::json& value) {
   return Variant(*parsed);
 }
 
-Variant DecodeValue(const nlohmann::json& value, int depth) {
+std::string Bound(std::size_t count, const char* what, std::size_t limit, const char* per) {
+  return std::to_string(count) + " " + what + " excede o limite de " + std::to_string(limit) + " " +
+         what + " " + per;
+}
+
+// Checked before any cell is converted, so an over-large packet costs no more than its parse.
+void CheckPacketBounds(const nlohmann::json& packet) {
+  const auto& fields = packet.at("fields");
+  const auto& rows = packet.at("rows");
+  if (fields.is_array() && fields.size() > kMaxPacketFields) {
+    throw ProtocolError("pacote de dados com " +
+                        Bound(fields.size(), "campos", kMaxPacketFields, "por pacote"));
+  }
+  if (rows.is_array() && rows.size() > kMaxPacketRows) {
+    throw ProtocolError("pacote de dados com " +
+                        Bound(rows.size(), "linhas", kMaxPacketRows, "por pacote"));
+  }
+}
+
+Variant DecodeValue(nlohmann::json& value, int depth) {
   if (depth > kMaxJsonDepth) throw ProtocolError("valor aninhado além do limite");
   switch (value.type()) {
     case nlohmann::json::value_t::null:
@@ -46,17 +65,21 @@ Variant DecodeValue(const nlohmann::json& value, int depth) {
     case nlohmann::json::value_t::number_float:
       return Variant(value.get<double>());
     case nlohmann::json::value_t::string:
-      return Variant(value.get<std::string>());
+      return Variant(std::move(value.get_ref<std::string&>()));
     case nlohmann::json::value_t::array: {
       std::vector<Variant> items;
       items.reserve(value.size());
-      for (const auto& item : value) items.push_back(DecodeValue(item, depth + 1));
+      for (auto& item : value) {
+        items.push_back(DecodeValue(item, depth + 1));
+        item = nullptr;  // converted: only the new value holds it now
+      }
       return Variant(std::move(items));
     }
     case nlohmann::json::value_t::object:
       if (LooksLikePacket(value)) {
+        CheckPacketBounds(value);
         try {
-          return Variant(PacketFromJsonValue(value));
+          return Variant(PacketFromJsonValue(std::move(value)));
         } catch (const std::exception& e) {
           throw ProtocolError(e.what());  // the packet decoder names the fault
         }
@@ -101,18 +124,37 @@ nlohmann::json VariantToJson(const Variant& value) {
   throw std::logic_error("unknown variant type");
 }
 
-Variant VariantFromJson(const nlohmann::json& value) { return DecodeValue(value, 0); }
+Variant VariantFromJson(nlohmann::json&& value) { return DecodeValue(value, 0); }
+
+Variant VariantFromJson(const nlohmann::json& value) {
+  nlohmann::json copy = value;
+  return DecodeValue(copy, 0);
+}
 
 nlohmann::json ParseJsonText(std::string_view text) {
-  // The callback sees the depth before the value is built, so an over-deep message is refused
-  // before the parser's own structures grow with it.
-  const nlohmann::json::parser_callback_t limit_depth = [](int depth, nlohmann::json::parse_event_t,
-                                                           nlohmann::json&) {
-    if (depth > kMaxJsonDepth) throw ProtocolError("JSON aninhado além do limite");
-    return true;
-  };
+  // The callback sees every value as it is parsed, so a message over a bound is refused before
+  // the parser's own structures grow with it.
+  std::size_t values = 0;
+  const nlohmann::json::parser_callback_t limit =
+      [&values](int depth, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
+        using Event = nlohmann::json::parse_event_t;
+        if (depth > kMaxJsonDepth) throw ProtocolError("JSON aninhado além do limite");
+        if ((event == Event::value || event == Event::key) && parsed.is_string() &&
+            parsed.get_ref<const std::string&>().size() > kMaxTextBytes) {
+          throw ProtocolError(
+              "texto de " + std::to_string(parsed.get_ref<const std::string&>().size()) +
+              " bytes excede o limite de " + std::to_string(kMaxTextBytes) + " bytes por texto");
+        }
+        if (event != Event::key && event != Event::object_end && event != Event::array_end &&
+            ++values > kMaxMessageValues) {
+          throw ProtocolError("mensagem com mais de " + std::to_string(kMaxMessageValues) +
+                              " valores excede o limite de " + std::to_string(kMaxMessageValues) +
+                              " valores por mensagem");
+        }
+        return true;
+      };
   try {
-    return nlohmann::json::parse(text.begin(), text.end(), limit_depth);
+    return nlohmann::json::parse(text.begin(), text.end(), limit);
   } catch (const nlohmann::json::exception& e) {
     throw ProtocolError(std::string("JSON inválido: ") + e.what());
   }

@@ -39,7 +39,10 @@ std::string BuildRequest(int64_t id, std::string_view method, const std::vector<
 }
 
 Variant ParseResponse(std::string_view payload, int64_t id) {
-  const auto message = ParseJsonText(payload);
+  return ResponseResult(ParseJsonText(payload), id);
+}
+
+Variant ResponseResult(nlohmann::json message, int64_t id) {
   if (!message.is_object() || !HasVersion(message)) {
     throw ProtocolError("resposta não é um objeto JSON-RPC 2.0");
   }
@@ -60,7 +63,7 @@ Variant ParseResponse(std::string_view payload, int64_t id) {
                         std::to_string(id));
   }
   if (error != message.end()) throw ErrorFromJson(*error);
-  return VariantFromJson(*result);
+  return VariantFromJson(std::move(*result));
 }
 
 RpcRequest ParseRequest(std::string_view payload) {
@@ -93,7 +96,8 @@ RpcRequest ParseRequest(std::string_view payload) {
                        request.id);
     }
     try {
-      for (const auto& param : *params) request.params.push_back(VariantFromJson(param));
+      request.params.reserve(params->size());
+      for (auto& param : *params) request.params.push_back(VariantFromJson(std::move(param)));
     } catch (const ProtocolError& e) {
       throw BadRequest(rpc_code::kInvalidParams, e.what(), request.id);
     }
@@ -109,8 +113,18 @@ std::string BuildResultResponse(const nlohmann::json& id, const Variant& result)
 
 std::string BuildErrorResponse(const nlohmann::json& id, int code, std::string_view message) {
   auto response = Envelope(id);
-  response["error"] = {{"code", code}, {"message", message}};
+  response["error"] = {{"code", code}, {"message", CutText(message, kMaxErrorText)}};
   return DumpJsonText(response);
+}
+
+std::string CutText(std::string_view text, std::size_t max_chars) {
+  std::size_t end = 0;
+  for (std::size_t chars = 0; end < text.size(); ++end) {
+    // A character starts at every byte but a UTF-8 continuation byte.
+    if ((static_cast<unsigned char>(text[end]) & 0xC0) != 0x80 && chars++ == max_chars) break;
+  }
+  if (end == text.size()) return std::string(text);
+  return std::string(text.substr(0, end)) + " [... " + std::to_string(text.size()) + " bytes]";
 }
 
 }  // namespace zlv

@@ -5,6 +5,7 @@
 // Thread-safe (no state).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -62,10 +63,21 @@ std::string BuildRequest(int64_t id, std::string_view method, const std::vector<
 // The result of the response to request `id`. Throws RemoteError for an error response to it,
 // ProtocolError for anything else that is not exactly such a response (wrong id included).
 Variant ParseResponse(std::string_view payload, int64_t id);
+// The same for a payload already parsed (ParseJsonText), which lets the caller release the
+// payload before the values are built; the message is consumed.
+Variant ResponseResult(nlohmann::json message, int64_t id);
 
 // Server side. ParseRequest throws BadRequest (parse error or invalid request).
 RpcRequest ParseRequest(std::string_view payload);
 std::string BuildResultResponse(const nlohmann::json& id, const Variant& result);
+// The message is cut to kMaxErrorText characters (CutText): an error that quotes the request
+// can never make the answer over-long.
 std::string BuildErrorResponse(const nlohmann::json& id, int code, std::string_view message);
+
+// Request text quoted in an answer or a log line: the first `max_chars` characters of UTF-8
+// text and, when there was more, " [... N bytes]".
+inline constexpr std::size_t kMaxEchoedText = 200;
+inline constexpr std::size_t kMaxErrorText = 1000;
+std::string CutText(std::string_view text, std::size_t max_chars = kMaxEchoedText);
 
 }  // namespace zlv

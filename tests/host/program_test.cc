@@ -1,9 +1,12 @@
 // End-to-end tests of the ZlvSinc executable: each starts the real program with ZLVSINC_HOME,
 // ZLVSINC_REGISTRY and the lock and unit folders pointing into a temporary installation, and
 // the reference central server (zlvsinc-central) on loopback where a test needs one.
+#include <netinet/in.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +23,8 @@
 #include "host/startup.h"
 #include "installation.h"
 #include "platform/single_instance.h"
+#include "sync/protocol_rpc.h"
+#include "sync/protocol_socket.h"
 
 namespace zlv {
 namespace {
@@ -41,10 +46,11 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
 // zlvsinc-central serving its own database on a free loopback port.
 class CentralServer {
  public:
-  explicit CentralServer(const fs::path& folder) : db_(folder / "central.db") {
-    process_.emplace(kCentral,
-                     std::vector<std::string>{"serve", "--port", "0", "--db", db_.string()},
-                     folder / "central.out", folder / "central.err");
+  explicit CentralServer(const fs::path& folder, std::vector<std::string> options = {})
+      : db_(folder / "central.db") {
+    std::vector<std::string> args{"serve", "--port", "0", "--db", db_.string()};
+    args.insert(args.end(), options.begin(), options.end());
+    process_.emplace(kCentral, args, folder / "central.out", folder / "central.err");
     const std::regex listening("listening on 127\\.0\\.0\\.1:([0-9]+)");
     test::WaitUntil(
         [&] {
@@ -63,11 +69,54 @@ class CentralServer {
   }
   int port() const { return port_; }
   const fs::path& db() const { return db_; }
+  // Its resident size (VmRSS) in KiB; -1 when it cannot be read.
+  long ResidentKiB() const {
+    std::ifstream status("/proc/" + std::to_string(process_->pid()) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    }
+    return -1;
+  }
 
  private:
   fs::path db_;
   std::optional<test::ChildProcess> process_;
   int port_ = 0;
+};
+
+// A loopback connection for bytes no real client sends: a header alone, a payload that
+// trickles.
+class RawConnection {
+ public:
+  explicit RawConnection(int port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  }
+  ~RawConnection() { close(fd_); }
+  RawConnection(const RawConnection&) = delete;
+  RawConnection& operator=(const RawConnection&) = delete;
+
+  // A frame header announcing `size` bytes, then `payload`.
+  void Send(std::size_t size, const std::string& payload = "") {
+    const auto header = EncodeFrameHeader(size);
+    std::string bytes(header.begin(), header.end());
+    bytes += payload;
+    EXPECT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(bytes.size()));
+  }
+  // True once the other side has closed the connection.
+  bool Closed() {
+    pollfd ready{fd_, POLLIN, 0};
+    char byte;
+    return poll(&ready, 1, 0) == 1 && recv(fd_, &byte, 1, MSG_DONTWAIT) <= 0;
+  }
+
+ private:
+  int fd_;
 };
 
 class ProgramTest : public ::testing::Test {
@@ -368,6 +417,64 @@ TEST_F(ProgramTest, EveryUnitTheProgramWritesPassesSystemdVerify) {
         << test::ReadFileBytes(out);
   }
   EXPECT_EQ(checked, 1);
+}
+
+// Header-only connections announcing 64 MiB, a slow-loris crowd, a 64 MiB method name, a
+// method name to echo and a 160,000-field packet: the hub answers a good client within a
+// second throughout, stays small, and closes what does not complete in time.
+TEST_F(ProgramTest, TheCentralServerKeepsAnsweringAndStaysSmallWhateverClientsSend) {
+  const fs::path folder = install_.home() / "central";
+  fs::create_directories(folder);
+  CentralServer central(folder, {"--idle-timeout-ms", "2000", "--request-timeout-ms", "1000",
+                                 "--max-connections", "250"});
+  const auto call = [&](const std::string& method, const std::vector<Variant>& params) {
+    FramedConnection client = FramedConnection::Open("127.0.0.1", central.port(), seconds(10));
+    client.Send(BuildRequest(1, method, params), seconds(10));
+    return ParseResponse(client.Receive(seconds(10)), 1);
+  };
+  const auto good_client_answered_within_a_second = [&] {
+    const auto start = std::chrono::steady_clock::now();
+    call("BaixaPedidos", {Variant("0001"), Variant("001")});
+    return std::chrono::steady_clock::now() - start < seconds(1);
+  };
+  const auto refusal = [&](const std::string& method, const std::vector<Variant>& params) {
+    try {
+      call(method, params);
+    } catch (const std::exception& e) {
+      return std::string(e.what());
+    }
+    return std::string("answered");
+  };
+
+  std::vector<std::unique_ptr<RawConnection>> hostile;
+  for (int i = 0; i < 8; ++i) {
+    hostile.push_back(std::make_unique<RawConnection>(central.port()));
+    hostile.back()->Send(kMaxFramePayload);
+  }
+  for (int i = 0; i < 200; ++i) {
+    hostile.push_back(std::make_unique<RawConnection>(central.port()));
+    hostile.back()->Send(1000, "{");
+  }
+  EXPECT_TRUE(good_client_answered_within_a_second());
+  EXPECT_LT(central.ResidentKiB(), 64 * 1024);
+  EXPECT_TRUE(test::WaitUntil(
+      [&] {
+        return std::all_of(hostile.begin(), hostile.end(), [](auto& c) { return c->Closed(); });
+      },
+      seconds(5)));
+
+  EXPECT_NE(refusal(std::string(kMaxFramePayload - 100, 'M'), {}).find("bytes por texto"),
+            std::string::npos);
+  EXPECT_TRUE(good_client_answered_within_a_second());
+  const std::string echoed = refusal(std::string(100'000, 'M'), {});
+  EXPECT_NE(echoed.find("[... 100000 bytes]"), std::string::npos);
+  EXPECT_LT(echoed.size(), 300u);
+  DataPacket wide;
+  for (int i = 0; i < 160'000; ++i) wide.fields.push_back({"C" + std::to_string(i)});
+  EXPECT_NE(refusal("UpdateSincronismo", {Variant(wide), Variant(DataPacket{})}).find("campos"),
+            std::string::npos);
+  EXPECT_TRUE(good_client_answered_within_a_second());
+  EXPECT_LT(central.ResidentKiB(), 256 * 1024);
 }
 
 }  // namespace
