@@ -37,8 +37,10 @@ class Descriptor {
   int fd_;
 };
 
-[[noreturn]] void Fail(const std::string& what, const fs::path& path, int error) {
-  throw std::runtime_error(what + " " + path.string() + ": " +
+// "<what> <path><where>: <the system's reason>".
+[[noreturn]] void Fail(const std::string& what, const fs::path& path, int error,
+                       const char* where = "") {
+  throw std::runtime_error(what + " " + path.string() + where + ": " +
                            SystemErrorText(std::error_code(error, std::generic_category())));
 }
 
@@ -57,7 +59,7 @@ void WriteTemp(const fs::path& temp, std::string_view bytes) {
   Descriptor file(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (file.get() < 0) Fail("Não foi possível criar o arquivo", temp, errno);
   WriteAll(file.get(), bytes, temp);
-  if (::fsync(file.get()) != 0) Fail("Não foi possível gravar no disco o arquivo", temp, errno);
+  if (::fsync(file.get()) != 0) Fail("Não foi possível gravar o arquivo", temp, errno, " no disco");
   if (!file.Close()) Fail("Não foi possível gravar o arquivo", temp, errno);
 }
 
@@ -79,7 +81,7 @@ void WriteFileDurably(const fs::path& path, const fs::path& temp, std::string_vi
   const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
   Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
-    Fail("Não foi possível gravar no disco a pasta", folder, errno);
+    Fail("Não foi possível gravar a pasta", folder, errno, " no disco");
   }
 }
 

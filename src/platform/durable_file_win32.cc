@@ -39,8 +39,9 @@ std::string Utf8(const fs::path& path) {
   return std::string(text.begin(), text.end());
 }
 
-[[noreturn]] void Fail(const std::string& what, const fs::path& path) {
-  win32::ThrowLastError(what + " " + Utf8(path));
+// "<what> <path><where>: <the system's reason>".
+[[noreturn]] void Fail(const std::string& what, const fs::path& path, const char* where = "") {
+  win32::ThrowLastError(what + " " + Utf8(path) + where);
 }
 
 void WriteTemp(const fs::path& temp, std::string_view bytes) {
@@ -55,7 +56,7 @@ void WriteTemp(const fs::path& temp, std::string_view bytes) {
     }
     bytes.remove_prefix(written);
   }
-  if (!FlushFileBuffers(file.get())) Fail("Não foi possível gravar no disco o arquivo", temp);
+  if (!FlushFileBuffers(file.get())) Fail("Não foi possível gravar o arquivo", temp, " no disco");
   if (!file.Close()) Fail("Não foi possível gravar o arquivo", temp);
 }
 
