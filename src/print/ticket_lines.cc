@@ -15,8 +15,10 @@ constexpr std::string_view kBoldOff = "\x1B\x46";  // ESC F
 void TicketLines::BoldBeforeNext(bool on) { pending_ = on ? kBoldOn : kBoldOff; }
 
 void TicketLines::Add(std::string_view line) {
-  lines_.push_back(pending_ + BlankControls(line));
-  pending_.clear();
+  std::string text(pending_);
+  text += BlankControls(line);
+  lines_.push_back(std::move(text));
+  pending_ = {};
 }
 
 void TicketLines::AddEmpty(int count) {

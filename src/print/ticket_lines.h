@@ -39,13 +39,13 @@ class TicketLines {
   bool LastIsRule() const;
   void Clear() {
     lines_.clear();
-    pending_.clear();
+    pending_ = {};
   }
   const std::vector<std::string>& lines() const { return lines_; }
 
  private:
   std::vector<std::string> lines_;
-  std::string pending_;  // a bold switch waiting for the next line
+  std::string_view pending_;  // a bold switch waiting for the next line (a constant)
   int width_ = 0;
 };
 
