@@ -1,8 +1,8 @@
 // The synchroniser's figures (docs/performance.md): a backlog of orders downloaded, written,
 // printed and confirmed by whole synchronisation runs against the in-process reference central
 // server; the same orders through the order and ticket writers alone; the same rows written by
-// a bare SQLite loop (the floor); the upload of 10,000 pending sales; the resident size over
-// many cycles with orders flowing.
+// a bare SQLite loop (the floor); the tickets of one order of thousands of items; the upload of
+// 10,000 pending sales; the resident size over many cycles with orders flowing.
 //
 // Each case builds its store and server while the clock is paused; the timed part is only the
 // work named. Real (wall) time, since the server answers on its own thread.
@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <unistd.h>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -174,6 +175,74 @@ void BM_WritersOnly(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * orders);
 }
 
+// The tickets of one order of `items` identical items (one product, one observation each): the
+// kitchen, second kitchen, puxa and delivery tickets. The order is written by the order writer
+// and then grown in the store database; only the ticket writing is timed.
+void BM_TicketsOfOneLargeOrder(benchmark::State& state) {
+  const int items = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto s = std::make_unique<SyncInstallation>();
+    {
+      FixedShapeOrders maker(s->db().real(), kFilial, kLoja);
+      std::array<DataPacket, kDownloadSetCount> order;
+      {
+        StoreTransaction numbers(s->central().db());
+        order = maker.Next(s->central(), s->clock().Now()).sets;
+      }
+      DownloadSets& sets = s->cycle().run().sets();
+      auto targets = sets.InDownloadOrder();
+      for (int set = 0; set < kDownloadSetCount; ++set) targets[set]->LoadPacket(order[set]);
+      Services& services = s->services();
+      FakeCentralCalls central;
+      InsereConsumidor(services, sets);
+      AbreTransacao(services.db);
+      InsereConsumiFilial(services, sets);
+      ConfirmaTransacao(services.db);
+      InserePedido(services, central, sets);
+    }
+    // The first item and its observation, repeated: the order's only rows in the store.
+    s->Sql("CREATE TEMP TABLE one_item AS SELECT * FROM ITCOMANDAVEN LIMIT 1");
+    s->Sql(
+        "CREATE TEMP TABLE one_obs AS SELECT O.* FROM OBSITCOMANDAVEN O JOIN one_item I ON "
+        "O.NRVENDAREST = I.NRVENDAREST AND O.NRPRODCOMVEN = I.NRPRODCOMVEN");
+    s->Sql("DELETE FROM OBSITCOMANDAVEN");
+    s->Sql("DELETE FROM ITCOMANDAVEN");
+    s->Sql(
+        "CREATE TEMP TABLE copies AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+        "FROM n WHERE i < " +
+        std::to_string(items) + ") SELECT printf('%05d', i) AS NR FROM n");
+    s->Sql("CREATE TEMP TABLE many_items AS SELECT one_item.* FROM one_item, copies");
+    s->Sql("UPDATE many_items SET NRPRODCOMVEN = printf('%05d', rowid)");
+    s->Sql("INSERT INTO ITCOMANDAVEN SELECT * FROM many_items");
+    s->Sql("CREATE TEMP TABLE many_obs AS SELECT one_obs.* FROM one_obs, copies");
+    s->Sql("UPDATE many_obs SET NRPRODCOMVEN = printf('%05d', rowid)");
+    s->Sql("INSERT INTO OBSITCOMANDAVEN SELECT * FROM many_obs");
+    if (s->Count("SELECT COUNT(*) FROM ITCOMANDAVEN") != items) {
+      state.SkipWithError("the order was not grown to its items");
+      break;
+    }
+    Services& services = s->services();
+    TicketSources sources = s->cycle().run().ticket_sources();
+    sources.cdsVendaRest.First();
+    state.ResumeTiming();
+
+    for (const char* column : {"NRSEQIMPRPROD", "NRSEQIMPRPROD2", "NRSEQIMPRPUXA"}) {
+      MontaArquivoPedido_(services, sources, column, "D");
+    }
+    MontaArquivoEntrega(services, sources, "D");
+
+    state.PauseTiming();
+    if (FilesIn(s->TicketFolder()) < 2) {
+      state.SkipWithError("the order's tickets were not written");
+      break;
+    }
+    Retire(s);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * items);
+}
+
 // The floor: the same rows by prepared SQLite inserts, one transaction per order.
 void BM_BareSqliteFloor(benchmark::State& state) {
   const int orders = static_cast<int>(state.range(0));
@@ -271,6 +340,13 @@ BENCHMARK(BM_BacklogWholeRuns)
 BENCHMARK(BM_WritersOnly)
     ->Arg(100)
     ->Arg(1000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_TicketsOfOneLargeOrder)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(4000)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

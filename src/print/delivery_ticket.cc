@@ -11,6 +11,7 @@
 #include "print/order_header.h"
 #include "print/print_files.h"
 #include "print/print_statements.h"
+#include "print/ticket_lines.h"
 #include "print/ticket_text.h"
 #include "storedb/named_statement.h"
 
@@ -24,12 +25,6 @@ constexpr int kWidth = 42;
 constexpr int kFooterWidth = 50;
 constexpr int kMoneyLabelWidth = 29;
 constexpr int kMoneyAmountWidth = 13;
-constexpr const char* kBoldOn =
-    "\x1b"
-    "E";  // ESC/P bold on
-constexpr const char* kBoldOff =
-    "\x1b"
-    "F";  // ESC/P bold off
 constexpr const char* kDateTimePattern = "dd/mm/yyyy hh:nn:ss";
 
 std::string Cut(std::string_view text) { return TextLeft(text, kWidth); }
@@ -89,7 +84,9 @@ class DeliveryTicket {
         sale_(sale),
         header_(data.header),
         data_(data),
-        unit_query_(services.db, UnidadeProdutoStatement()) {}
+        unit_query_(services.db, UnidadeProdutoStatement()) {
+    lines_.set_width(kWidth);
+  }
 
   std::vector<std::string> Build() {
     AddHeader();
@@ -109,20 +106,18 @@ class DeliveryTicket {
     for (data_.items.First(); !data_.items.Eof(); data_.items.Next()) AddItem(data_.items);
     AddTotals();
     AddFooter();
-    for (std::string& line : lines_) line = RemoveAcentos(line);
-    return std::move(lines_);
+    std::vector<std::string> out;
+    out.reserve(lines_.lines().size());
+    for (const std::string& line : lines_.lines()) out.push_back(RemoveAcentos(line));
+    return out;
   }
 
  private:
   std::string H(std::string_view field) const { return header_.Text(field); }
   std::string Money(double value) const { return services_.regional.FormatFixed(value, 2); }
 
-  // A control sequence waiting for the next line, which it is written in front of.
-  void Add(std::string line) {
-    lines_.push_back(pending_ + line);
-    pending_.clear();
-  }
-  void Rule() { Add(Replicate("-", kWidth)); }
+  void Add(std::string_view line) { lines_.Add(line); }
+  void Rule() { lines_.AddRule(); }
   void AddMoney(std::string_view label, const std::string& amount) {
     Add(TamFixo(label, kMoneyLabelWidth) + PadL(amount, kMoneyAmountWidth));
   }
@@ -165,7 +160,7 @@ class DeliveryTicket {
   void AddDestination() {
     const std::string mode = H("IDRETBALLOJA");
     if (mode == "N") {
-      pending_ = kBoldOn;
+      lines_.BoldBeforeNext(true);
       Add(UpperAscii(Centraliza(Cut(Msg("Endereco")), kWidth)));
       Rule();
       Add(UpperAscii(Cut(Msg("Quadrante") + " " + H("NMQUADRANTE"))));
@@ -179,7 +174,7 @@ class DeliveryTicket {
       Rule();
       Add(UpperAscii(Cut(Msg("Referencia"))));
       if (!EmptyString(H("DSREFENDCONSCOM"))) Add(UpperAscii(H("DSREFENDCONSCOM")));
-      pending_ = kBoldOff;
+      lines_.BoldBeforeNext(false);
     } else if (mode == "S" || mode == "C") {
       Add("");
       Add(Cut(Msg(mode == "S" ? "RETIRAR_BALCAO_LOJA" : "COMER_LOCAL")));
@@ -256,9 +251,9 @@ class DeliveryTicket {
     ExternalNumberLines external = External();
     if (!external.number.empty()) {
       Rule();
-      pending_ = kBoldOn;
+      lines_.BoldBeforeNext(true);
       Add(Centraliza(Cut(external.number), kWidth));
-      pending_ = kBoldOff;
+      lines_.BoldBeforeNext(false);
     }
     if (!external.table.empty()) Add(Centraliza(Cut(external.table), kWidth));
     Add("");
@@ -270,8 +265,7 @@ class DeliveryTicket {
   const Dataset& sale_;
   const Dataset& header_;
   DeliveryData& data_;
-  std::vector<std::string> lines_;
-  std::string pending_;
+  TicketLines lines_;
   double items_subtotal_ = 0;
   double surcharge_ = 0;
   NamedStatement unit_query_;
@@ -298,6 +292,7 @@ void WriteDelivery(Services& services, TicketSources& sources, std::string_view 
   WriteTicketFile(TicketPath(services.exe_folder,
                              {printer, number, "E", services.globals.gCDLOJA, "_", register_store}),
                   lines);
+  services.globals.Touch(services.clock);  // a sign of life per ticket written
 }
 
 }  // namespace

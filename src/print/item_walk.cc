@@ -1,5 +1,6 @@
 #include "print/item_walk.h"
 
+#include <utility>
 #include <vector>
 
 #include "bizlib/text.h"
@@ -94,7 +95,18 @@ std::string ItemWalk::FirstItemSale() {
   return items_.Text("NRVENDAREST");
 }
 
-ItemWalk::ProdLojaRow ItemWalk::ProdLoja(const Dataset& item) {
+// The statement returns one row per item of the sale with the product, and every item asks:
+// looked up once per product and sale, a walk stays linear in the items. Within one walk the
+// answer cannot change (same store, same sale, nothing written in between); the first row
+// decides, as it did when each item asked.
+const ItemWalk::ProdLojaRow& ItemWalk::ProdLoja(const Dataset& item) {
+  std::pair<std::string, std::string> key{item.Text("CDPRODUTO"), item.Text("NRVENDAREST")};
+  auto found = prodloja_rows_.find(key);
+  if (found != prodloja_rows_.end()) return found->second;
+  return prodloja_rows_.emplace(std::move(key), LookUpProdLoja(item)).first->second;
+}
+
+ItemWalk::ProdLojaRow ItemWalk::LookUpProdLoja(const Dataset& item) {
   prodloja_.Close();
   prodloja_.SetParam("P_CDFILIAL", services_.globals.gCDFILIAL);
   prodloja_.SetParam("P_CDPRODUTO", item.Text("CDPRODUTO"));
@@ -121,10 +133,14 @@ void ItemWalk::Save() {
   WriteTicketFile(TicketPath(services_.exe_folder,
                              {printer_, order_number_, prefix_, services_.globals.gCDLOJA}),
                   lines_.lines());
+  // One order can fill many tickets; each written one shows the watchdog the run is moving.
+  services_.globals.Touch(services_.clock);
 }
 
 void ItemWalk::Walk(std::string order_number) {
   order_number_ = std::move(order_number);
+  prodloja_rows_.clear();
+  combo_rows_stale_ = true;
   lines_.Clear();
   lines_.set_width(0);
   tracker_.clear();
@@ -183,8 +199,13 @@ void ItemWalk::ComboBlock(const ProdLojaRow& row) {
   tracker_ = items_.Text("NRSEQPRODCOM");
 
   // The rows of this combo on this printer: they follow each other in the index from here.
-  Dataset group(items_.Packet());
-  IndexByPrinter(group, column_);
+  // The copy they are filtered from is made and indexed once per walk, not once per combo.
+  if (combo_rows_stale_) {
+    combo_rows_.LoadPacket(items_.Packet());
+    IndexByPrinter(combo_rows_, column_);
+    combo_rows_stale_ = false;
+  }
+  Dataset& group = combo_rows_;
   std::string filter = "CDPRODPROMOCAO = " + QuoteFilterValue(combo) +
                        " AND NRSEQPRODCOM = " + QuoteFilterValue(tracker_) + " AND " +
                        ColumnName(column_) + " = " + QuoteFilterValue(printer_);

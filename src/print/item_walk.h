@@ -8,6 +8,7 @@
 // One object writes the tickets of one order for one column. Main thread only.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -73,7 +74,8 @@ class ItemWalk {
     std::string model;    // its model, for the width
     std::string name;     // the product's printed name
   };
-  ProdLojaRow ProdLoja(const Dataset& item);
+  const ProdLojaRow& ProdLoja(const Dataset& item);
+  ProdLojaRow LookUpProdLoja(const Dataset& item);
   void TakeWidth(const ProdLojaRow& row);
   void Save();
   void PlainItem(const ProdLojaRow& row);
@@ -87,6 +89,9 @@ class ItemWalk {
   std::string tracker_;    // the combo sequence last seen, for the blank line between combos
   std::string order_number_;
   NamedStatement prodloja_;
+  std::map<std::pair<std::string, std::string>, ProdLojaRow> prodloja_rows_;  // product, sale
+  Dataset combo_rows_;  // the items, for the combo blocks to filter
+  bool combo_rows_stale_ = true;
 };
 
 }  // namespace zlv

@@ -1,8 +1,7 @@
 #include "print/print_files.h"
 
-
 #include "bizlib/cp1252.h"
-#include "data/file_replace.h"
+#include "platform/durable_file.h"
 
 namespace zlv {
 
@@ -51,15 +50,22 @@ fs::path TicketPath(const fs::path& exe_folder, std::initializer_list<std::strin
   return path;
 }
 
-void WriteTicketFile(const fs::path& path, const std::vector<std::string>& lines) {
+std::string TicketFileBytes(const std::vector<std::string>& lines) {
   std::string bytes;
   for (const std::string& line : lines) {
     bytes += Utf8ToCp1252(line);
     bytes += "\r\n";
   }
+  return bytes;
+}
+
+void WriteTicketFile(const fs::path& path, const std::vector<std::string>& lines) {
+  const std::string bytes = TicketFileBytes(lines);
   fs::path temp = path;
   temp.replace_extension(kTempExtension);
-  ReplaceFileContents(path, temp, bytes);
+  // Durable before it returns: the caller deletes the ticket's journal row next, and a power cut
+  // must not leave neither the ticket nor the row that owes it.
+  platform::WriteFileDurably(path, temp, bytes);
 }
 
 }  // namespace zlv

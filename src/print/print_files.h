@@ -2,8 +2,10 @@
 //
 // The spooler picks up every ".txt" file of the ticket folder, so a ticket is written under a
 // temporary ".tmp" name in the same folder and renamed over its final name only when complete:
-// the spooler never sees half a ticket. Text is converted from UTF-8 to Windows-1252 and every
-// line, the last one included, ends with CR LF.
+// the spooler never sees half a ticket. The file and the rename reach the disk before
+// WriteTicketFile returns (platform/durable_file.h), so a ticket whose writer returned survives a
+// power cut. Text is converted from UTF-8 to Windows-1252 and every line, the last one
+// included, ends with CR LF.
 //
 // Ticket names are built from database values (printer number, order number, store code). A
 // value that could reach outside the ticket folder (a path separator, a drive colon, "..") or
@@ -34,6 +36,9 @@ std::filesystem::path TicketFolder(const std::filesystem::path& exe_folder);
 // The ticket folder plus the parts joined with nothing between them plus ".txt".
 std::filesystem::path TicketPath(const std::filesystem::path& exe_folder,
                                  std::initializer_list<std::string_view> parts);
+
+// The bytes of a ticket file: each line (UTF-8) in Windows-1252 followed by CR LF.
+std::string TicketFileBytes(const std::vector<std::string>& lines);
 
 // Writes the lines (UTF-8) as one Windows-1252 file with CR LF line ends, creating or replacing
 // it in one piece. Throws std::runtime_error naming the file on any failure; the final name is

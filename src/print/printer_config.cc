@@ -8,6 +8,7 @@
 
 #include "bizlib/log_text.h"
 #include "data/data_packet.h"
+#include "platform/durable_file.h"
 #include "print/print_files.h"
 #include "storedb/named_statement.h"
 
@@ -74,7 +75,12 @@ DataPacket ReadRouting(Services& services, std::string_view query, const std::st
 // be missing here; a missing parent is an installation fault worth failing on.
 void SaveRouting(const fs::path& folder, std::string_view file, const DataPacket& packet) {
   if (!fs::exists(folder)) fs::create_directory(folder);
-  SavePacketFile(folder / file, packet);
+  // The spooler routes every ticket by these files; one lost to a power cut after start-up
+  // would leave it routing by an old or empty copy until the next start.
+  const fs::path path = folder / file;
+  fs::path temp = path;
+  temp += ".tmp";
+  platform::WriteFileDurably(path, temp, PacketToJson(packet));
 }
 
 void RemoveIfPresent(const fs::path& path) {

@@ -2,6 +2,11 @@
 // in. Rule and centred lines take the width current when they are added, as the kitchen
 // tickets change width item by item.
 //
+// Every line passes through here, and every text added has its control characters blanked
+// (bizlib/printable.h): order texts reach the lines through many layouts, and this is the one
+// point they all share. The only printer commands a ticket holds are the bold switches the
+// layout asks for by name (BoldBeforeNext).
+//
 // Value type; one writer call owns one.
 #pragma once
 
@@ -19,7 +24,11 @@ class TicketLines {
   int width() const { return width_; }
   void set_width(int width) { width_ = width; }
 
-  void Add(std::string line) { lines_.push_back(std::move(line)); }
+  // ESC E / ESC F (bold on / off in ESC/P), written in front of the next line added, with no
+  // line break of their own.
+  void BoldBeforeNext(bool on);
+
+  void Add(std::string_view line);
   void AddEmpty(int count = 1);
   void AddRule();            // "-" repeated to the width
   void AddRuleUnlessLast();  // a rule, unless the last line already is one
@@ -28,11 +37,15 @@ class TicketLines {
 
   bool empty() const { return lines_.empty(); }
   bool LastIsRule() const;
-  void Clear() { lines_.clear(); }
+  void Clear() {
+    lines_.clear();
+    pending_ = {};
+  }
   const std::vector<std::string>& lines() const { return lines_; }
 
  private:
   std::vector<std::string> lines_;
+  std::string_view pending_;  // a bold switch waiting for the next line (a constant)
   int width_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "bizlib/cp1252.h"
+#include "bizlib/printable.h"
 #include "platform/xml_document.h"
 #include "router/column_text.h"
 
@@ -66,7 +67,9 @@ constexpr Element kPagamento[] = {
 };
 
 void AddText(XmlElement parent, const char* name, const std::string& value) {
-  parent.AppendChild(name).SetText(value);
+  // Order texts come from customers: a line break or an escape in a name or an address would
+  // reach the router as it was typed.
+  parent.AppendChild(name).SetText(BlankControls(value));
 }
 
 void AddElements(XmlElement parent, std::span<const Element> elements, const Dataset& row,

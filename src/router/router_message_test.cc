@@ -58,11 +58,15 @@ TEST(MontaXmlPedidoRot, ReservedCharactersInDataCannotBreakTheDocument) {
   EXPECT_EQ(doc.child("root").child("Rota").child("data").child_value("Usuario"), nome);
 }
 
-TEST(MontaXmlPedidoRot, ControlCharactersInDataAreDroppedSoTheDocumentStaysWellFormed) {
-  const std::string xml = Build(Pedido(std::string("Ana\x01\x1f Lima")), Itens({}), Pagamentos({}));
+// A customer's name with a forged line, a drawer kick and a paper cut: every control character
+// (those XML allows, CR LF and tab, too) reaches the router as a blank, so the document stays
+// well formed and no line of the customer's making appears in it.
+TEST(MontaXmlPedidoRot, ForgedLineAndDrawerKickInNameBecomeBlanks) {
+  const std::string nome = "Ana\x01\x1f Lima\r\n*** PAGO ONLINE ***\x1bp0\x1dV1\t";
+  const std::string xml = Build(Pedido(nome), Itens({}), Pagamentos({}));
   pugi::xml_document doc;
   ASSERT_TRUE(doc.load_string(xml.c_str()));
-  EXPECT_STREQ(doc.child("root").child_value("Name"), "Ana Lima");
+  EXPECT_STREQ(doc.child("root").child_value("Name"), "Ana   Lima  *** PAGO ONLINE *** p0 V1 ");
   EXPECT_EQ(xml.find("&#"), std::string::npos);
 }
 

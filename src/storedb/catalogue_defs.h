@@ -58,6 +58,11 @@ extern const std::string_view kSqliteJanelaSinc;
 // every row with its sale and item numbers, whatever the branch or order tab.
 std::string SqliteListaObs(std::string_view table, std::string_view filter, std::string_view order,
                            std::string_view sales);
+// The same list for one item, as an expression on the item's alias (CDFILIAL, NRVENDAREST,
+// NRPRODCOMVEN): NULL when the item has no observation row, as the join of SqliteListaObs
+// gives it. Uses the observations' item index, once per item.
+std::string SqliteListaObsDoItem(std::string_view table, std::string_view order,
+                                 std::string_view item);
 
 // The keys of OBSITCOMANDAVEN and OBSITCOMANDAEST: the order of an observation list, as SQL
 // Server walks the rows along the clustered primary key.

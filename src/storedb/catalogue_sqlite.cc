@@ -19,18 +19,25 @@ const std::string_view kSqliteChaveObsEst =
     "OB.CDFILIAL, OB.NRVENDAREST, OB.NRCOMANDA, OB.NRPRODCOMVEN, OB.CDPRODUTO, OB.CDGRPOCOR, "
     "OB.CDOCORR";
 
-std::string SqliteListaObs(std::string_view table, std::string_view filter, std::string_view order,
-                           std::string_view sales) {
-  const std::string observations = "FROM " + std::string(table) +
-                                   " OB, OCORRENCIA OC\n"
-                                   "                  WHERE OC.CDGRPOCOR = OB.CDGRPOCOR"
-                                   " AND OC.CDOCORR = OB.CDOCORR" +
-                                   std::string(filter);
-  // REPLICATE(N' ' + DSOCORR + ';', ISNULL(QTPRODCOMVENOBS, 1)): NULL for a negative count,
-  // the count truncated, the result cut to the 4000 characters of a non-max national text.
-  // FOR XML PATH('') joins the pieces, and yields NULL when they are all empty.
-  std::string text = R"sql((SELECT a.CDFILIAL, a.NRVENDAREST, a.NRPRODCOMVEN,
-                (SELECT NULLIF(group_concat(x.PECA, ''), '')
+namespace {
+
+std::string Observations(std::string_view table, std::string_view filter) {
+  return "FROM " + std::string(table) +
+         " OB, OCORRENCIA OC\n"
+         "                  WHERE OC.CDGRPOCOR = OB.CDGRPOCOR"
+         " AND OC.CDOCORR = OB.CDOCORR" +
+         std::string(filter);
+}
+
+// The joined pieces of the observations of the item named by alias (its sale and item
+// number; the branch is not compared, as in the SQL Server text).
+// REPLICATE(N' ' + DSOCORR + ';', ISNULL(QTPRODCOMVENOBS, 1)): NULL for a negative count,
+// the count truncated, the result cut to the 4000 characters of a non-max national text.
+// FOR XML PATH('') joins the pieces, and yields NULL when they are all empty.
+std::string JoinedPieces(const std::string& observations, std::string_view order,
+                         std::string_view alias) {
+  const std::string a(alias);
+  std::string text = R"sql((SELECT NULLIF(group_concat(x.PECA, ''), '')
                    FROM (SELECT CASE WHEN IFNULL(OB.QTPRODCOMVENOBS, 1) < 0 THEN NULL
                                 ELSE substr(replace(hex(zeroblob(min(IFNULL(OB.QTPRODCOMVENOBS, 1),
                                                                      4000))),
@@ -38,11 +45,31 @@ std::string SqliteListaObs(std::string_view table, std::string_view filter, std:
                                 END AS PECA
                   )sql";
   text += observations;
-  text += R"sql(
-                    AND OB.NRVENDAREST = a.NRVENDAREST AND OB.NRPRODCOMVEN = a.NRPRODCOMVEN
-                  ORDER BY )sql";
+  text += "\n                    AND OB.NRVENDAREST = " + a +
+          ".NRVENDAREST AND OB.NRPRODCOMVEN = " + a + ".NRPRODCOMVEN\n                  ORDER BY ";
   text += order;
-  text += R"sql() AS x) AS list
+  text += ") AS x)";
+  return text;
+}
+
+}  // namespace
+
+std::string SqliteListaObsDoItem(std::string_view table, std::string_view order,
+                                 std::string_view item) {
+  const std::string it(item);
+  const std::string observations = Observations(table, "");
+  return "CASE WHEN EXISTS (SELECT 1 " + observations +
+         "\n                    AND OB.CDFILIAL = " + it + ".CDFILIAL AND OB.NRVENDAREST = " + it +
+         ".NRVENDAREST AND OB.NRPRODCOMVEN = " + it + ".NRPRODCOMVEN)\n             THEN " +
+         JoinedPieces(observations, order, item) + " END";
+}
+
+std::string SqliteListaObs(std::string_view table, std::string_view filter, std::string_view order,
+                           std::string_view sales) {
+  const std::string observations = Observations(table, filter);
+  std::string text = "(SELECT a.CDFILIAL, a.NRVENDAREST, a.NRPRODCOMVEN,\n                ";
+  text += JoinedPieces(observations, order, "a");
+  text += R"sql( AS list
            FROM (SELECT OB.CDFILIAL, OB.NRVENDAREST, OB.NRPRODCOMVEN
                   )sql";
   text += observations;

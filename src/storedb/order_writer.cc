@@ -35,6 +35,8 @@ class OrderRun {
       if (!WriteOrder()) {
         while (!orders.Eof()) RemoveOrder();
       }
+      // A download of many or large orders is long but moving: the watchdog must see it so.
+      services_.globals.Touch(services_.clock);
     }
   }
 

@@ -242,6 +242,7 @@ void SyncRun::PrintOrder(TicketSources& sources, bool tickets_on) {
     }
     MontaArquivoEntrega(s_, sources, kModoDownload);
   }
+  s_.globals.Touch(s_.clock);
   if (!journal_.Clear(sale.Text("CDFILIAL"), sale.Text("CDLOJA"), sale.Text("NRVENDAREST"))) {
     Log("Diário de impressão: tickets impressos, registro mantido até a próxima execução - "
         "NRVENDARESTAUX:" +

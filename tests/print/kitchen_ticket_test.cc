@@ -136,6 +136,37 @@ TEST_F(KitchenTicketTest, MissingTicketFolderIsLoggedPerColumn) {
   EXPECT_FALSE(fs::exists(store_.TicketFolder()));
 }
 
+// A customer's text carrying a line break, a forged line, a cash-drawer kick (ESC p) and a
+// paper cut (GS V), in every order text a ticket prints: the tickets hold no printer command
+// but the layout's own bold switches, and the forged text never starts a line.
+TEST_F(KitchenTicketTest, ForgedLineAndDrawerKickInObservation) {
+  const std::string attack =
+      "'Sem sal' || char(13, 10) || '*** PAGO ONLINE - NAO COBRAR ***' || char(27) || 'p0' || "
+      "char(29) || 'V1' || char(9, 127, 8)";
+  store_.Sql("UPDATE COMANDAVEN SET DSOBSCOMANDA = " + attack + ", DSCONSUMIDOR = " + attack +
+             ", DSENDECONSCOMAN = " + attack + ", DSCOMPLENDCOCOM = " + attack +
+             ", DSREFENDCONSCOM = " + attack + " WHERE NRVENDAREST = '101';" +
+             "UPDATE ITCOMANDAVEN SET DSOBSPEDDIGCMD = " + attack + ", TXPRODCOMVEN = " + attack +
+             ", DSPRODUTOGEN = " + attack + " WHERE NRVENDAREST = '101';" +
+             "UPDATE CONSUMIDOR SET NMCONSUMIDOR = " + attack + ";");
+  Print({"900001"});
+  const auto tickets = store_.Tickets();
+  ASSERT_TRUE(tickets.count("11520P_001.txt"));
+  ASSERT_TRUE(tickets.count("11520E001_001.txt"));
+  for (const auto& [name, bytes] : tickets) {
+    int forged_lines = 0;
+    for (std::string line : TicketLines(bytes)) {
+      if (line.starts_with("\x1B\x45") || line.starts_with("\x1B\x46")) line.erase(0, 2);
+      for (unsigned char c : line) {
+        EXPECT_FALSE(c < 0x20 || c == 0x7F) << name << ": byte " << int(c) << " in " << line;
+      }
+      EXPECT_FALSE(line.starts_with("*** PAGO ONLINE")) << name;
+      forged_lines += line.find("PAGO ONLINE") != std::string::npos;
+    }
+    EXPECT_GT(forged_lines, 0) << name << ": the customer's text is printed, blanked";
+  }
+}
+
 TEST_F(KitchenTicketTest, CancelledOrderTabsPrintNothing) {
   store_.Sql("UPDATE COMANDAVEN SET IDSTCOMANDA = '4' WHERE NRVENDAREST = '101';");
   Print({"900001"});
