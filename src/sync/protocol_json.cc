@@ -131,33 +131,79 @@ Variant VariantFromJson(const nlohmann::json& value) {
   return DecodeValue(copy, 0);
 }
 
+namespace {
+
+// The library's own document builder, with the bounds checked at each value as it is parsed,
+// so a message over a bound is refused before the document grows with it. (The library's
+// callback parser would do the same but, at the end of every object, walks the whole array
+// holding it: an array of 160,000 objects took seconds.)
+class BoundedDocumentBuilder : public nlohmann::detail::json_sax_dom_parser<nlohmann::json> {
+  using Base = nlohmann::detail::json_sax_dom_parser<nlohmann::json>;
+  using json = nlohmann::json;
+
+ public:
+  explicit BoundedDocumentBuilder(json& result) : Base(result, /*allow_exceptions=*/true) {}
+
+  bool null() { return Value() && Base::null(); }
+  bool boolean(bool value) { return Value() && Base::boolean(value); }
+  bool number_integer(json::number_integer_t value) {
+    return Value() && Base::number_integer(value);
+  }
+  bool number_unsigned(json::number_unsigned_t value) {
+    return Value() && Base::number_unsigned(value);
+  }
+  bool number_float(json::number_float_t value, const json::string_t& text) {
+    return Value() && Base::number_float(value, text);
+  }
+  bool string(json::string_t& value) { return Text(value) && Value() && Base::string(value); }
+  bool key(json::string_t& value) { return Text(value) && Base::key(value); }
+  bool start_object(std::size_t size) { return Enter() && Base::start_object(size); }
+  bool end_object() {
+    --depth_;
+    return Base::end_object();
+  }
+  bool start_array(std::size_t size) { return Enter() && Base::start_array(size); }
+  bool end_array() {
+    --depth_;
+    return Base::end_array();
+  }
+
+ private:
+  bool Value() {
+    if (++values_ > kMaxMessageValues) {
+      throw ProtocolError("mensagem com mais de " + std::to_string(kMaxMessageValues) +
+                          " valores excede o limite de " + std::to_string(kMaxMessageValues) +
+                          " valores por mensagem");
+    }
+    return true;
+  }
+  static bool Text(const json::string_t& text) {
+    if (text.size() > kMaxTextBytes) {
+      throw ProtocolError("texto de " + std::to_string(text.size()) + " bytes excede o limite de " +
+                          std::to_string(kMaxTextBytes) + " bytes por texto");
+    }
+    return true;
+  }
+  bool Enter() {
+    if (++depth_ > kMaxJsonDepth) throw ProtocolError("JSON aninhado além do limite");
+    return Value();
+  }
+
+  std::size_t values_ = 0;
+  int depth_ = 0;
+};
+
+}  // namespace
+
 nlohmann::json ParseJsonText(std::string_view text) {
-  // The callback sees every value as it is parsed, so a message over a bound is refused before
-  // the parser's own structures grow with it.
-  std::size_t values = 0;
-  const nlohmann::json::parser_callback_t limit =
-      [&values](int depth, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
-        using Event = nlohmann::json::parse_event_t;
-        if (depth > kMaxJsonDepth) throw ProtocolError("JSON aninhado além do limite");
-        if ((event == Event::value || event == Event::key) && parsed.is_string() &&
-            parsed.get_ref<const std::string&>().size() > kMaxTextBytes) {
-          throw ProtocolError(
-              "texto de " + std::to_string(parsed.get_ref<const std::string&>().size()) +
-              " bytes excede o limite de " + std::to_string(kMaxTextBytes) + " bytes por texto");
-        }
-        if (event != Event::key && event != Event::object_end && event != Event::array_end &&
-            ++values > kMaxMessageValues) {
-          throw ProtocolError("mensagem com mais de " + std::to_string(kMaxMessageValues) +
-                              " valores excede o limite de " + std::to_string(kMaxMessageValues) +
-                              " valores por mensagem");
-        }
-        return true;
-      };
+  nlohmann::json result;
+  BoundedDocumentBuilder builder(result);
   try {
-    return nlohmann::json::parse(text.begin(), text.end(), limit);
+    nlohmann::json::sax_parse(text.begin(), text.end(), &builder);
   } catch (const nlohmann::json::exception& e) {
     throw ProtocolError(std::string("JSON inválido: ") + e.what());
   }
+  return result;
 }
 
 std::string DumpJsonText(const nlohmann::json& value) {
