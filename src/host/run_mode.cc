@@ -12,7 +12,9 @@ const ServiceDefinition& SincService() {
                                          .wait_hint_ms = 5000,
                                          .allow_pause = false,
                                          .allow_stop = true,
-                                         .local_system = true};
+                                         .local_system = true,
+                                         .delayed_start = true,
+                                         .restart_delays_ms = {60000, 60000}};
   return service;
 }
 

@@ -17,8 +17,9 @@ namespace zlv {
 
 enum class RunMode { kService, kDesktop };
 
-// The service "SincPedido", display name "Sincroniza Pedido": automatic start, 5 s start
-// time, stop but no pause, under the system account.
+// The service "SincPedido", display name "Sincroniza Pedido": delayed automatic start, 5 s
+// start time, stop but no pause, under the system account, restarted by the manager one
+// minute after each of its first two failing ends.
 const ServiceDefinition& SincService();
 
 bool ModoInstalacao(const CommandLine& line);
