@@ -49,6 +49,7 @@
 #include "platform/paths.h"
 #include "platform/private_files.h"
 #include "platform/single_instance.h"
+#include "platform/technician_message.h"
 
 namespace zlv {
 namespace {
@@ -132,7 +133,7 @@ int Main(const std::vector<std::string>& args) {
   // Registering or removing the service is all such a process does: it neither reads the
   // store's settings nor synchronises.
   if (mode == RunMode::kService && ModoInstalacao(line)) {
-    return InstallOrRemoveService(line, platform::ExecutablePath(), std::cout, std::cerr);
+    return InstallOrRemoveService(line, platform::ExecutablePath(), platform::TellTechnician);
   }
 
   // A service answers its manager first, so that even a start refused by the lock below is

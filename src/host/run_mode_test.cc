@@ -15,5 +15,21 @@ TEST(SincServiceTest, StartsDelayedAndIsRestartedAfterItsFirstTwoFailures) {
   EXPECT_GT(service.stop_wait_hint_ms, service.wait_hint_ms);
 }
 
+TEST(ServiceFailureTextTest, ARefusalForWantOfRightsSaysToUseAnElevatedPrompt) {
+  const CommandLine install = ParseCommandLine({"/INSTALL"});
+  const CommandLine uninstall = ParseCommandLine({"/UNINSTALL"});
+  const std::string denied =
+      ServiceFailureText(install, ElevationRequired("Gerenciador de serviços: Acesso negado. (5)"));
+  EXPECT_EQ(denied.rfind("Erro ao instalar o serviço SincPedido: Gerenciador de serviços: "
+                         "Acesso negado. (5)\n",
+                         0),
+            0u)
+      << denied;
+  EXPECT_NE(denied.find("como administrador"), std::string::npos) << denied;
+  const std::string missing =
+      ServiceFailureText(uninstall, std::runtime_error("OpenService: não existe (1060)"));
+  EXPECT_EQ(missing, "Erro ao remover o serviço SincPedido: OpenService: não existe (1060)");
+}
+
 }  // namespace
 }  // namespace zlv

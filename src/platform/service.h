@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -52,10 +53,17 @@ class ServiceConnection {
   virtual void SetExitStatus(int /*status*/) {}
 };
 
+// The service manager refused the current account (Windows: a prompt that is not elevated).
+class ElevationRequired : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 namespace platform {
 
 // Registers the service to run program with no parameter (the codes then come from the local
-// parameter file). Throws std::runtime_error with the reason when it cannot.
+// parameter file). Throws std::runtime_error with the reason when it cannot (ElevationRequired
+// when the account may not register services).
 void InstallService(const ServiceDefinition& service, const std::filesystem::path& program);
 // Removes the registration. Throws std::runtime_error when it is not there or cannot be
 // removed.

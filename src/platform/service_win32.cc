@@ -29,7 +29,13 @@ using ServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceH
 
 ServiceHandle OpenManager() {
   ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-  if (!manager) win32::ThrowLastError("Gerenciador de serviços");
+  if (!manager) {
+    const DWORD error = GetLastError();
+    const std::string what = "Gerenciador de serviços: " + win32::ErrorText(error);
+    // Administrators too are refused outside an elevated prompt (User Account Control).
+    if (error == ERROR_ACCESS_DENIED) throw ElevationRequired(what);
+    throw std::runtime_error(what);
+  }
   return manager;
 }
 
