@@ -9,6 +9,7 @@
 # zlv-https-probe.exe beside the executable).
 #
 # Usage: tests/windows/smoke.sh <ZlvSinc.exe> <work folder>
+# The program may be the 64-bit or the 32-bit build (scripts/test-windows runs both).
 # The work folder holds the wine prefix (made once, kept between runs) and a new installation
 # folder for each run. No display is needed. Exit status 0 when no check failed.
 set -uo pipefail
@@ -39,6 +40,14 @@ run() { timeout "$1" "$wine" "$install/ZlvSinc.exe" "${@:2}" >>"$work/program.ou
 key='HKLM\SOFTWARE\Zelvora\ZlvSinc'
 service_key='HKLM\System\CurrentControlSet\Services\SincPedido'
 
+# A prefix made before the 32-bit wine was installed cannot run the 32-bit program (its
+# syswow64 folder stays empty, even after an update): it is made again.
+if [ -f "$WINEPREFIX/system.reg" ] && [ -d /usr/lib/i386-linux-gnu/wine ] &&
+  [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+  "$wineserver" -k 2>/dev/null
+  timeout 30 "$wineserver" -w 2>/dev/null
+  rm -rf "$WINEPREFIX"
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "wine: creating the prefix $WINEPREFIX (once)"
   if ! timeout 300 "$wine" wineboot -i >"$work/wineboot.out" 2>&1; then
@@ -66,7 +75,11 @@ timeout 60 "$wine" sc delete SincPedido >/dev/null 2>&1
 # The demo store: branch 0001, cash register 001 set up for the delivery synchronisation.
 store="$install/store.db"
 sqlite3 "$store" <"$root/db/schema.sqlite.sql" && sqlite3 "$store" <"$root/db/demo-seed.sql"
-timeout 60 "$wine" reg add "$key" /v ConnectionString /t REG_SZ \
+# The key in both views of the registry, as a run left it, goes first. ConnectionString is
+# written in the native (64-bit) view, IpServer below in the 32-bit one, where 32-bit
+# installers and tools write: each build reads both.
+for view in 64 32; do timeout 60 "$wine" reg delete "$key" /f /reg:$view >/dev/null 2>&1; done
+timeout 60 "$wine" reg add "$key" /reg:64 /v ConnectionString /t REG_SZ \
   /d "DRIVER=SQLite3;Database=$store" /f >/dev/null 2>&1 ||
   fail "registry: ConnectionString written"
 
@@ -90,19 +103,21 @@ else
 fi
 
 # 3. IpServer: a listener on loopback sees the connection of cash register 001's first cycle.
+# The value is in the 32-bit view only, ConnectionString in the 64-bit one.
 rm -f "$work/port" "$work/connected"
 python3 "$root/tests/windows/listener.py" "$work/port" "$work/connected" 60 &
 listener=$!
 for _ in $(seq 50); do [ -f "$work/port" ] && break; sleep 0.2; done
 port=$(cat "$work/port" 2>/dev/null || echo 1)
-timeout 60 "$wine" reg add "$key" /v IpServer /t REG_SZ /d "127.0.0.1:$port" /f >/dev/null 2>&1
+timeout 60 "$wine" reg add "$key" /reg:32 /v IpServer /t REG_SZ /d "127.0.0.1:$port" /f \
+  >/dev/null 2>&1
 # Started without the shell function, so that $! is timeout's own process: ending it ends
 # the program.
 timeout 120 "$wine" "$install/ZlvSinc.exe" 0001_001_ >>"$work/program.out" 2>&1 &
 first=$!
 wait "$listener"
 if [ "$(cat "$work/connected" 2>/dev/null)" = connected ]; then
-  pass "reads IpServer from the registry and connects to 127.0.0.1:$port"
+  pass "reads IpServer from the registry's 32-bit view and connects to 127.0.0.1:$port"
 else
   fail "connection to the IpServer of the registry" "$(cat "$work/connected" 2>/dev/null)"
 fi
@@ -322,7 +337,7 @@ fi
 
 # 15. Without ConnectionString there is no store database to open (the Windows build has no
 # embedded one): the log says what to configure, not that a database file does not exist.
-timeout 60 "$wine" reg delete "$key" /v ConnectionString /f >/dev/null 2>&1
+timeout 60 "$wine" reg delete "$key" /reg:64 /v ConnectionString /f >/dev/null 2>&1
 run 60 /ONCE 0001_001_
 status=$?
 if [ "$status" -eq 66 ] && log_text | grep -q "configure o valor ConnectionString" &&
