@@ -18,9 +18,10 @@ namespace zlv {
 struct NoCaseHash {
   using is_transparent = void;
   size_t operator()(std::string_view s) const {
-    size_t h = 14695981039346656037ull;  // FNV-1a
+    // 64-bit FNV-1a on every build; a 32-bit size_t keeps its low half.
+    uint64_t h = 14695981039346656037ull;
     for (char c : s) h = (h ^ static_cast<unsigned char>(AsciiLower(c))) * 1099511628211ull;
-    return h;
+    return static_cast<size_t>(h);
   }
 };
 

@@ -23,8 +23,13 @@
 //   78 (EX_CONFIG) this cash register is not set up for the delivery synchronisation
 //
 // One synchroniser per machine: the service and a process started by hand take the same
-// single-instance lock, and a second one ends at once, silently, with 0 (ONCE says so, with
-// 75). INSTALL and UNINSTALL only register and take no lock.
+// single-instance lock, and a second one ends silently with 0 (ONCE says so, with 75; a
+// service started by its manager ends with 75, a failure the manager records and answers
+// with a later restart). Windows first waits up to 15 s for a holder that is ending
+// (platform/single_instance.h). INSTALL and UNINSTALL only register and take no lock.
+//
+// Windows service: the manager is told the exit status (0: stopped; any other: the
+// service-specific error of that number, in the event log, and the recovery actions run).
 //
 // ZLVSINC_CA_FILE, when set, names a PEM file of CA certificates trusted beside the system's
 // for the router's HTTPS address: a router with a private certificate, and the demo and the
@@ -44,6 +49,7 @@
 #include "platform/paths.h"
 #include "platform/private_files.h"
 #include "platform/single_instance.h"
+#include "platform/technician_message.h"
 
 namespace zlv {
 namespace {
@@ -97,6 +103,26 @@ int RunSynchroniser(const CommandLine& line, RunMode mode, QuitSignal& quit) {
   return kExitOk;
 }
 
+// Held until the synchroniser ends, in both modes: a second synchroniser leaves, silently,
+// whoever started it; a ONCE check says why it did nothing, and so does a service the
+// manager started (75), which the manager then starts again later (the other synchroniser
+// may have been a copy left running by hand).
+int RunAlone(const CommandLine& line, RunMode mode, QuitSignal& quit) {
+  const SingleInstanceLock lock("ZLVSINC");
+  if (lock.outcome() == SingleInstanceLock::Outcome::kAlreadyRunning) {
+    if (mode == RunMode::kService && platform::StartedByServiceManager()) {
+      return kExitAlreadyRunning;
+    }
+    if (!line.once) return kExitOk;
+    const SystemClock clock;
+    const OnceReport report =
+        ReportAlreadyRunning(ActivityLog(platform::ExeFolder(), clock).FileFor(clock.Now()));
+    std::cout << report.summary << std::endl;
+    return report.status;
+  }
+  return RunSynchroniser(line, mode, quit);
+}
+
 int Main(const std::vector<std::string>& args) {
   const CommandLine line = ParseCommandLine(args);
   QuitSignal quit;
@@ -107,27 +133,20 @@ int Main(const std::vector<std::string>& args) {
   // Registering or removing the service is all such a process does: it neither reads the
   // store's settings nor synchronises.
   if (mode == RunMode::kService && ModoInstalacao(line)) {
-    return InstallOrRemoveService(line, platform::ExecutablePath(), std::cout, std::cerr);
+    return InstallOrRemoveService(line, platform::ExecutablePath(), platform::TellTechnician);
   }
 
   // A service answers its manager first, so that even a start refused by the lock below is
-  // seen as a start and a stop rather than a service that never answered.
+  // seen as a start and a stop rather than a service that never answered. The manager is
+  // told how the process ended: a failing end is written to the event log and restarts the
+  // service (its recovery actions).
   std::unique_ptr<ServiceConnection> connection;
   if (mode == RunMode::kService) {
     connection = platform::ConnectServiceManager(SincService(), quit);
   }
-  // Held until the process ends, in both modes: a second synchroniser leaves at once,
-  // silently, whoever started it; a ONCE check says why it did nothing.
-  const SingleInstanceLock lock("ZLVSINC");
-  if (lock.outcome() == SingleInstanceLock::Outcome::kAlreadyRunning) {
-    if (!line.once) return kExitOk;
-    const SystemClock clock;
-    const OnceReport report =
-        ReportAlreadyRunning(ActivityLog(platform::ExeFolder(), clock).FileFor(clock.Now()));
-    std::cout << report.summary << std::endl;
-    return report.status;
-  }
-  return RunSynchroniser(line, mode, quit);
+  const int status = RunAlone(line, mode, quit);
+  if (connection) connection->SetExitStatus(status);
+  return status;
 }
 
 }  // namespace

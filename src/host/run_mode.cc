@@ -1,6 +1,5 @@
 #include "host/run_mode.h"
 
-#include <ostream>
 #include <stdexcept>
 
 namespace zlv {
@@ -12,7 +11,9 @@ const ServiceDefinition& SincService() {
                                          .wait_hint_ms = 5000,
                                          .allow_pause = false,
                                          .allow_stop = true,
-                                         .local_system = true};
+                                         .local_system = true,
+                                         .delayed_start = true,
+                                         .restart_delays_ms = {60000, 60000}};
   return service;
 }
 
@@ -23,23 +24,31 @@ RunMode DecideRunMode(const CommandLine& line, const std::function<bool()>& cont
   return RunMode::kDesktop;
 }
 
+std::string ServiceFailureText(const CommandLine& line, const std::exception& failure) {
+  std::string text = std::string("Erro ao ") + (line.install ? "instalar" : "remover") +
+                     " o serviço " + SincService().name + ": " + failure.what();
+  if (dynamic_cast<const ElevationRequired*>(&failure) != nullptr) {
+    text +=
+        "\nAbra o prompt de comando como administrador (\"Executar como administrador\") e "
+        "repita o comando.";
+  }
+  return text;
+}
+
 int InstallOrRemoveService(const CommandLine& line, const std::filesystem::path& program,
-                           std::ostream& out, std::ostream& err) {
+                           const std::function<void(const std::string&, bool)>& tell) {
   const ServiceDefinition& service = SincService();
   try {
     if (line.install) {
       platform::InstallService(service, program);
-      if (!line.silent) out << "Serviço " << service.name << " instalado." << std::endl;
+      if (!line.silent) tell("Serviço " + service.name + " instalado.", false);
     } else {
       platform::UninstallService(service);
-      if (!line.silent) out << "Serviço " << service.name << " removido." << std::endl;
+      if (!line.silent) tell("Serviço " + service.name + " removido.", false);
     }
     return 0;
   } catch (const std::exception& e) {
-    if (!line.silent) {
-      err << "Erro ao " << (line.install ? "instalar" : "remover") << " o serviço " << service.name
-          << ": " << e.what() << std::endl;
-    }
+    if (!line.silent) tell(ServiceFailureText(line, e), true);
     return 1;
   }
 }

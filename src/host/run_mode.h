@@ -8,7 +8,8 @@
 
 #include <filesystem>
 #include <functional>
-#include <iosfwd>
+#include <stdexcept>
+#include <string>
 
 #include "host/command_line.h"
 #include "platform/service.h"
@@ -17,8 +18,9 @@ namespace zlv {
 
 enum class RunMode { kService, kDesktop };
 
-// The service "SincPedido", display name "Sincroniza Pedido": automatic start, 5 s start
-// time, stop but no pause, under the system account.
+// The service "SincPedido", display name "Sincroniza Pedido": delayed automatic start, 5 s
+// start time, stop but no pause, under the system account, restarted by the manager one
+// minute after each of its first two failing ends.
 const ServiceDefinition& SincService();
 
 bool ModoInstalacao(const CommandLine& line);
@@ -26,10 +28,14 @@ bool ModoInstalacao(const CommandLine& line);
 // conta_do_servico is asked only when the command line does not decide (ContaDoServico).
 RunMode DecideRunMode(const CommandLine& line, const std::function<bool()>& conta_do_servico);
 
-// INSTALL or UNINSTALL (INSTALL wins when both are given) for program; the outcome is written
-// to out (a failure to err) unless the command line holds SILENT. Returns the exit status:
+// What a failed INSTALL or UNINSTALL tells the technician; a refusal for want of rights says
+// how to run it again (an elevated prompt).
+std::string ServiceFailureText(const CommandLine& line, const std::exception& failure);
+
+// INSTALL or UNINSTALL (INSTALL wins when both are given) for program; the outcome is handed
+// to tell (text, failure) unless the command line holds SILENT. Returns the exit status:
 // 0 done, 1 failed.
 int InstallOrRemoveService(const CommandLine& line, const std::filesystem::path& program,
-                           std::ostream& out, std::ostream& err);
+                           const std::function<void(const std::string&, bool)>& tell);
 
 }  // namespace zlv

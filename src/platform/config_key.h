@@ -1,5 +1,6 @@
 // The installation's configuration key: named text values (IpServer, ConnectionString).
-// Windows: HKEY_LOCAL_MACHINE\SOFTWARE\Zelvora\ZlvSinc. POSIX: a key=value file, the path in
+// Windows: HKEY_LOCAL_MACHINE\SOFTWARE\Zelvora\ZlvSinc, the 64-bit view first, then the
+// 32-bit one (WOW6432Node) for a value missing there. POSIX: a key=value file, the path in
 // $ZLVSINC_REGISTRY, default /etc/zlvsinc/registry.conf.
 //
 // Read-only; any thread may read.

@@ -3,6 +3,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <iterator>
 #include <utility>
 
 #include "storedb/foreign_key_message.h"
@@ -169,13 +170,24 @@ OdbcDatabase::OdbcDatabase(const std::string& connection_string, Texts texts) {
   env_ = Allocate(SQL_HANDLE_ENV, nullptr);
   SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   dbc_ = Allocate(SQL_HANDLE_DBC, &env_);
-  std::string in = connection_string;
-  SQLCHAR out[1024];
   SQLSMALLINT out_length = 0;
-  const SQLRETURN rc = SQLDriverConnect(dbc_.get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
-                                        SQL_NTS, out, sizeof out, &out_length, SQL_DRIVER_NOPROMPT);
+  SQLRETURN rc;
+  if (kOdbcAlwaysWide) {
+    std::u16string in = Utf8ToUtf16(connection_string);
+    SQLWCHAR out[1024];
+    // SQL_NTS rather than a length: a driver manager that hands the text on narrow (unixODBC
+    // under wine) would cut the converted text at the count of UTF-16 units.
+    rc = SQLDriverConnectW(dbc_.get(), nullptr, reinterpret_cast<SQLWCHAR*>(in.data()), SQL_NTS,
+                           out, static_cast<SQLSMALLINT>(std::size(out)), &out_length,
+                           SQL_DRIVER_NOPROMPT);
+  } else {
+    std::string in = connection_string;
+    SQLCHAR out[1024];
+    rc = SQLDriverConnect(dbc_.get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS, out,
+                          sizeof out, &out_length, SQL_DRIVER_NOPROMPT);
+  }
   if (!Ok(rc)) {
-    OdbcError error = FirstOdbcError(dbc_, false);
+    OdbcError error = FirstOdbcError(dbc_, kOdbcAlwaysWide);
     if (error.message.empty()) error = {"08001", kConnectionLost};
     ThrowOdbcError(error);
   }

@@ -95,12 +95,24 @@ class OdbcDatabase final : public Database {
 // two, and another database given the SQLite texts would fail in ways that name neither.
 Dialect OdbcDialectOf(std::string_view dbms_name, std::string_view driver_name);
 
+// Windows' driver manager reads and writes narrow texts in the ANSI code page: a connection
+// string with an accented password, data source or database name reaches the driver as other
+// letters, and the driver's messages come back in that page. Its wide calls carry UTF-16 as
+// written, so there the connection and every diagnostic go through them. unixODBC hands narrow
+// texts on untouched (UTF-8, what the drivers here read), and keeps the narrow calls.
+#ifdef _WIN32
+inline constexpr bool kOdbcAlwaysWide = true;
+#else
+inline constexpr bool kOdbcAlwaysWide = false;
+#endif
+
 // The first error of a handle's diagnostics: its SQLSTATE and the text without the
 // "[vendor][driver]" prefixes, the database's own words. Both empty when there is none.
 struct OdbcError {
   std::string state;
   std::string message;
 };
+// wide asks for the wide call (always taken where kOdbcAlwaysWide).
 OdbcError FirstOdbcError(const OdbcHandle& handle, bool wide);
 // Whether a SQLSTATE says the link to the server is gone: class 08 (connection exception).
 bool OdbcStateMeansConnectionLost(std::string_view state);

@@ -137,7 +137,7 @@ OdbcError FirstOdbcError(const OdbcHandle& handle, bool wide) {
     SQLSMALLINT length = 0;
     std::string state, message;
     SQLRETURN rc;
-    if (wide) {
+    if (wide || kOdbcAlwaysWide) {
       SQLWCHAR w_state[6] = {};
       SQLWCHAR w_message[2048] = {};
       rc = SQLGetDiagRecW(handle.type(), handle.get(), record, w_state, &native, w_message,
