@@ -10,6 +10,7 @@
 #include "central/order_generator.h"
 #include "central/store_schema.h"
 #include "host/activity_log.h"
+#include "support/demo_store.h"
 #include "support/temp_dir.h"
 #include "sync/central_client.h"
 #include "sync/protocol_rpc.h"
@@ -35,10 +36,7 @@ class CentralServerTest : public ::testing::Test {
 
   // Orders generated for the demo store and left pending for it.
   std::vector<std::string> AddOrders(int count, const std::string& shop = "001") {
-    auto seeded = OpenDatabase("sqlite::memory:");
-    const std::string db_dir = std::string(ZLV_SOURCE_DIR) + "/db/";
-    seeded->Execute(ReadTextFile(db_dir + "schema.sqlite.sql"), {}, 0);
-    seeded->Execute(ReadTextFile(db_dir + "demo-seed.sql"), {}, 0);
+    auto seeded = test::OpenDemoStore(":memory:");
     const StoreSchema schema = StoreSchema::FromDatabase(*seeded);
     const MasterData master = LoadMasterData(*seeded, "0001", shop);
     StoreTransaction transaction(admin_.db());

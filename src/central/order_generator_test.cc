@@ -8,6 +8,7 @@
 
 #include "central/store_schema.h"
 #include "storedb/database.h"
+#include "support/demo_store.h"
 
 namespace zlv {
 namespace {
@@ -17,9 +18,7 @@ const std::string kDbDir = std::string(ZLV_SOURCE_DIR) + "/db/";
 // The demo store: the project's schema and seed in a private in-memory database.
 class OrderGeneratorTest : public ::testing::Test {
  protected:
-  OrderGeneratorTest() : store_db_(OpenDatabase("sqlite::memory:")) {
-    store_db_->Execute(ReadTextFile(kDbDir + "schema.sqlite.sql"), {}, 0);
-    store_db_->Execute(ReadTextFile(kDbDir + "demo-seed.sql"), {}, 0);
+  OrderGeneratorTest() : store_db_(test::OpenDemoStore(":memory:")) {
     schema_ = StoreSchema::FromDatabase(*store_db_);
     master_ = LoadMasterData(*store_db_, "0001", "001");
   }

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "storedb/connection.h"
-#include "storedb/demo_store_testing.h"
 #include "storedb/named_statement.h"
-#include "storedb/test_database.h"
+#include "support/demo_store.h"
 #include "support/temp_dir.h"
+#include "support/test_database.h"
 
 namespace zlv::test {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "storedb/catalogue.h"
-#include "storedb/demo_store_testing.h"
 #include "storedb/named_statement.h"
+#include "support/demo_store.h"
 #include "support/temp_dir.h"
 
 namespace zlv {

@@ -6,7 +6,7 @@
 
 #include "platform/config_key.h"
 #include "storedb/store_connection.h"
-#include "storedb/test_database.h"
+#include "support/test_database.h"
 
 namespace zlv {
 namespace {

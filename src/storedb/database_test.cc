@@ -11,7 +11,7 @@
 
 #include "storedb/odbc_database.h"
 #include "storedb/sqlite_database.h"
-#include "storedb/test_database.h"
+#include "support/test_database.h"
 
 namespace zlv {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "storedb/store_connection.h"
-#include "storedb/test_database.h"
+#include "support/test_database.h"
 
 namespace zlv {
 namespace {

@@ -5,8 +5,8 @@
 #include <functional>
 #include <set>
 
-#include "storedb/test_database.h"
 #include "storedb/transactions.h"
+#include "support/test_database.h"
 
 namespace zlv {
 namespace {

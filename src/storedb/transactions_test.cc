@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "storedb/test_database.h"
+#include "support/test_database.h"
 
 namespace zlv {
 namespace {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "sync/upload.h"
-
 namespace zlv {
 namespace {
 
@@ -35,11 +33,6 @@ TEST(SyncTimer, SwitchingOffAndOnStartsAFullInterval) {
   EXPECT_FALSE(timer.TakeTick()) << "a disabled timer fired";
   timer.SetEnabled(true);
   EXPECT_EQ(timer.DueTime()->SecondsSince(kStart), 150);
-}
-
-TEST(BatchFilter, QuotesEverySaleNumber) {
-  EXPECT_EQ(BatchFilter({"15", "16"}), "NRVENDAREST in ('15','16')");
-  EXPECT_EQ(BatchFilter({"1') OR ('1"}), "NRVENDAREST in ('1'') OR (''1')");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include "bizlib/cp1252.h"
 #include "bizlib/https.h"
-#include "storedb/connection.h"
+#include "support/demo_store.h"
 
 namespace zlv::test {
 namespace {
@@ -36,12 +36,7 @@ std::string Quoted(const std::string& text) {
 }  // namespace
 
 std::unique_ptr<Database> RouterTest::OpenStoreDatabase(const TempDir& dir) {
-  const std::filesystem::path db_folder = std::filesystem::path(ZLV_SOURCE_DIR) / "db";
-  ExecScript(DatabaseFile(dir), ReadFileBytes(db_folder / "schema.sqlite.sql"));
-  ExecScript(DatabaseFile(dir), ReadFileBytes(db_folder / "demo-seed.sql"));
-  std::unique_ptr<Database> db = OpenDatabase("sqlite:" + DatabaseFile(dir).string());
-  SetADODBSession(*db);
-  return db;
+  return OpenDemoStore(DatabaseFile(dir));
 }
 
 RouterTest::RouterTest(TestHttpsServer::Certificate certificate) : server_(certificate) {

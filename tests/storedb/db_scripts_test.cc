@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "storedb/demo_store_testing.h"
 #include "storedb/number_sequences.h"
+#include "support/demo_store.h"
 #include "support/temp_dir.h"
 
 namespace zlv::test {

@@ -1,8 +1,7 @@
 #include "store_fixture.h"
 
 #include "bizlib/cp1252.h"
-#include "storedb/connection.h"
-#include "storedb/demo_store_testing.h"
+#include "support/demo_store.h"
 
 namespace zlv::test {
 
@@ -11,23 +10,12 @@ namespace {
 // A moment of an ordinary working day, so that date rules are not tested at midnight.
 const DateTime kStart = DateTime::FromCivil(2024, 3, 15, 19, 30, 5);
 
-std::unique_ptr<Database> CreateStore(const std::filesystem::path& folder) {
-  const std::filesystem::path db_folder = std::filesystem::path(ZLV_SOURCE_DIR) / "db";
-  std::unique_ptr<Database> db = OpenDatabase("sqlite:" + (folder / "store.db").string());
-  SetADODBSession(*db);
-  // A test's database is thrown away: waiting for the disk on every write only slows it.
-  db->Execute("PRAGMA synchronous = OFF", {});
-  RunSqlFile(*db, db_folder / "schema.sqlite.sql");
-  RunSqlFile(*db, db_folder / "demo-seed.sql");
-  return db;
-}
-
 }  // namespace
 
 StoreFixture::StoreFixture()
     : dir_("storedb"),
       clock_(kStart),
-      db_(CreateStore(dir_.path())),
+      db_(OpenDemoStore(dir_.path() / "store.db")),
       log_(dir_.path(), clock_),
       services_{*db_, log_, clock_, globals_, dir_.path()} {
   globals_.gCDFILIAL = kFilial;

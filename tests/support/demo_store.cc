@@ -1,4 +1,4 @@
-#include "storedb/demo_store_testing.h"
+#include "support/demo_store.h"
 
 #include <fstream>
 #include <sstream>
@@ -25,6 +25,8 @@ void RunSqlFile(Database& db, const std::filesystem::path& script) {
 std::unique_ptr<Database> OpenDemoStore(const std::filesystem::path& file, Seed seed) {
   auto db = OpenDatabase("sqlite:" + file.string());
   SetADODBSession(*db);
+  // A test's database is thrown away: waiting for the disk on every write only slows it.
+  db->Execute("PRAGMA synchronous = OFF", {});
   RunSqlFile(*db, DbFolder() / "schema.sqlite.sql");
   if (seed == Seed::kDemoStore) RunSqlFile(*db, DbFolder() / "demo-seed.sql");
   return db;

@@ -1,4 +1,4 @@
-#include "storedb/test_database.h"
+#include "support/test_database.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,7 @@
 // Test helper: a new store database file created from db/schema.sqlite.sql and, when asked,
 // filled with the demo store of db/demo-seed.sql (docs/schema.md lists its codes), opened through
-// the SQLite driver with the session set-up applied. For tests of anything that reads or writes
+// the SQLite driver with the session set-up applied, and without waiting for the disk on each
+// write (":memory:" gives one in memory). For tests of anything that reads or writes
 // the store database; one connection, used from the test's thread.
 #pragma once
 
