@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "storedb/fake_central_calls.h"
+#include "support/fake_central_calls.h"
 
 namespace zlv {
 namespace {

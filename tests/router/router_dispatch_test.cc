@@ -10,8 +10,8 @@
 
 #include "router_fixture.h"
 #include "storedb/download_builder.h"
-#include "storedb/fake_central_calls.h"
 #include "storedb/order_writer.h"
+#include "support/fake_central_calls.h"
 
 namespace zlv::test {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "download_builder.h"
 #include "store_fixture.h"
-#include "storedb/fake_central_calls.h"
+#include "support/fake_central_calls.h"
 
 namespace zlv {
 namespace {
