@@ -8,7 +8,7 @@
 namespace zlv {
 namespace {
 
-constexpr int64_t kMsPerDay = 86'400'000;
+constexpr int64_t kMsPerDay = static_cast<int64_t>(kMillisecondsPerDay);
 
 // Days from 1970-01-01 to a proleptic Gregorian date (Howard Hinnant's days_from_civil).
 constexpr int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
@@ -62,7 +62,7 @@ int64_t TotalMs(double days) {
   if (!(days >= kMinDays && days < kMaxDays)) {
     throw std::out_of_range("date-time value out of range: " + std::to_string(days));
   }
-  return std::llround(days * static_cast<double>(kMsPerDay));
+  return DaysToMilliseconds(days);
 }
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }

@@ -14,6 +14,15 @@
 
 namespace zlv {
 
+// A date-time value counts days (and fractions of a day); these are the only conversions
+// between that count and seconds or milliseconds.
+inline constexpr double kSecondsPerDay = 86'400.0;
+inline constexpr double kMillisecondsPerDay = 86'400'000.0;
+// A number of days in whole milliseconds, rounded to the nearest.
+inline long long DaysToMilliseconds(double days) {
+  return std::llround(days * kMillisecondsPerDay);
+}
+
 struct CivilTime {
   int year = 1899, month = 12, day = 30;
   int hour = 0, minute = 0, second = 0, millisecond = 0;
@@ -41,9 +50,11 @@ class DateTime {
   std::string ToIso() const;         // "YYYY-MM-DD HH:MM:SS", the store database's storage form
   std::string ToPacketText() const;  // "YYYY-MM-DDTHH:MM:SS" plus ".fff" when not whole seconds
 
-  DateTime AddSeconds(double seconds) const { return DateTime(days_ + seconds / 86400.0); }
+  DateTime AddSeconds(double seconds) const { return DateTime(days_ + seconds / kSecondsPerDay); }
   // Whole seconds between two instants (this - other), rounded to the nearest second.
-  double SecondsSince(DateTime other) const { return std::round((days_ - other.days_) * 86400.0); }
+  double SecondsSince(DateTime other) const {
+    return std::round((days_ - other.days_) * kSecondsPerDay);
+  }
 
   friend auto operator<=>(const DateTime&, const DateTime&) = default;
   friend bool operator==(const DateTime&, const DateTime&) = default;

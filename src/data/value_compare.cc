@@ -84,7 +84,7 @@ std::optional<int64_t> DateMs(const Variant& v) {
     return std::nullopt;
   }
   if (!std::isfinite(days) || std::fabs(days) > 1e8) return std::nullopt;
-  return std::llround(days * 86'400'000.0);
+  return DaysToMilliseconds(days);
 }
 
 std::optional<bool> FlagOf(const Variant& v) {
