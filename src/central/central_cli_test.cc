@@ -15,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 #include "support/temp_dir.h"
 #include "sync/central_client.h"
 

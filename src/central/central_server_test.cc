@@ -9,7 +9,7 @@
 #include "central/central_methods.h"
 #include "central/order_generator.h"
 #include "central/store_schema.h"
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 #include "support/demo_store.h"
 #include "support/temp_dir.h"
 #include "sync/central_client.h"

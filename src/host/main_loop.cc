@@ -5,7 +5,7 @@
 #include <string>
 
 #include "bizlib/log_text.h"
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 
 namespace zlv {
 

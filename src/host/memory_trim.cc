@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 #include "platform/memory_trim.h"
 
 namespace zlv {

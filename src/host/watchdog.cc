@@ -6,7 +6,7 @@
 
 #include "bizlib/log_text.h"
 #include "bizlib/regional.h"
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 
 namespace zlv {
 

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "bizlib/regional.h"
-#include "host/activity_log.h"
-#include "host/log_testing.h"
+#include "log/activity_log.h"
+#include "support/log_testing.h"
 #include "support/temp_dir.h"
 
 namespace zlv {

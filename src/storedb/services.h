@@ -9,7 +9,7 @@
 #include "bizlib/clock.h"
 #include "bizlib/globals.h"
 #include "bizlib/regional.h"
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 #include "storedb/database.h"
 
 namespace zlv {

@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "bizlib/log_text.h"
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 #include "storedb/connection.h"
 #include "storedb/sqlite_database.h"
 

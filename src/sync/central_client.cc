@@ -4,7 +4,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 #include "storedb/download_sets.h"
 #include "sync/protocol_json.h"
 #include "sync/protocol_rpc.h"

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 #include "support/temp_dir.h"
 #include "sync/protocol_frame.h"
 #include "sync/protocol_rpc.h"

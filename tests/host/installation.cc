@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "host/log_testing.h"
+#include "support/log_testing.h"
 
 namespace zlv::test {
 

@@ -15,8 +15,8 @@
 
 #include "bizlib/clock.h"
 #include "bizlib/globals.h"
-#include "host/activity_log.h"
 #include "host/watchdog.h"
+#include "log/activity_log.h"
 #include "platform/process.h"
 #include "support/temp_dir.h"
 

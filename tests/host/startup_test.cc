@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "host/log_testing.h"
 #include "installation.h"
 #include "platform/config_key.h"
+#include "support/log_testing.h"
 
 namespace zlv {
 namespace {

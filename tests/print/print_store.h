@@ -17,7 +17,7 @@
 #include "bizlib/clock.h"
 #include "bizlib/globals.h"
 #include "data/dataset.h"
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 #include "print/ticket_sources.h"
 #include "storedb/services.h"
 #include "support/temp_dir.h"

@@ -13,7 +13,7 @@
 
 #include "bizlib/clock.h"
 #include "bizlib/globals.h"
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 #include "storedb/database.h"
 #include "storedb/services.h"
 #include "support/temp_dir.h"

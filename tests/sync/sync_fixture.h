@@ -22,7 +22,7 @@
 #include "central/central_store.h"
 #include "dropping_proxy.h"
 #include "faulty_database.h"
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 #include "storedb/services.h"
 #include "storedb/store_connection.h"
 #include "support/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 
 #include <cerrno>
 #include <fstream>

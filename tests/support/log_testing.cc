@@ -1,4 +1,4 @@
-#include "host/log_testing.h"
+#include "support/log_testing.h"
 
 #include <algorithm>
 #include <fstream>

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "data/datetime.h"
-#include "host/activity_log.h"
+#include "log/activity_log.h"
 
 namespace zlv::test {
 
