@@ -171,16 +171,14 @@ class BoundedDocumentBuilder : public nlohmann::detail::json_sax_dom_parser<nloh
  private:
   bool Value() {
     if (++values_ > kMaxMessageValues) {
-      throw ProtocolError("mensagem com mais de " + std::to_string(kMaxMessageValues) +
-                          " valores excede o limite de " + std::to_string(kMaxMessageValues) +
-                          " valores por mensagem");
+      throw ProtocolError("mensagem com mais de " +
+                          Bound(kMaxMessageValues, "valores", kMaxMessageValues, "por mensagem"));
     }
     return true;
   }
   static bool Text(const json::string_t& text) {
     if (text.size() > kMaxTextBytes) {
-      throw ProtocolError("texto de " + std::to_string(text.size()) + " bytes excede o limite de " +
-                          std::to_string(kMaxTextBytes) + " bytes por texto");
+      throw ProtocolError("texto de " + Bound(text.size(), "bytes", kMaxTextBytes, "por texto"));
     }
     return true;
   }
