@@ -7,13 +7,13 @@
 #include "bizlib/log_text.h"
 #include "bizlib/messages.h"
 #include "bizlib/text.h"
+#include "database/named_statement.h"
 #include "print/delivery_observations.h"
 #include "print/order_header.h"
 #include "print/print_files.h"
 #include "print/print_statements.h"
 #include "print/ticket_lines.h"
 #include "print/ticket_text.h"
-#include "storedb/named_statement.h"
 
 namespace zlv {
 

@@ -9,7 +9,7 @@
 //    item selection of the delivery ticket does not return.
 #pragma once
 
-#include "storedb/catalogue.h"
+#include "database/catalogue.h"
 
 namespace zlv {
 
