@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "database/connection.h"
+#include "database/connection_settings.h"
 #include "database/named_statement.h"
 #include "support/demo_store.h"
 #include "support/temp_dir.h"

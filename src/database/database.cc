@@ -1,25 +1,23 @@
 #include "database/database.h"
 
 #include <cmath>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 
+#include "database/connection_string.h"
 #include "database/driver_common.h"
 #include "database/odbc_database.h"
 #include "database/sqlite_database.h"
 
 namespace zlv {
 
-namespace {
-constexpr std::string_view kSqlitePrefix = "sqlite:";
-}  // namespace
-
 std::unique_ptr<Database> OpenDatabase(const std::string& connection_string) {
   if (connection_string.empty()) {
     throw DatabaseError("String de conexão vazia");
   }
-  if (connection_string.starts_with(kSqlitePrefix)) {
-    return std::make_unique<SqliteDatabase>(connection_string.substr(kSqlitePrefix.size()));
+  if (std::optional<std::string> target = SqliteTarget(connection_string)) {
+    return std::make_unique<SqliteDatabase>(*target);
   }
   return std::make_unique<OdbcDatabase>(connection_string);
 }

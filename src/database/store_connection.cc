@@ -3,7 +3,8 @@
 #include <exception>
 
 #include "bizlib/log_text.h"
-#include "database/connection.h"
+#include "database/connection_settings.h"
+#include "database/connection_string.h"
 #include "database/sqlite_database.h"
 #include "log/activity_log.h"
 
@@ -11,15 +12,14 @@ namespace zlv {
 
 namespace {
 
-constexpr std::string_view kSqlitePrefix = "sqlite:";
-
 // The file of an embedded database connection string; empty for anything else (an ODBC
 // string, an in-memory or URI database).
 std::filesystem::path EmbeddedFile(const std::string& connection_string) {
-  if (!connection_string.starts_with(kSqlitePrefix)) return {};
-  const std::string rest = connection_string.substr(kSqlitePrefix.size());
-  if (rest.empty() || rest == ":memory:" || rest.starts_with("file:")) return {};
-  return rest;
+  const std::optional<std::string> target = SqliteTarget(connection_string);
+  if (!target || target->empty() || *target == ":memory:" || target->starts_with("file:")) {
+    return {};
+  }
+  return *target;
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "bizlib/cp1252.h"
-#include "database/connection.h"
+#include "database/connection_settings.h"
 #include "print/print_files.h"
 
 namespace zlv::test {

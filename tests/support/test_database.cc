@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "database/connection.h"
+#include "database/connection_settings.h"
 
 namespace zlv {
 

@@ -1,5 +1,6 @@
-#include "database/connection.h"
+#include "database/connection_settings.h"
 
+#include "database/connection_string.h"
 #include "platform/config_key.h"
 
 namespace zlv {
@@ -31,7 +32,7 @@ std::string GetStringConexZlv(const std::string& /*unused*/, const ConfigKey& ke
   if (std::optional<std::string> value = key.Read("ConnectionString")) {
     if (value->find_first_not_of(" \t\r\n") != std::string::npos) return *value;
   }
-  return "sqlite:" + (exe_folder / "Dados" / "ZlvSinc.db").string();
+  return SqliteConnectionString(exe_folder / "Dados" / "ZlvSinc.db");
 }
 
 void SetADODBSession(Database& db) {

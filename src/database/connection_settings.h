@@ -1,5 +1,5 @@
-// The store database connection: its connection string (GetStringConexZlv) and the session
-// set-up run right after connecting (SetADODBSession).
+// The settings of the store database connection: its connection string (GetStringConexZlv)
+// and the session set-up run right after connecting (SetADODBSession).
 #pragma once
 
 #include <filesystem>

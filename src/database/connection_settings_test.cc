@@ -1,4 +1,4 @@
-#include "database/connection.h"
+#include "database/connection_settings.h"
 
 #include <gtest/gtest.h>
 
