@@ -64,10 +64,28 @@ const std::vector<StatementDef>& AllStatements() {
   static const std::vector<StatementDef> all = [] {
     using namespace catalogue;
     std::vector<StatementDef> out;
-    for (auto group : {StartupStatements, UploadStatements, OrderStatements, ItemStatements,
-                       CancellationStatements, PrinterStatements, KitchenItemStatements,
-                       TicketStatements, DeliveryStatements, DeliveryItemStatements,
-                       ScheduledStatements, RouterStatements, JournalStatements}) {
+    for (auto group : {StartupStatements,
+                       CycleStatements,
+                       DownloadRunStatements,
+                       UploadStatements,
+                       StatusUpdateStatements,
+                       ConsumerWriterStatements,
+                       OrderWriterStatements,
+                       OrderWriterItemStatements,
+                       FailureLogStatements,
+                       CancellationWriterStatements,
+                       PrinterConfigStatements,
+                       ProductionTicketStatements,
+                       ItemWalkStatements,
+                       TicketTextStatements,
+                       CancellationTicketStatements,
+                       DeliveryTicketStatements,
+                       DeliveryTicketItemStatements,
+                       ScheduledReleaseStatements,
+                       RouterQueryStatements,
+                       RouterConfigStatements,
+                       TicketJournalStatements,
+                       OwnTablesStatements}) {
       for (StatementDef& def : group()) out.push_back(std::move(def));
     }
     return out;

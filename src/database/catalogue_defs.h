@@ -74,18 +74,28 @@ extern const std::string_view kSqliteChaveObsEst;
 // 1900-01-01 00:00:00 as on the server; any other value is kept.
 std::string SqliteDataHora(std::string_view param);
 
+// One group a file, named after the module that runs its statements: catalogue_<module>.cc.
 std::vector<StatementDef> StartupStatements();
+std::vector<StatementDef> CycleStatements();
+std::vector<StatementDef> DownloadRunStatements();
 std::vector<StatementDef> UploadStatements();
-std::vector<StatementDef> OrderStatements();
-std::vector<StatementDef> ItemStatements();
-std::vector<StatementDef> CancellationStatements();
-std::vector<StatementDef> PrinterStatements();
-std::vector<StatementDef> KitchenItemStatements();
-std::vector<StatementDef> TicketStatements();
-std::vector<StatementDef> DeliveryStatements();
-std::vector<StatementDef> DeliveryItemStatements();
-std::vector<StatementDef> ScheduledStatements();
-std::vector<StatementDef> RouterStatements();
-std::vector<StatementDef> JournalStatements();
+std::vector<StatementDef> StatusUpdateStatements();
+std::vector<StatementDef> ConsumerWriterStatements();
+std::vector<StatementDef> OrderWriterStatements();
+std::vector<StatementDef> OrderWriterItemStatements();
+std::vector<StatementDef> FailureLogStatements();
+std::vector<StatementDef> CancellationWriterStatements();
+std::vector<StatementDef> PrinterConfigStatements();
+std::vector<StatementDef> ProductionTicketStatements();
+std::vector<StatementDef> ItemWalkStatements();
+std::vector<StatementDef> TicketTextStatements();
+std::vector<StatementDef> CancellationTicketStatements();
+std::vector<StatementDef> DeliveryTicketStatements();
+std::vector<StatementDef> DeliveryTicketItemStatements();
+std::vector<StatementDef> ScheduledReleaseStatements();
+std::vector<StatementDef> RouterQueryStatements();
+std::vector<StatementDef> RouterConfigStatements();
+std::vector<StatementDef> TicketJournalStatements();
+std::vector<StatementDef> OwnTablesStatements();
 
 }  // namespace zlv::catalogue

@@ -3,7 +3,7 @@
 
 namespace zlv::catalogue {
 
-std::vector<StatementDef> PrinterStatements() {
+std::vector<StatementDef> PrinterConfigStatements() {
   return {
       PortableQuery("adqPortasDisponiveis", {TextParam("P_CDFILIAL"), TextParam("P_CDLOJA")},
                     Decimals::AsStored,

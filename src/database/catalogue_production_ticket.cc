@@ -1,6 +1,8 @@
-// The item selections of the kitchen and cancellation tickets: the items of a downloaded order
-// (by the central sale number) or of a scheduled one (by the store's own sale number), with
-// their printers and observation lists.
+// Statements of the production ticket: the item selections of a downloaded order (by the
+// central sale number) or of a scheduled one (by the store's own sale number), with their
+// printers and observation lists, which the cancellation ticket reads too; the observation
+// products of a parent item, the call code, and the session option its queries expect (the
+// delivery ticket sets it too).
 #include "database/catalogue_defs.h"
 
 namespace zlv::catalogue {
@@ -66,7 +68,7 @@ std::string_view BuscaItensSqlite(std::string_view sales) {
 
 }  // namespace
 
-std::vector<StatementDef> KitchenItemStatements() {
+std::vector<StatementDef> ProductionTicketStatements() {
   return {
       Query("adqBuscaPedido", {TextParam("P_CDFILIAL"), TextParam("P_NRVENDARESTAUX")},
             Decimals::AsFloat,
@@ -145,6 +147,27 @@ std::vector<StatementDef> KitchenItemStatements() {
       PV.IDIMPQTCOMBO,l.list,IT.DSOBSPEDDIGCMD, PR.IDPESAPROD--, X.DSOCORR, X.QTPRODCOMVENOBS
       ORDER BY IT.CDPRODPROMOCAO, IT.NRSEQPRODCOM)sql",
             BuscaItensSqlite(":P_NRVENDAREST")),
+      PortableQuery("adqObsProdPai",
+                    {TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST"), TextParam("P_CDPRODUTO"),
+                     TextParam("P_NRSEQPRODCOM")},
+                    Decimals::AsStored,
+                    R"sql(
+      SELECT TXPRODCOMVEN FROM ITCOMANDAVEN WHERE CDFILIAL = :P_CDFILIAL AND NRVENDAREST =
+      :P_NRVENDAREST AND CDPRODUTO = :P_CDPRODUTO AND NRSEQPRODCOM = :P_NRSEQPRODCOM)sql"),
+      PortableQuery("adqSenhaPed",
+                    {TextParam("P_CDFILIAL"), TextParam("P_CDLOJA"), TextParam("P_NRVENDAREST")},
+                    Decimals::AsFloat,
+                    R"sql(
+      SELECT DISTINCT CDSENHAPED FROM ITCOMANDAVEN WHERE CDFILIAL = :P_CDFILIAL AND CDLOJA =
+      :P_CDLOJA AND NRVENDAREST = :P_NRVENDAREST)sql"),
+      // SQLite has no such option; the command reads the session's foreign-key setting back,
+      // which changes nothing. Setting it, even to the value it has, would expire every
+      // prepared statement of the connection, and every ticket would compile its queries anew.
+      Command("acmSetArithAbort", {},
+              R"sql(
+      SET ARITHABORT ON)sql",
+              R"sql(
+      PRAGMA foreign_keys)sql"),
   };
 }
 

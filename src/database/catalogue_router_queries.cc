@@ -3,7 +3,7 @@
 
 namespace zlv::catalogue {
 
-std::vector<StatementDef> RouterStatements() {
+std::vector<StatementDef> RouterQueryStatements() {
   return {
       Query("adqDadosRot", {TextParam("P_CDFILIAL"), TextParam("P_CDLOJA")}, Decimals::AsFloat,
             R"sql(

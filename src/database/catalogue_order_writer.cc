@@ -1,21 +1,10 @@
-// Statements of the consumer, sale and order-tab writers.
+// Statements the order writer runs for an order's sale and order tabs.
 #include "database/catalogue_defs.h"
 
 namespace zlv::catalogue {
 
-std::vector<StatementDef> OrderStatements() {
+std::vector<StatementDef> OrderWriterStatements() {
   return {
-      PortableQuery("adqCliConsumidor", {TextParam("P_CDCLIENTE"), TextParam("P_CDCONSUMIDOR")},
-                    Decimals::AsFloat,
-                    R"sql(
-      SELECT * FROM CONSUMIDOR WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR)sql"),
-      PortableQuery(
-          "adqCliConsumiFilial",
-          {TextParam("P_CDCLIENTE"), TextParam("P_CDCONSUMIDOR"), TextParam("P_CDFILIAL")},
-          Decimals::AsStored,
-          R"sql(
-      SELECT * FROM CONSUMIFILIAL WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR
-      AND CDFILIAL = :P_CDFILIAL)sql"),
       // The writers ask by the opening day, as "DD/MM/YYYY" text before writing an order and as
       // a date-time after it; SQLite compares the day in both cases, where the server would
       // match a date-time against the day's midnight only.
@@ -189,14 +178,6 @@ std::vector<StatementDef> OrderStatements() {
               :P_NRCONTATOCON, :P_DSEMAILENVCUPOM, :P_IDSITENVCUPOM, :P_DSPREVENTREGA, :P_IDREQVALPRE,
               :P_NRCARVALPRE, :P_IDREQCOREBANC, :P_IDCARTCOREBANC, :P_NRCPFCOREBANC, :P_VRRESGCOREBANC,
               :P_NRCPFINTEPROMO, :P_IDPEDINTEPROMO))sql"})),
-      PortableCommand("acmInsLogSincDlv",
-                      {TextParam("P_CDFILIAL"), TextParam("P_CDLOJA"),
-                       TextParam("P_NRVENDARESTAUX"), DateTimeParam("P_DTHRABERMESA"),
-                       TextParam("P_DSLOG"), TextParam("P_DSLOGMSG"), TextParam("P_DSCONSUMIDOR")},
-                      R"sql(
-      INSERT INTO LOGSINCDLV( CDFILIAL,CDLOJA,NRVENDARESTAUX ,DTHRABERMESA,DSLOG,DSLOGMSG
-      ,DSCONSUMIDOR )VALUES( :P_CDFILIAL,:P_CDLOJA,:P_NRVENDARESTAUX
-      ,:P_DTHRABERMESA,:P_DSLOG,:P_DSLOGMSG ,:P_DSCONSUMIDOR ))sql"),
   };
 }
 

@@ -1,6 +1,5 @@
 // Statements of the ticket journal (ZLVSINCIMPPEND): the orders committed by the synchroniser
-// whose tickets are not written yet, and what the ticket writers need to write them again; and
-// whether the store database has one of the synchroniser's own tables at all.
+// whose tickets are not written yet, and what the ticket writers need to write them again.
 #include "database/catalogue_defs.h"
 
 namespace zlv::catalogue {
@@ -13,16 +12,8 @@ constexpr std::string_view kDaLoja = R"sql(
 
 }  // namespace
 
-std::vector<StatementDef> JournalStatements() {
+std::vector<StatementDef> TicketJournalStatements() {
   return {
-      // 'S' when the store database has the table: the synchroniser's own tables are made by
-      // the database scripts in db/, never at run time.
-      Query("adqExisteTabela", {TextParam("P_NMTABELA", 128)}, Decimals::AsStored,
-            R"sql(
-      SELECT CASE WHEN OBJECT_ID(:P_NMTABELA, 'U') IS NULL THEN 'N' ELSE 'S' END AS IDEXISTE)sql",
-            R"sql(
-      SELECT CASE WHEN EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'table' AND
-             name = :P_NMTABELA) THEN 'S' ELSE 'N' END AS IDEXISTE)sql"),
       PortableCommand("acmInsZlvSincImpPend",
                       {TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST"), TextParam("P_CDLOJA"),
                        TextParam("P_NRVENDARESTAUX")},

@@ -1,9 +1,10 @@
-// Statements of the order cancellation and of the kitchen display withdrawal.
+// Statements the cancellation writer runs: the order cancellation and the kitchen display
+// withdrawal.
 #include "database/catalogue_defs.h"
 
 namespace zlv::catalogue {
 
-std::vector<StatementDef> CancellationStatements() {
+std::vector<StatementDef> CancellationWriterStatements() {
   return {
       PortableQuery("adqBuscaVenda",
                     {TextParam("P_CDFILIAL"), TextParam("P_CDLOJA"), TextParam("P_NRVENDAREST")},

@@ -17,7 +17,7 @@ constexpr std::string_view kEncomendaDevida = R"sql(
 
 }  // namespace
 
-std::vector<StatementDef> ScheduledStatements() {
+std::vector<StatementDef> ScheduledReleaseStatements() {
   return {
       PortableQuery("adqTempoProd", {TextParam("P_CDFILIAL"), TextParam("P_CDCAIXA")},
                     Decimals::AsStored,

@@ -41,7 +41,7 @@ std::string_view EnderecoPedidoSqlite(std::string_view sale_condition) {
 
 }  // namespace
 
-std::vector<StatementDef> DeliveryStatements() {
+std::vector<StatementDef> DeliveryTicketStatements() {
   return {
       Query("adqImprAutoEntrega", {TextParam("P_CDCAIXA")}, Decimals::AsFloat,
             R"sql(
@@ -113,6 +113,9 @@ std::vector<StatementDef> DeliveryStatements() {
       VRMOVIVEND FROM VENDAREST VR, MOVCAIXADLV MO, TIPORECE TP WHERE (VR.CDCLIENTE = :P_CDCLIENTE )
       AND(VR.NRVENDAREST = :P_NRVENDAREST) AND(VR.CDFILIAL = :P_CDFILIAL ) AND(MO.CDTIPORECE =
       TP.CDTIPORECE) AND(VR.CDFILIAL = MO.CDFILIAL ) AND(VR.NRVENDAREST = MO.NRVENDAREST))sql"),
+      // The product's unit, which the item selection of a scheduled order does not return.
+      PortableQuery("adqUnidadeProduto", {TextParam("P_CDPRODUTO")}, Decimals::AsStored,
+                    "SELECT SGUNIDADE FROM PRODUTO WHERE CDPRODUTO = :P_CDPRODUTO"),
   };
 }
 

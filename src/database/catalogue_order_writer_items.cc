@@ -1,9 +1,10 @@
-// Statements that write an order tab's items, observations, compositions, points and payments.
+// Statements the order writer runs for an order tab's items, observations, compositions, points
+// and payments.
 #include "database/catalogue_defs.h"
 
 namespace zlv::catalogue {
 
-std::vector<StatementDef> ItemStatements() {
+std::vector<StatementDef> OrderWriterItemStatements() {
   return {
       Command("acmInsItComVen",
               {TextParam("P_CDFILIAL"),          TextParam("P_NRVENDAREST"),

@@ -51,7 +51,7 @@ constexpr std::string_view kVendasDoConsumidor =
 
 }  // namespace
 
-std::vector<StatementDef> DeliveryItemStatements() {
+std::vector<StatementDef> DeliveryTicketItemStatements() {
   return {
       Query("adqItensITCOMANDAVEN",
             {TextParam("P_CDCLIENTE"), TextParam("P_CDCONSUMIDOR"), TextParam("P_NRVENDARESTAUX")},

@@ -1,23 +1,11 @@
-// Statements of the kitchen and cancellation tickets: order number, printer per product,
-// compositions, observation products, call code.
+// Statements of the walk over a ticket's items: the printer of each product, the compositions
+// and the observation products.
 #include "database/catalogue_defs.h"
 
 namespace zlv::catalogue {
 
-std::vector<StatementDef> TicketStatements() {
+std::vector<StatementDef> ItemWalkStatements() {
   return {
-      PortableQuery("adqNrComanda", {TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST")},
-                    Decimals::AsStored,
-                    R"sql(
-      SELECT CO.NRCOMANDA, CO.DSCOMANDA FROM COMANDAVEN CO, VENDAREST VR WHERE VR.CDFILIAL =
-      :P_CDFILIAL AND VR.NRVENDARESTAUX = :P_NRVENDAREST AND CO.CDFILIAL = VR.CDFILIAL AND
-      CO.NRVENDAREST = VR.NRVENDAREST)sql"),
-      PortableQuery("adqNrComandaEnc", {TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST")},
-                    Decimals::AsStored,
-                    R"sql(
-      SELECT CO.NRCOMANDA, CO.DSCOMANDA FROM COMANDAVEN CO, VENDAREST VR WHERE VR.CDFILIAL =
-      :P_CDFILIAL AND VR.NRVENDAREST = :P_NRVENDAREST AND CO.CDFILIAL = VR.CDFILIAL AND
-      CO.NRVENDAREST = VR.NRVENDAREST)sql"),
       Query("adqProdLoja",
             {TextParam("P_CDFILIAL"), TextParam("P_CDPRODUTO"), TextParam("P_NRVENDAREST"),
              TextParam("P_CDLOJA")},
@@ -78,19 +66,6 @@ std::vector<StatementDef> TicketStatements() {
       :P_NRVENDAREST AND OB.CDFILIAL = :P_CDFILIAL UNION SELECT OC.CDPRODUTO FROM OBSITCOMANDAEST OB
       INNER JOIN OCORRENCIA OC ON OB.CDOCORR = OC.CDOCORR AND OB.CDGRPOCOR = OC.CDGRPOCOR WHERE
       OC.CDPRODUTO IS NOT NULL AND OB.NRVENDAREST = :P_NRVENDAREST AND OB.CDFILIAL = :P_CDFILIAL)sql"),
-      PortableQuery("adqObsProdPai",
-                    {TextParam("P_CDFILIAL"), TextParam("P_NRVENDAREST"), TextParam("P_CDPRODUTO"),
-                     TextParam("P_NRSEQPRODCOM")},
-                    Decimals::AsStored,
-                    R"sql(
-      SELECT TXPRODCOMVEN FROM ITCOMANDAVEN WHERE CDFILIAL = :P_CDFILIAL AND NRVENDAREST =
-      :P_NRVENDAREST AND CDPRODUTO = :P_CDPRODUTO AND NRSEQPRODCOM = :P_NRSEQPRODCOM)sql"),
-      PortableQuery("adqSenhaPed",
-                    {TextParam("P_CDFILIAL"), TextParam("P_CDLOJA"), TextParam("P_NRVENDAREST")},
-                    Decimals::AsFloat,
-                    R"sql(
-      SELECT DISTINCT CDSENHAPED FROM ITCOMANDAVEN WHERE CDFILIAL = :P_CDFILIAL AND CDLOJA =
-      :P_CDLOJA AND NRVENDAREST = :P_NRVENDAREST)sql"),
   };
 }
 
