@@ -28,6 +28,12 @@ CentralEndpoint TSincForm::netSincronismoBeforeConnect() const {
   return endpoint;
 }
 
+namespace {
+
+RestartCodes CodesOf(const Globals& globals) { return {globals.gCDFILIAL, globals.gCDCAIXA}; }
+
+}  // namespace
+
 StartupParts TSincForm::Parts() {
   return {
       .services = services_,
@@ -37,9 +43,12 @@ StartupParts TSincForm::Parts() {
       .cdsRoteirizador = cdsRoteirizador_,
       .timSincronismo = timSincronismo_,
       .wait_for_database = setup_.wait_for_database,
+      // The watchdog's thread restarts with its own copy of the codes, taken here on the main
+      // thread whenever they are read.
+      .codes_read = [this] { watchdog_.HandOver(CodesOf(globals_)); },
       .start_watchdog =
           [this] {
-            if (setup_.start_watchdog) watchdog_.Start();
+            if (setup_.start_watchdog) watchdog_.Start(CodesOf(globals_));
           },
       .first_tick = [this] { cycle_.timSincronismoTimer(); },
   };
