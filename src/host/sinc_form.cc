@@ -28,9 +28,7 @@ TSincForm::~TSincForm() { watchdog_.Stop(); }
 CycleOutcome TSincForm::last_cycle() const { return cycle_->last_outcome(); }
 
 CentralEndpoint TSincForm::netSincronismoBeforeConnect() const {
-  CentralEndpoint endpoint;
-  LeIpServer(setup_.config_key, endpoint.host, endpoint.port);
-  return endpoint;
+  return LeIpServer(setup_.config_key).value_or(CentralEndpoint{});
 }
 
 StartupParts TSincForm::Parts() {
