@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/https_transport.h"
+#include "platform/win32_handle.h"
 #include "platform/win32_support.h"
 
 namespace zlv::platform {
@@ -18,7 +19,7 @@ namespace {
 struct InternetCloser {
   void operator()(HINTERNET handle) const { WinHttpCloseHandle(handle); }
 };
-using InternetHandle = std::unique_ptr<void, InternetCloser>;
+using InternetHandle = win32::ScopedHandle<HINTERNET, InternetCloser>;
 
 [[noreturn]] void Fail(const HttpsRequest& request, DWORD code) {
   std::string cause;
