@@ -23,7 +23,7 @@ constexpr std::size_t kMaxReplyBytes = 16 * 1024 * 1024;
 std::mutex extra_ca_mutex;
 std::string extra_ca_file;
 
-long TimeoutMilliseconds(const std::string& text) {
+std::chrono::milliseconds Timeout(const std::string& text) {
   double seconds = 0;
   const char* end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, seconds);
@@ -31,7 +31,7 @@ long TimeoutMilliseconds(const std::string& text) {
     seconds = kDefaultTimeoutSeconds;
   }
   seconds = std::min(seconds, kMaxTimeoutSeconds);
-  return std::max(1L, std::lround(seconds * 1000));
+  return std::chrono::milliseconds(std::max(1L, std::lround(seconds * 1000)));
 }
 
 std::string ContentType(const std::string& kind) {
@@ -64,12 +64,18 @@ HttpsReply RequisicaoHTTPSStatus(const std::string& url, const std::string& body
                                  const std::string& method, const std::string& /*arg4*/,
                                  const std::string& timeout_seconds, const std::string& /*arg6*/,
                                  const std::string& content_kind) {
+  return RequisicaoHTTPSStatus(url, body, method, Timeout(timeout_seconds), content_kind);
+}
+
+HttpsReply RequisicaoHTTPSStatus(const std::string& url, const std::string& body,
+                                 const std::string& method, std::chrono::milliseconds timeout,
+                                 const std::string& content_kind) {
   HttpsRequest request;
   request.url = url;
   request.method = Method(method);
   request.body = body;
   request.content_type = ContentType(content_kind);
-  request.timeout_ms = TimeoutMilliseconds(timeout_seconds);
+  request.timeout = timeout;
   request.max_reply_bytes = kMaxReplyBytes;
   {
     std::lock_guard lock(extra_ca_mutex);

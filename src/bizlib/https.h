@@ -17,6 +17,7 @@
 // Thread-safe.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "platform/https_transport.h"  // HttpsError
@@ -34,6 +35,10 @@ std::string RequisicaoHTTPS(const std::string& url, const std::string& body,
 HttpsReply RequisicaoHTTPSStatus(const std::string& url, const std::string& body,
                                  const std::string& method, const std::string& arg4,
                                  const std::string& timeout_seconds, const std::string& arg6,
+                                 const std::string& content_kind);
+// The same with the time-out as a duration, for a caller that holds one rather than a text.
+HttpsReply RequisicaoHTTPSStatus(const std::string& url, const std::string& body,
+                                 const std::string& method, std::chrono::milliseconds timeout,
                                  const std::string& content_kind);
 
 }  // namespace zlv

@@ -4,7 +4,6 @@
 
 #include "bizlib/text.h"
 #include "platform/config_key.h"
-#include "sync/central_client.h"
 
 namespace zlv {
 
@@ -57,18 +56,11 @@ void LeParametros(const std::string& first_parameter, const std::filesystem::pat
   if (std::filesystem::exists(file, ec)) ReadParameterFile(file, cdsParametros, slots);
 }
 
-bool LeIpServer(const ConfigKey& key, std::string& host, int& port) {
-  host.clear();
-  port = 0;
+std::optional<CentralEndpoint> LeIpServer(const ConfigKey& key) {
   const std::optional<std::string> value = key.Read("IpServer");
-  if (!value) return false;
+  if (!value) return std::nullopt;
   const std::size_t colon = value->find(':');
-  if (colon == std::string::npos) {
-    host = *value;
-    port = kDefaultCentralPort;
-    return true;
-  }
-  host = value->substr(0, colon);
+  if (colon == std::string::npos) return CentralEndpoint{*value, kDefaultCentralPort};
   const std::string text = Trim(std::string_view(*value).substr(colon + 1));
   int number = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
@@ -77,8 +69,7 @@ bool LeIpServer(const ConfigKey& key, std::string& host, int& port) {
     throw std::invalid_argument("IpServer \"" + *value + "\": a porta \"" + text +
                                 "\" não é um número de 1 a 65535");
   }
-  port = number;
-  return true;
+  return CentralEndpoint{value->substr(0, colon), number};
 }
 
 }  // namespace zlv

@@ -14,11 +14,13 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "data/dataset.h"
 #include "data/variant.h"
+#include "sync/central_client.h"
 
 namespace zlv {
 
@@ -42,9 +44,9 @@ inline constexpr const char* kParameterFileName = "Zelvora.cds";
 void LeParametros(const std::string& first_parameter, const std::filesystem::path& exe_folder,
                   Dataset& cdsParametros, ParameterSlots& slots);
 
-// Sets host and port from IpServer; returns whether the value exists (empty host and port 0
-// when not). Throws std::invalid_argument naming the value when the port is not a whole number
-// from 1 to 65535: that connection attempt fails, the next one reads the value again.
-bool LeIpServer(const ConfigKey& key, std::string& host, int& port);
+// The host and port of IpServer; nothing when the value does not exist. Throws
+// std::invalid_argument naming the value when the port is not a whole number from 1 to 65535:
+// that connection attempt fails, the next one reads the value again.
+std::optional<CentralEndpoint> LeIpServer(const ConfigKey& key);
 
 }  // namespace zlv

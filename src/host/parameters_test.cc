@@ -86,34 +86,30 @@ TEST_F(LeParametrosTest, AParameterFileThatCannotNameACashRegisterIsRefused) {
 
 class LeIpServerTest : public ::testing::Test {
  protected:
-  bool Read(const std::string& contents) {
+  std::optional<CentralEndpoint> Read(const std::string& contents) {
     test::WriteFileBytes(file_, contents);
-    return LeIpServer(FileConfigKey(file_), host_, port_);
+    return LeIpServer(FileConfigKey(file_));
   }
 
   test::TempDir dir_{"zlv-ip"};
   std::filesystem::path file_ = dir_.path() / "registry.conf";
-  std::string host_ = "old";
-  int port_ = -1;
 };
 
 TEST_F(LeIpServerTest, HostAloneGetsTheDefaultPort) {
-  EXPECT_TRUE(Read("IpServer=10.0.0.5\n"));
-  EXPECT_EQ(host_, "10.0.0.5");
-  EXPECT_EQ(port_, 211);
+  const auto endpoint = Read("IpServer=10.0.0.5\n");
+  ASSERT_TRUE(endpoint);
+  EXPECT_EQ(endpoint->host, "10.0.0.5");
+  EXPECT_EQ(endpoint->port, 211);
 }
 
 TEST_F(LeIpServerTest, HostAndPort) {
-  EXPECT_TRUE(Read("IpServer=CENTRAL01:6000\n"));
-  EXPECT_EQ(host_, "CENTRAL01");
-  EXPECT_EQ(port_, 6000);
+  const auto endpoint = Read("IpServer=CENTRAL01:6000\n");
+  ASSERT_TRUE(endpoint);
+  EXPECT_EQ(endpoint->host, "CENTRAL01");
+  EXPECT_EQ(endpoint->port, 6000);
 }
 
-TEST_F(LeIpServerTest, NoValueMeansNoAddress) {
-  EXPECT_FALSE(Read("Other=1\n"));
-  EXPECT_EQ(host_, "");
-  EXPECT_EQ(port_, 0);
-}
+TEST_F(LeIpServerTest, NoValueMeansNoAddress) { EXPECT_FALSE(Read("Other=1\n")); }
 
 TEST_F(LeIpServerTest, APortThatIsNotAPortFailsTheAttemptNamingTheValue) {
   for (const char* value : {"CENTRAL01:abc", "CENTRAL01:", "CENTRAL01:0", "CENTRAL01:65536",

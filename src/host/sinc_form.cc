@@ -23,9 +23,7 @@ TSincForm::TSincForm(SincFormSetup setup)
 TSincForm::~TSincForm() { watchdog_.Stop(); }
 
 CentralEndpoint TSincForm::netSincronismoBeforeConnect() const {
-  CentralEndpoint endpoint;
-  LeIpServer(setup_.config_key, endpoint.host, endpoint.port);
-  return endpoint;
+  return LeIpServer(setup_.config_key).value_or(CentralEndpoint{});
 }
 
 namespace {

@@ -20,9 +20,7 @@ namespace {
 }
 
 // The C library's text for errno, which the Windows C library gives in the ANSI code page.
-std::string ErrnoText() {
-  return platform::SystemErrorText(std::error_code(errno, std::generic_category()));
-}
+std::string ErrnoText() { return platform::PosixErrorText(errno); }
 
 }  // namespace
 

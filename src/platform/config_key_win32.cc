@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/config_key.h"
+#include "platform/win32_handle.h"
 #include "platform/win32_support.h"
 
 namespace zlv::platform {
@@ -21,7 +22,7 @@ std::optional<std::string> ReadValue(REGSAM view, const std::wstring& name) {
       ERROR_SUCCESS) {
     return std::nullopt;
   }
-  const std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&RegCloseKey)> key(raw, &RegCloseKey);
+  const win32::RegistryKey key(raw);
   // RRF_RT_REG_SZ takes REG_EXPAND_SZ too, expanded (asking for it by name is refused).
   const DWORD types = RRF_RT_REG_SZ;
   std::vector<wchar_t> buffer(256);

@@ -40,8 +40,7 @@ class Descriptor {
 // "<what> <path><where>: <the system's reason>".
 [[noreturn]] void Fail(const std::string& what, const fs::path& path, int error,
                        const char* where = "") {
-  throw std::runtime_error(what + " " + path.string() + where + ": " +
-                           SystemErrorText(std::error_code(error, std::generic_category())));
+  ThrowPosixError(what + " " + path.string() + where, error);
 }
 
 void WriteAll(int fd, std::string_view bytes, const fs::path& temp) {

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/durable_file.h"
+#include "platform/win32_handle.h"
 #include "platform/win32_support.h"
 
 namespace zlv::platform {
@@ -12,27 +13,6 @@ namespace zlv::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-// An open file handle, closed when it goes out of scope unless Close() already did.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-
-  HANDLE get() const { return handle_; }
-  bool Close() {
-    const HANDLE handle = handle_;
-    handle_ = INVALID_HANDLE_VALUE;
-    return CloseHandle(handle) != 0;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 std::string Utf8(const fs::path& path) {
   const std::u8string text = path.u8string();
@@ -45,9 +25,10 @@ std::string Utf8(const fs::path& path) {
 }
 
 void WriteTemp(const fs::path& temp, std::string_view bytes) {
-  FileHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) Fail("Não foi possível criar o arquivo", temp);
+  const HANDLE created = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE) Fail("Não foi possível criar o arquivo", temp);
+  win32::KernelHandle file(created);
   while (!bytes.empty()) {
     const DWORD chunk = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
     DWORD written = 0;
@@ -57,7 +38,8 @@ void WriteTemp(const fs::path& temp, std::string_view bytes) {
     bytes.remove_prefix(written);
   }
   if (!FlushFileBuffers(file.get())) Fail("Não foi possível gravar o arquivo", temp, " no disco");
-  if (!file.Close()) Fail("Não foi possível gravar o arquivo", temp);
+  // Closing is the last write: its failure is the file's.
+  if (!CloseHandle(file.release())) Fail("Não foi possível gravar o arquivo", temp);
 }
 
 }  // namespace

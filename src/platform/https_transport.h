@@ -13,6 +13,7 @@
 // Thread-safe.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <stdexcept>
 #include <string>
@@ -29,7 +30,7 @@ struct HttpsRequest {
   std::string method;  // "GET", "POST", or another verb sent with the body
   std::string body;
   std::string content_type;
-  long timeout_ms = 10000;
+  std::chrono::milliseconds timeout{10'000};
   std::size_t max_reply_bytes = 16 * 1024 * 1024;
   // A PEM file of CA certificates trusted beside the system's; empty: the system's only.
   // Windows has no such file: a private CA goes into the computer's certificate store, and a

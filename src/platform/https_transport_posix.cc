@@ -86,7 +86,7 @@ HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
   Set(curl, CURLOPT_URL, request.url.c_str());
   Set(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   Set(curl, CURLOPT_NOSIGNAL, 1L);  // time-outs without signals: safe beside other threads
-  Set(curl, CURLOPT_TIMEOUT_MS, request.timeout_ms);
+  Set(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeout.count()));
   Set(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   Set(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   Set(curl, CURLOPT_HTTPHEADER, headers.get());

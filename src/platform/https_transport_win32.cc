@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/https_transport.h"
+#include "platform/win32_handle.h"
 #include "platform/win32_support.h"
 
 namespace zlv::platform {
@@ -18,14 +19,14 @@ namespace {
 struct InternetCloser {
   void operator()(HINTERNET handle) const { WinHttpCloseHandle(handle); }
 };
-using InternetHandle = std::unique_ptr<void, InternetCloser>;
+using InternetHandle = win32::ScopedHandle<HINTERNET, InternetCloser>;
 
 [[noreturn]] void Fail(const HttpsRequest& request, DWORD code) {
   std::string cause;
   switch (code) {
     case ERROR_WINHTTP_TIMEOUT:
     case ERROR_WINHTTP_OPERATION_CANCELLED:  // the deadline below closed the request
-      cause = "tempo esgotado (" + std::to_string(request.timeout_ms) + " ms)";
+      cause = "tempo esgotado (" + std::to_string(request.timeout.count()) + " ms)";
       break;
     case ERROR_WINHTTP_SECURE_FAILURE:
     case ERROR_WINHTTP_SECURE_INVALID_CA:
@@ -49,11 +50,10 @@ using InternetHandle = std::unique_ptr<void, InternetCloser>;
 // deadline passes, which ends whatever call is waiting on it.
 class Deadline {
  public:
-  Deadline(HINTERNET handle, long timeout_ms) {
-    watcher_ = std::thread([this, handle, timeout_ms] {
+  Deadline(HINTERNET handle, std::chrono::milliseconds timeout) {
+    watcher_ = std::thread([this, handle, timeout] {
       std::unique_lock lock(mutex_);
-      if (!done_cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                             [this] { return done_; })) {
+      if (!done_cv_.wait_for(lock, timeout, [this] { return done_; })) {
         expired_ = true;
         WinHttpCloseHandle(handle);
       }
@@ -155,7 +155,7 @@ HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
   if (!handle) Fail(request, GetLastError());
   // Each step is bounded by the whole time-out as well: the deadline below is the rule, these
   // make a step give up by itself where closing the handle does not wake it at once.
-  const int step_ms = static_cast<int>(request.timeout_ms);
+  const int step_ms = static_cast<int>(request.timeout.count());
   WinHttpSetTimeouts(handle.get(), step_ms, step_ms, step_ms, step_ms);
   DWORD headers_ms = static_cast<DWORD>(step_ms);  // the wait for the reply's headers
   WinHttpSetOption(handle.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headers_ms,
@@ -169,7 +169,7 @@ HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
   const DWORD body_size = send_body ? static_cast<DWORD>(request.body.size()) : 0;
   void* body = send_body && body_size > 0 ? const_cast<char*>(request.body.data()) : nullptr;
 
-  Deadline deadline(handle.get(), request.timeout_ms);
+  Deadline deadline(handle.get(), request.timeout);
   HttpsReply reply;
   bool too_large = false;
   DWORD error = NO_ERROR;

@@ -3,21 +3,15 @@
 #include <memory>
 
 #include "platform/memory_trim.h"
+#include "platform/win32_handle.h"
 #include "platform/win32_support.h"
 
 namespace zlv::platform {
 
-namespace {
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-}  // namespace
-
 // Minimum and maximum both (SIZE_T)-1: the system's request to take as many pages as it can
 // out of the working set. The pages stay the process's; they are read back when touched.
 void TrimWorkingSet() {
-  const std::unique_ptr<void, HandleCloser> process(
-      OpenProcess(PROCESS_ALL_ACCESS, FALSE, GetCurrentProcessId()));
+  const win32::KernelHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, GetCurrentProcessId()));
   if (!process) win32::ThrowLastError("OpenProcess");
   if (!SetProcessWorkingSetSize(process.get(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1))) {
     win32::ThrowLastError("SetProcessWorkingSetSize");

@@ -5,11 +5,11 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 
 #include "platform/quit_signal.h"
+#include "platform/system_error_text.h"
 
 namespace zlv {
 
@@ -26,7 +26,7 @@ extern "C" void OnTerminationSignal(int) {
 QuitSignal::QuitSignal() {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
-    throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+    platform::ThrowPosixError("pipe", errno);
   }
   read_fd_ = fds[0];
   write_fd_ = fds[1];
@@ -54,7 +54,7 @@ bool QuitSignal::WaitFor(double seconds) {
   const int timeout_ms = seconds <= 0 ? 0 : static_cast<int>(std::ceil(seconds * 1000.0));
   const int rc = poll(&fd, 1, timeout_ms);
   if (rc < 0 && errno != EINTR) {
-    throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
+    platform::ThrowPosixError("poll", errno);
   }
   return posted_.load();
 }

@@ -4,13 +4,13 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
 
 #include "platform/service.h"
+#include "platform/system_error_text.h"
 
 namespace zlv::platform {
 
@@ -175,8 +175,7 @@ void InstallService(const ServiceDefinition& service, const std::filesystem::pat
   out << text;
   out.close();
   if (!out) {
-    throw std::runtime_error("não foi possível gravar " + file.string() + ": " +
-                             std::strerror(errno));
+    ThrowPosixError("não foi possível gravar " + file.string(), errno);
   }
   if (service.automatic_start) {
     // What "systemctl enable" does, done here so that it works without a running systemd.
@@ -186,7 +185,8 @@ void InstallService(const ServiceDefinition& service, const std::filesystem::pat
     std::filesystem::remove(link, ec);
     std::filesystem::create_symlink(std::filesystem::path("..") / file.filename(), link, ec);
     if (ec)
-      throw std::runtime_error("não foi possível criar " + link.string() + ": " + ec.message());
+      throw std::runtime_error("não foi possível criar " + link.string() + ": " +
+                               SystemErrorText(ec));
   }
   if (!folder.redirected) ReloadSystemd();
 }
@@ -201,7 +201,8 @@ void UninstallService(const ServiceDefinition& service) {
   }
   std::filesystem::remove(WantsLink(folder.path, service), ec);
   if (!std::filesystem::remove(file, ec) || ec) {
-    throw std::runtime_error("não foi possível remover " + file.string() + ": " + ec.message());
+    throw std::runtime_error("não foi possível remover " + file.string() + ": " +
+                             SystemErrorText(ec));
   }
   if (!folder.redirected) ReloadSystemd();
 }

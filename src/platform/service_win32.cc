@@ -16,16 +16,14 @@
 #include "platform/service.h"
 #include "platform/service_account.h"
 #include "platform/service_status.h"
+#include "platform/win32_handle.h"
 #include "platform/win32_support.h"
 
 namespace zlv::platform {
 
 namespace {
 
-struct ServiceHandleCloser {
-  void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
-};
-using ServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceHandleCloser>;
+using win32::ServiceHandle;
 
 ServiceHandle OpenManager() {
   ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -52,7 +50,7 @@ std::string SidText(PSID sid) {
 std::string ProcessUserSid() {
   HANDLE raw = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
-  const std::unique_ptr<void, decltype(&CloseHandle)> token(raw, &CloseHandle);
+  const win32::KernelHandle token(raw);
   DWORD needed = 0;
   GetTokenInformation(token.get(), TokenUser, nullptr, 0, &needed);
   if (needed == 0) return {};

@@ -4,7 +4,10 @@
 // turn into '?': the Windows side asks the system for the text in UTF-16 instead (system and
 // socket codes) or converts from the ANSI code page (any other category).
 //
-// Pure function; any thread.
+// PosixErrorText is the same for an errno value, the one way the program words the C library's
+// failures; ThrowPosixError throws std::runtime_error("<what>: <PosixErrorText(error)>").
+//
+// Pure functions; any thread.
 #pragma once
 
 #include <string>
@@ -13,5 +16,8 @@
 namespace zlv::platform {
 
 std::string SystemErrorText(const std::error_code& ec);
+
+std::string PosixErrorText(int error);
+[[noreturn]] void ThrowPosixError(const std::string& what, int error);
 
 }  // namespace zlv::platform

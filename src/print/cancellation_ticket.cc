@@ -90,7 +90,8 @@ void WriteCancellation(Services& services, const Dataset& cancelled, PrinterColu
   CancellationTicket ticket(services, column,
                             CancelledOrder(services, cdfilial, nrvendarest, std::move(cdvendedor)));
   if (!ticket.LoadItems(items.Packet(), /*keep_observation_products=*/false)) return;
-  ticket.Walk(BuscaNumeroPedido(services, services.globals.gCDFILIAL, nrvendarest, "D"));
+  ticket.Walk(
+      BuscaNumeroPedido(services, services.globals.gCDFILIAL, nrvendarest, TicketMode::Download));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "print/order_header.h"
 #include "print/print_files.h"
 #include "print/ticket_lines.h"
+#include "print/ticket_mode.h"
 #include "print/ticket_text.h"
 
 namespace zlv {
@@ -270,8 +271,7 @@ class DeliveryTicket {
   NamedStatement unit_query_;
 };
 
-void WriteDelivery(Services& services, TicketSources& sources, std::string_view mode) {
-  if (mode != "D" && mode != "E") return;
+void WriteDelivery(Services& services, TicketSources& sources, TicketMode mode) {
   NamedStatement settings(services.db, "adqImprAutoEntrega");
   settings.SetParam("P_CDCAIXA", services.globals.gCDCAIXA);
   settings.Open();
@@ -283,7 +283,7 @@ void WriteDelivery(Services& services, TicketSources& sources, std::string_view 
   const Dataset& sale = sources.cdsVendaRest;
   const std::string nrvendarest = sale.Text("NRVENDAREST");
 
-  const bool scheduled = mode == "E";
+  const bool scheduled = mode == TicketMode::Scheduled;
   DeliveryData data = ReadOrder(services, sale, scheduled);
   const std::string number =
       BuscaNumeroPedido(services, services.globals.gCDFILIAL, nrvendarest, mode);
@@ -297,8 +297,9 @@ void WriteDelivery(Services& services, TicketSources& sources, std::string_view 
 }  // namespace
 
 void MontaArquivoEntrega(Services& services, TicketSources& sources, std::string_view mode) {
+  const TicketMode parsed = ParseTicketMode(mode);
   try {
-    WriteDelivery(services, sources, mode);
+    WriteDelivery(services, sources, parsed);
   } catch (const std::exception& e) {
     services.log.GravaLog(std::string("Método \"MontaArquivoEntrega\": Erro -> ") +
                           LogText(e.what()));

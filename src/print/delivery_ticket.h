@@ -6,7 +6,8 @@
 //
 // Mode "D": cdsVendaRest holds the downloaded sale (central numbers, found in the store through
 // NRVENDARESTAUX); mode "E": the store's own sale (scheduled release). cdsComandaVen is left
-// filtered to the sale's order tabs that are not cancelled.
+// filtered to the sale's order tabs that are not cancelled. Another mode letter is a caller's
+// mistake: std::invalid_argument naming it, before anything is read.
 //
 // Failures are logged ("Método \"MontaArquivoEntrega\": Erro -> ...") and no file is written.
 // Main thread only.

@@ -8,6 +8,7 @@
 #include "data/filter.h"
 #include "print/item_walk.h"
 #include "print/order_header.h"
+#include "print/ticket_mode.h"
 #include "print/ticket_text.h"
 
 namespace zlv {
@@ -127,8 +128,8 @@ std::string ConsumerName(Dataset& consumers, const Dataset& sale) {
   return consumers.Text("NMCONSUMIDOR");
 }
 
-DataPacket OrderItems(Services& services, const Dataset& tab, std::string_view mode) {
-  const bool scheduled = mode == "E";
+DataPacket OrderItems(Services& services, const Dataset& tab, TicketMode mode) {
+  const bool scheduled = mode == TicketMode::Scheduled;
   NamedStatement items(services.db, scheduled ? "adqBuscaEncomenda" : "adqBuscaPedido");
   items.SetParam("P_CDFILIAL", tab.Text("CDFILIAL"));
   items.SetParam(scheduled ? "P_NRVENDAREST" : "P_NRVENDARESTAUX", tab.Text("NRVENDAREST"));
@@ -136,8 +137,7 @@ DataPacket OrderItems(Services& services, const Dataset& tab, std::string_view m
 }
 
 void WriteProduction(Services& services, TicketSources& sources, PrinterColumn column,
-                     std::string_view mode) {
-  if (mode != "D" && mode != "E") return;
+                     TicketMode mode) {
   const Dataset& sale = sources.cdsVendaRest;
   const std::string nrvendarest = sale.Text("NRVENDAREST");
   if (!FilterLiveOrderTabs(sources)) return;  // every order tab of the sale is cancelled
@@ -178,8 +178,9 @@ void WriteProduction(Services& services, TicketSources& sources, PrinterColumn c
 void MontaArquivoPedido_(Services& services, TicketSources& sources, std::string_view column,
                          std::string_view mode) {
   const PrinterColumn parsed = ParsePrinterColumn(column);
+  const TicketMode parsed_mode = ParseTicketMode(mode);
   try {
-    WriteProduction(services, sources, parsed, mode);
+    WriteProduction(services, sources, parsed, parsed_mode);
   } catch (const std::exception& e) {
     services.log.GravaLog("Método \"MontaArquivoPedido_" + ColumnName(parsed) + "\": Erro -> " +
                           LogText(e.what()));

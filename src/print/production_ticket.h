@@ -8,7 +8,8 @@
 // Mode "D" (download run): the current row of cdsVendaRest is the downloaded sale (central
 // numbers); the store rows are found through NRVENDARESTAUX. Mode "E" (scheduled release): the
 // rows are the store's own. cdsComandaVen is left filtered to the sale's order tabs that are
-// not cancelled; the filter of cdsCons is switched off at the end.
+// not cancelled; the filter of cdsCons is switched off at the end. Another mode letter is a
+// caller's mistake: std::invalid_argument naming it, before anything is read.
 //
 // Failures are logged ("Método \"MontaArquivoPedido_<column>\": Erro -> ...") and end the call;
 // tickets already written stay. Main thread only; not re-entrant.

@@ -74,18 +74,10 @@ TitleLines ContinuationTitle(std::string_view idorgcmdvenda, std::string_view id
 }
 
 std::string BuscaNumeroPedido(Services& services, const std::string& cdfilial,
-                              const std::string& nrvendarest, std::string_view mode) {
-  std::string_view query;
-  std::string_view marker;
-  if (mode == "D") {
-    query = "adqNrComanda";
-    marker = "DLV_";
-  } else if (mode == "E") {
-    query = "adqNrComandaEnc";
-    marker = "ENC_";
-  } else {
-    return {};
-  }
+                              const std::string& nrvendarest, TicketMode mode) {
+  const bool scheduled = mode == TicketMode::Scheduled;
+  const std::string_view query = scheduled ? "adqNrComandaEnc" : "adqNrComanda";
+  const std::string_view marker = scheduled ? "ENC_" : "DLV_";
   NamedStatement statement(services.db, query);
   statement.SetParam("P_CDFILIAL", cdfilial);
   statement.SetParam("P_NRVENDAREST", nrvendarest);

@@ -10,6 +10,7 @@
 
 #include "data/dataset.h"
 #include "print/ticket_lines.h"
+#include "print/ticket_mode.h"
 #include "store/services.h"
 
 namespace zlv {
@@ -26,10 +27,10 @@ struct TitleLines {
 TitleLines ContinuationTitle(std::string_view idorgcmdvenda, std::string_view idretballoja);
 
 // The delivery-order number printed on the tickets: the order tab's DSCOMANDA without its
-// "DLV_" (mode "D", looked up by the central sale number) or "ENC_" (mode "E", by the store's
-// own sale number) marker. Empty when the sale is not found or the mode is another.
+// "DLV_" (a downloaded sale, looked up by the central sale number) or "ENC_" (a scheduled one,
+// by the store's own sale number) marker. Empty when the sale is not found.
 std::string BuscaNumeroPedido(Services& services, const std::string& cdfilial,
-                              const std::string& nrvendarest, std::string_view mode);
+                              const std::string& nrvendarest, TicketMode mode);
 
 // An observation piece without leading and trailing characters outside 33..126 (blanks,
 // control characters, accented letters), at most 255 characters from the first one kept.

@@ -59,8 +59,8 @@ class Dispatch {
                                               s_.clock.Now(), s_.regional);
     const std::string url = base + "/sendOrder";
     AvisaSemCriptografia(base);
-    const HttpsReply resposta = RequisicaoHTTPSStatus(url, CorpoPedidoRot(xml), "POST", "",
-                                                      options_.timeout_seconds, "", "xml");
+    const HttpsReply resposta =
+        RequisicaoHTTPSStatus(url, CorpoPedidoRot(xml), "POST", options_.timeout, "xml");
     const std::string& retorno = resposta.body;
     Log("URLROTEIRIZADOR: " + url);
     Log("XML: " + xml);

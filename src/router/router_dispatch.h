@@ -10,6 +10,7 @@
 // Main thread: requests are synchronous, one order after another.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -18,9 +19,9 @@
 namespace zlv {
 
 struct RouterOptions {
-  // Seconds the router has to answer one order. Each order left waiting holds up the main
+  // How long the router has to answer one order. Each order left waiting holds up the main
   // thread, whose watchdog restarts the process after 3 minutes without a sign of life.
-  std::string timeout_seconds = "10";
+  std::chrono::milliseconds timeout = std::chrono::seconds(10);
 };
 
 void EnviarPedidoRot(Services& services, const RouterOptions& options = {});

@@ -1,8 +1,11 @@
 // The delivery ticket's switches and its writing in one piece.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "print/delivery_ticket.h"
 #include "print/print_store.h"
+#include "print/production_ticket.h"
 
 namespace zlv::test {
 namespace {
@@ -51,6 +54,25 @@ TEST_F(DeliveryTicketTest, OrderMissingFromTheStoreIsLoggedNotPrinted) {
   MontaArquivoEntrega(store_.services(), sources, "D");
   EXPECT_TRUE(store_.Tickets().empty());
   EXPECT_NE(store_.LogText().find("Método \"MontaArquivoEntrega\": Erro -> "), std::string::npos);
+}
+
+// A mode letter no writer knows is the caller's mistake, not an order to skip in silence.
+TEST_F(DeliveryTicketTest, UnknownModeIsRefusedNamingTheModesAllowed) {
+  store_.Download({"900001"});
+  TicketSources sources = store_.sources();
+  const auto expect_refused = [](const char* writer, const std::function<void()>& write) {
+    try {
+      write();
+      ADD_FAILURE() << writer << " accepted mode \"X\"";
+    } catch (const std::invalid_argument& e) {
+      EXPECT_STREQ(e.what(), "modo de impressão \"X\" inválido; aceitos: \"D\", \"E\"");
+    }
+  };
+  expect_refused("MontaArquivoEntrega",
+                 [&] { MontaArquivoEntrega(store_.services(), sources, "X"); });
+  expect_refused("MontaArquivoPedido_",
+                 [&] { MontaArquivoPedido_(store_.services(), sources, "NRSEQIMPRPROD", "X"); });
+  EXPECT_TRUE(store_.Tickets().empty());
 }
 
 TEST_F(DeliveryTicketTest, ScheduledFlagYear2000OrEarlierShowsTheLabelAlone) {

@@ -162,7 +162,7 @@ TEST_F(EnviarPedidoRotTest, RouterTooSlowEndsTheCallAndTheOrdersAreOfferedAgain)
   AddPayment("0000000105", "1", "001", "E", 10);
   server_.SetDelay(5);
   const auto start = std::chrono::steady_clock::now();
-  EnviarPedidoRot(services_, RouterOptions{.timeout_seconds = "1"});
+  EnviarPedidoRot(services_, RouterOptions{.timeout = std::chrono::seconds(1)});
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 
   // Waiting for one router that does not answer is enough: the second order waits too.
