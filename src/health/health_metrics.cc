@@ -51,8 +51,8 @@ std::string Label(const std::string& value) {
 
 std::string HealthMetricsText(const HealthRecord& r, double now_steady, double unix_now) {
   Exposition e(now_steady, unix_now);
-  e.Add("zlvsinc_info", "gauge", "The synchroniser of this computer: its branch, cash register and mode.",
-        1,
+  e.Add("zlvsinc_info", "gauge",
+        "The synchroniser of this computer: its branch, cash register and mode.", 1,
         "{branch=\"" + Label(r.branch) + "\",cash_register=\"" + Label(r.cash_register) +
             "\",mode=\"" + (r.service ? "service" : "desktop") + "\"}");
   e.AddInstant("zlvsinc_start_timestamp_seconds", "When the synchroniser's process started.",
@@ -89,10 +89,10 @@ std::string HealthMetricsText(const HealthRecord& r, double now_steady, double u
         static_cast<double>(t.cancellations));
   e.Add("zlvsinc_tickets_written_total", "counter", "Ticket files handed to the print spooler.",
         static_cast<double>(t.tickets_written));
-  e.Add("zlvsinc_sales_uploaded_total", "counter",
-        "Order tabs sent back to the central server.", static_cast<double>(t.sales_uploaded));
-  e.Add("zlvsinc_router_orders_sent_total", "counter",
-        "Orders the delivery router accepted.", static_cast<double>(t.router_orders_sent));
+  e.Add("zlvsinc_sales_uploaded_total", "counter", "Order tabs sent back to the central server.",
+        static_cast<double>(t.sales_uploaded));
+  e.Add("zlvsinc_router_orders_sent_total", "counter", "Orders the delivery router accepted.",
+        static_cast<double>(t.router_orders_sent));
   return e.str();
 }
 

@@ -26,9 +26,12 @@ Instant InstantFrom(const json& value) {
 }
 
 json CountersJson(const CycleCounters& c) {
-  return {{"orders_inserted", c.orders_inserted},   {"orders_refused", c.orders_refused},
-          {"duplicates", c.duplicates},             {"cancellations", c.cancellations},
-          {"tickets_written", c.tickets_written},   {"sales_uploaded", c.sales_uploaded},
+  return {{"orders_inserted", c.orders_inserted},
+          {"orders_refused", c.orders_refused},
+          {"duplicates", c.duplicates},
+          {"cancellations", c.cancellations},
+          {"tickets_written", c.tickets_written},
+          {"sales_uploaded", c.sales_uploaded},
           {"router_orders_sent", c.router_orders_sent}};
 }
 

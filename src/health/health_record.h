@@ -35,7 +35,7 @@ struct HealthRecord {
   std::int64_t pid = 0;
   bool service = false;  // run as the service (else a desktop process)
   std::string boot_id;
-  std::string branch;    // CDFILIAL
+  std::string branch;         // CDFILIAL
   std::string cash_register;  // CDCAIXA
   Instant started;
   Instant heartbeat;  // the last sign of life: every tick and every order
@@ -44,7 +44,7 @@ struct HealthRecord {
   struct Cycle {
     Instant started;
     Instant ended;
-    bool ok = true;            // no failure line was logged during it
+    bool ok = true;  // no failure line was logged during it
     bool server_reached = false;
     std::string failure_line;  // the first failure line it logged, when it failed
     CycleCounters counters;

@@ -15,9 +15,7 @@ HealthRecorder::HealthRecorder(Setup setup) : setup_(std::move(setup)) {
   record_.heartbeat = record_.started;
 }
 
-Instant HealthRecorder::Now() const {
-  return {setup_.clock.Now(), setup_.clock.Steady()};
-}
+Instant HealthRecorder::Now() const { return {setup_.clock.Now(), setup_.clock.Steady()}; }
 
 void HealthRecorder::SetStore(std::string branch, std::string cash_register) {
   record_.branch = std::move(branch);

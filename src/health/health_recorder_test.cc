@@ -11,7 +11,7 @@ namespace zlv {
 namespace {
 
 struct RecorderFixture : testing::Test {
-  TempDir dir;
+  test::TempDir dir;
   FakeClock clock{DateTime::FromCivil(2026, 12, 8, 20, 0, 0)};
   std::vector<std::string> reported;
   HealthRecorder recorder{{.record_file = dir.path() / "estado.json",
@@ -34,7 +34,8 @@ TEST_F(RecorderFixture, HeartbeatsWriteAtMostEveryInterval) {
   EXPECT_EQ(HealthRecordToJson(written), HealthRecordToJson(recorder.record()));
   EXPECT_EQ(written.totals.orders_inserted, 2);
   EXPECT_EQ(written.failed_cycles, 1);
-  EXPECT_NE(ReadFileBytes(dir.path() / "metrics" / "zlvsinc.prom").find("zlvsinc_tickets_written_total 3"),
+  EXPECT_NE(test::ReadFileBytes(dir.path() / "metrics" / "zlvsinc.prom")
+                .find("zlvsinc_tickets_written_total 3"),
             std::string::npos);
 
   clock.Advance(kHeartbeatWriteSeconds - 1);
@@ -55,6 +56,7 @@ TEST_F(RecorderFixture, UnwritableFileIsReportedOnceUntilAWriteSucceeds) {
   std::filesystem::remove(dir.path() / "estado.json");
   clock.Advance(kHeartbeatWriteSeconds);
   recorder.Heartbeat();
+  std::filesystem::remove(dir.path() / "estado.json");
   std::filesystem::create_directories(dir.path() / "estado.json");
   recorder.CycleEnded(true, true, "", {});
   EXPECT_EQ(reported.size(), 2u);

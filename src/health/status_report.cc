@@ -1,12 +1,11 @@
 #include "health/status_report.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <sstream>
-
 
 namespace zlv {
 namespace {
@@ -28,8 +27,8 @@ std::optional<double> AgeOf(const Instant& then, const StatusFacts& facts) {
 std::string Date(DateTime when) {
   const CivilTime c = when.Civil();
   char text[32];
-  std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", c.day, c.month, c.year,
-                c.hour, c.minute, c.second);
+  std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", c.day, c.month, c.year, c.hour,
+                c.minute, c.second);
   return text;
 }
 
@@ -87,9 +86,12 @@ json InstantJson(const Instant& instant, const StatusFacts& facts) {
 }
 
 json CountersJson(const CycleCounters& c) {
-  return {{"orders_inserted", c.orders_inserted},   {"orders_refused", c.orders_refused},
-          {"duplicates", c.duplicates},             {"cancellations", c.cancellations},
-          {"tickets_written", c.tickets_written},   {"sales_uploaded", c.sales_uploaded},
+  return {{"orders_inserted", c.orders_inserted},
+          {"orders_refused", c.orders_refused},
+          {"duplicates", c.duplicates},
+          {"cancellations", c.cancellations},
+          {"tickets_written", c.tickets_written},
+          {"sales_uploaded", c.sales_uploaded},
           {"router_orders_sent", c.router_orders_sent}};
 }
 
@@ -105,7 +107,8 @@ double RowAge(const StatusFacts& facts, DateTime row) { return facts.now.at.Seco
 StatusVerdict Assess(const StatusFacts& facts) {
   Findings verdict;
   if (!facts.record_error.empty()) {
-    Raise(verdict, StatusLevel::kUnreadable, "estado do sincronizador ilegível: " + facts.record_error);
+    Raise(verdict, StatusLevel::kUnreadable,
+          "estado do sincronizador ilegível: " + facts.record_error);
   }
   if (!facts.record) {
     if (facts.record_error.empty()) {
@@ -214,10 +217,11 @@ std::string StatusText(const StatusFacts& facts, const StatusVerdict& verdict) {
       out << "  pedido " << o.order << ": liberação em " << Date(o.release_at) << "\n";
     }
   }
-  out << "Servidor central: " << (facts.central_server.empty() ? "(não configurado)" : facts.central_server)
-      << "\n";
+  out << "Servidor central: "
+      << (facts.central_server.empty() ? "(não configurado)" : facts.central_server) << "\n";
   out << "Banco da loja: " << facts.store_database << "\n";
-  out << "Situação: " << LevelText(verdict.level) << " (" << static_cast<int>(verdict.level) << ")\n";
+  out << "Situação: " << LevelText(verdict.level) << " (" << static_cast<int>(verdict.level)
+      << ")\n";
   for (const std::string& reason : verdict.reasons) out << "  - " << reason << "\n";
   return out.str();
 }
@@ -231,11 +235,11 @@ std::string StatusJson(const StatusFacts& facts, const StatusVerdict& verdict) {
               {"cash_register", facts.cash_register},
               {"central_server", facts.central_server},
               {"store_database", facts.store_database}};
-  json sync = {{"running", facts.liveness == Liveness::kUnknown
-                               ? json(nullptr)
-                               : json(facts.liveness == Liveness::kRunning)},
-               {"service_state", facts.service_state.empty() ? json(nullptr)
-                                                             : json(facts.service_state)}};
+  json sync = {
+      {"running", facts.liveness == Liveness::kUnknown
+                      ? json(nullptr)
+                      : json(facts.liveness == Liveness::kRunning)},
+      {"service_state", facts.service_state.empty() ? json(nullptr) : json(facts.service_state)}};
   if (facts.record) {
     const HealthRecord& r = *facts.record;
     sync["mode"] = r.service ? "service" : "desktop";

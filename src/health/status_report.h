@@ -51,12 +51,12 @@ struct StoreFacts {
 enum class Liveness { kRunning, kNotRunning, kUnknown };
 
 struct StatusFacts {
-  Instant now;           // the reader's clocks
-  std::string boot_id;   // the reader's computer start (empty: unknown)
-  std::string branch;    // CDFILIAL
+  Instant now;          // the reader's clocks
+  std::string boot_id;  // the reader's computer start (empty: unknown)
+  std::string branch;   // CDFILIAL
   std::string cash_register;
   Liveness liveness = Liveness::kUnknown;
-  std::string service_state;  // what the service manager says; empty where it says nothing
+  std::string service_state;           // what the service manager says; empty where it says nothing
   std::optional<HealthRecord> record;  // absent: the synchroniser never ran here
   std::string record_error;            // set when the record could not be read
   std::string central_server;          // IpServer as configured

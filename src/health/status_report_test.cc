@@ -55,8 +55,9 @@ TEST(AssessTest, EachFactGivesItsLevel) {
        StatusLevel::kNotWorking, "sem sinal de vida"},
       {"no download for 5 minutes", [](StatusFacts& f) { f.record->last_download->steady -= 300; },
        StatusLevel::kNotWorking, "nenhum BaixaPedidos"},
-      {"no download since a start long ago", [](StatusFacts& f) { f.record->last_download.reset(); },
-       StatusLevel::kNotWorking, "desde o início"},
+      {"no download since a start long ago",
+       [](StatusFacts& f) { f.record->last_download.reset(); }, StatusLevel::kNotWorking,
+       "desde o início"},
       {"no download yet, just started",
        [](StatusFacts& f) {
          f.record->last_download.reset();
@@ -72,7 +73,9 @@ TEST(AssessTest, EachFactGivesItsLevel) {
        },
        StatusLevel::kNotWorking, "banco da loja inacessível: recusado"},
       {"an order refused today",
-       [](StatusFacts& f) { f.store->refused_today.push_back({"123", 2, "Produto 9", kNow}); },
+       [](StatusFacts& f) {
+         f.store->refused_today.push_back({"123", 2, "Produto 9", kNow});
+       },
        StatusLevel::kAttention, "1 pedido(s) recusado(s)"},
       {"a ticket owed", [](StatusFacts& f) { f.store->owed_tickets = 1; }, StatusLevel::kAttention,
        "ticket(s) pendente(s)"},
@@ -122,16 +125,19 @@ TEST(StatusReportTest, TextAndJsonCarryTheSameFacts) {
   StatusFacts facts = Healthy();
   facts.store->refused_today.push_back({"777", 3, "Produto 9 não cadastrado", kNow});
   facts.store->scheduled.push_back({"000045", kNow.AddSeconds(1800)});
-  facts.record->last_cycle = HealthRecord::Cycle{
-      .started = facts.record->heartbeat, .ended = facts.record->heartbeat, .ok = false,
-      .server_reached = true, .failure_line = "Erro ao inserir pedido 777", .counters = {}};
+  facts.record->last_cycle = HealthRecord::Cycle{.started = facts.record->heartbeat,
+                                                 .ended = facts.record->heartbeat,
+                                                 .ok = false,
+                                                 .server_reached = true,
+                                                 .failure_line = "Erro ao inserir pedido 777",
+                                                 .counters = {}};
   const StatusVerdict verdict = Assess(facts);
 
   const std::string text = StatusText(facts, verdict);
-  for (const char* line : {"rodando (modo serviço, PID 42", "com falha: Erro ao inserir pedido 777",
-                           "pedido 777: 3 tentativa(s)", "Produto 9 não cadastrado",
-                           "pedido 000045: liberação em 08/12/2026 20:30:00",
-                           "Situação: PRECISA DE ATENÇÃO (1)"}) {
+  for (const char* line :
+       {"rodando (modo serviço, PID 42", "com falha: Erro ao inserir pedido 777",
+        "pedido 777: 3 tentativa(s)", "Produto 9 não cadastrado",
+        "pedido 000045: liberação em 08/12/2026 20:30:00", "Situação: PRECISA DE ATENÇÃO (1)"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
   }
   const nlohmann::json json = nlohmann::json::parse(StatusJson(facts, verdict));

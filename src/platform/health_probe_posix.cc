@@ -25,9 +25,9 @@ std::string BootId() {
 
 // /proc/locks lists every lock held with its holder and the locked file's device and inode:
 // reading it takes nothing, unlike trying the lock.
-namespace {
-
 long CurrentProcessId() { return static_cast<long>(getpid()); }
+
+namespace {
 
 // The "major:minor:inode" /proc/locks names a file by.
 std::string LocksFileId(const struct stat& file) {
@@ -89,8 +89,6 @@ std::string ServiceState(const std::string& service_name) {
   return active;
 }
 
-void WriteToStarter(std::string_view utf8_text) {
-  std::cout << utf8_text << std::flush;
-}
+void WriteToStarter(std::string_view utf8_text) { std::cout << utf8_text << std::flush; }
 
 }  // namespace zlv::platform

@@ -72,7 +72,8 @@ void WriteToStarter(std::string_view utf8_text) {
   const bool attached = AttachConsole(ATTACH_PARENT_PROCESS) != 0;
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   const bool redirected = out != nullptr && out != INVALID_HANDLE_VALUE &&
-                          GetFileType(out) != FILE_TYPE_CHAR && GetFileType(out) != FILE_TYPE_UNKNOWN;
+                          GetFileType(out) != FILE_TYPE_CHAR &&
+                          GetFileType(out) != FILE_TYPE_UNKNOWN;
   std::wstring wide = win32::Widen(utf8_text);
   if (redirected) {
     const UINT code_page = attached ? GetConsoleOutputCP() : GetOEMCP();
@@ -86,8 +87,8 @@ void WriteToStarter(std::string_view utf8_text) {
     return;
   }
   if (!attached) return;  // started from no console and not redirected: nobody to tell
-  HANDLE console = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
+  HANDLE console =
+      CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (console == INVALID_HANDLE_VALUE) return;
   // An interactive prompt does not wait for a program without a console and has shown its
   // next line already: start below it. The console wants CR LF.
