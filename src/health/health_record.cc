@@ -75,6 +75,7 @@ std::string HealthRecordToJson(const HealthRecord& r) {
                          {"counters", CountersJson(c.counters)}};
   }
   if (r.last_download) out["last_download"] = InstantJson(*r.last_download);
+  if (r.last_upload) out["last_upload"] = InstantJson(*r.last_upload);
   return out.dump(2) + "\n";
 }
 
@@ -105,6 +106,7 @@ HealthRecord HealthRecordFromJson(const std::string& text) {
                                          .counters = CountersFrom(c.at("counters"))};
     }
     if (in.contains("last_download")) r.last_download = InstantFrom(in.at("last_download"));
+    if (in.contains("last_upload")) r.last_upload = InstantFrom(in.at("last_upload"));
     return r;
   } catch (const json::exception& e) {
     throw std::runtime_error(e.what());

@@ -51,6 +51,7 @@ struct HealthRecord {
   };
   std::optional<Cycle> last_cycle;
   std::optional<Instant> last_download;  // the last BaixaPedidos the server answered
+  std::optional<Instant> last_upload;    // the last AtualizaPedidos the server answered
   std::int64_t cycles = 0;
   std::int64_t failed_cycles = 0;
   CycleCounters totals;  // since the process started

@@ -34,6 +34,8 @@ void HealthRecorder::CycleStarted() { cycle_started_ = Now(); }
 
 void HealthRecorder::DownloadAnswered() { record_.last_download = Now(); }
 
+void HealthRecorder::UploadAnswered() { record_.last_upload = Now(); }
+
 void HealthRecorder::CycleEnded(bool server_reached, bool ok, std::string failure_line,
                                 const CycleCounters& counters) {
   const Instant now = Now();

@@ -45,6 +45,7 @@ class HealthRecorder {
   void Heartbeat();
   void CycleStarted();
   void DownloadAnswered();
+  void UploadAnswered();
   // ok: the cycle logged no failure line; failure_line: the first it logged.
   void CycleEnded(bool server_reached, bool ok, std::string failure_line,
                   const CycleCounters& counters);

@@ -144,7 +144,15 @@ StatusVerdict Assess(const StatusFacts& facts) {
             std::to_string(s.owed_tickets) + " ticket(s) pendente(s) há mais de " +
                 Minutes(kOwedTicketSeconds));
     }
-    if (s.oldest_unsynced_tab && RowAge(facts, *s.oldest_unsynced_tab) > kUploadBacklogSeconds) {
+    // A tab changed a moment ago on an old order waits for the next cycle only: the backlog is
+    // old when the uploads have stopped too.
+    const std::optional<double> upload =
+        facts.record
+            ? AgeOf(facts.record->last_upload ? *facts.record->last_upload : facts.record->started,
+                    facts)
+            : std::nullopt;
+    if (s.oldest_unsynced_tab && RowAge(facts, *s.oldest_unsynced_tab) > kUploadBacklogSeconds &&
+        (!upload || *upload > kUploadBacklogSeconds)) {
       Raise(verdict, StatusLevel::kAttention,
             "comandas não sincronizadas há mais de " + Minutes(kUploadBacklogSeconds));
     }
@@ -192,11 +200,13 @@ std::string StatusText(const StatusFacts& facts, const StatusVerdict& verdict) {
     out << "Último ciclo: nenhum ciclo terminou ainda\n";
   }
   if (r != nullptr) {
-    out << "Último BaixaPedidos com sucesso: "
-        << (r->last_download
-                ? Date(r->last_download->at) + " (" + Age(AgeOf(*r->last_download, facts)) + ")"
-                : std::string("nenhum desde o início"))
-        << "\n";
+    for (const auto& [method, last] : {std::pair{"BaixaPedidos", &r->last_download},
+                                       std::pair{"AtualizaPedidos", &r->last_upload}}) {
+      out << "Último " << method << " com sucesso: "
+          << (*last ? Date((*last)->at) + " (" + Age(AgeOf(**last, facts)) + ")"
+                    : std::string("nenhum desde o início"))
+          << "\n";
+    }
   }
   if (facts.store) {
     const StoreFacts& s = *facts.store;
@@ -259,6 +269,7 @@ std::string StatusJson(const StatusFacts& facts, const StatusVerdict& verdict) {
                            {"counters", CountersJson(c.counters)}};
     }
     if (r.last_download) out["last_download"] = InstantJson(*r.last_download, facts);
+    if (r.last_upload) out["last_upload"] = InstantJson(*r.last_upload, facts);
   }
   out["synchroniser"] = std::move(sync);
   if (facts.store) {

@@ -7,7 +7,8 @@
 // The verdict is the exit status monitoring reads:
 //   0 healthy
 //   1 needs attention: orders refused today, tickets owed, an upload backlog older than 10
-//     minutes, or no synchroniser running while its last sign of life is recent
+//     minutes (order tabs waiting for as long, with no upload answered for as long), or no
+//     synchroniser running while its last sign of life is recent
 //   2 not working: no sign of life for 3 minutes, no BaixaPedidos answered for 5 minutes, or
 //     the store database unreachable
 //   3 the status could not be read

@@ -26,6 +26,7 @@ StatusFacts Healthy() {
   r.started = {kNow.AddSeconds(-3600), kSteadyNow - 3600};
   r.heartbeat = {kNow.AddSeconds(-10), kSteadyNow - 10};
   r.last_download = Instant{kNow.AddSeconds(-20), kSteadyNow - 20};
+  r.last_upload = Instant{kNow.AddSeconds(-20), kSteadyNow - 20};
   f.record = r;
   f.store = StoreFacts{};
   return f;
@@ -83,8 +84,15 @@ TEST(AssessTest, EachFactGivesItsLevel) {
        [&](StatusFacts& f) {
          f.store->unsynced_tabs = 1;
          f.store->oldest_unsynced_tab = old_tab;
+         f.record->last_upload->steady -= 11 * 60;
        },
        StatusLevel::kAttention, "comandas não sincronizadas"},
+      {"old tab changed since the last upload",
+       [&](StatusFacts& f) {
+         f.store->unsynced_tabs = 1;
+         f.store->oldest_unsynced_tab = old_tab;
+       },
+       StatusLevel::kHealthy, ""},
       {"upload backlog of 9 minutes",
        [](StatusFacts& f) {
          f.store->unsynced_tabs = 1;
