@@ -14,7 +14,7 @@
 #include "central/generator_people.h"
 #include "central/order_generator.h"
 #include "data/datetime.h"
-#include "storedb/database.h"
+#include "database/database.h"
 
 namespace zlv {
 

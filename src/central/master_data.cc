@@ -5,7 +5,7 @@
 #include <functional>
 #include <stdexcept>
 
-#include "storedb/database.h"
+#include "database/database.h"
 
 namespace zlv {
 

@@ -7,7 +7,7 @@
 #include <set>
 
 #include "central/store_schema.h"
-#include "storedb/database.h"
+#include "database/database.h"
 #include "support/demo_store.h"
 
 namespace zlv {

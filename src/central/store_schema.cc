@@ -6,7 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "storedb/database.h"
+#include "database/database.h"
 
 namespace zlv {
 

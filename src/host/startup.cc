@@ -3,13 +3,13 @@
 #include <exception>
 
 #include "bizlib/log_text.h"
+#include "database/named_statement.h"
 #include "host/main_loop.h"
 #include "host/parameters.h"
 #include "print/print_files.h"
 #include "print/printer_config.h"
 #include "router/router_config.h"
 #include "router/router_dispatch.h"
-#include "storedb/named_statement.h"
 
 namespace zlv {
 

@@ -27,8 +27,8 @@
 #include <string>
 
 #include "data/dataset.h"
-#include "storedb/services.h"
-#include "storedb/store_connection.h"
+#include "database/store_connection.h"
+#include "store/services.h"
 #include "sync/sync_timer.h"
 
 namespace zlv {

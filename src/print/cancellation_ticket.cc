@@ -7,7 +7,6 @@
 #include "bizlib/text.h"
 #include "print/item_walk.h"
 #include "print/order_header.h"
-#include "print/print_statements.h"
 #include "print/ticket_text.h"
 
 namespace zlv {
@@ -21,7 +20,7 @@ OrderHeader CancelledOrder(Services& services, const std::string& cdfilial,
                            const std::string& nrvendarest, std::string cdvendedor) {
   OrderHeader order;
   order.cdvendedor = std::move(cdvendedor);
-  NamedStatement query(services.db, ComandaCanceladaStatement());
+  NamedStatement query(services.db, "adqComandaCancelada");
   query.SetParam("P_CDFILIAL", cdfilial);
   query.SetParam("P_NRVENDARESTAUX", nrvendarest);
   query.Open();

@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "data/dataset.h"
-#include "storedb/services.h"
+#include "store/services.h"
 
 namespace zlv {
 

@@ -7,13 +7,12 @@
 #include "bizlib/log_text.h"
 #include "bizlib/messages.h"
 #include "bizlib/text.h"
+#include "database/named_statement.h"
 #include "print/delivery_observations.h"
 #include "print/order_header.h"
 #include "print/print_files.h"
-#include "print/print_statements.h"
 #include "print/ticket_lines.h"
 #include "print/ticket_text.h"
-#include "storedb/named_statement.h"
 
 namespace zlv {
 
@@ -84,7 +83,7 @@ class DeliveryTicket {
         sale_(sale),
         header_(data.header),
         data_(data),
-        unit_query_(services.db, UnidadeProdutoStatement()) {
+        unit_query_(services.db, "adqUnidadeProduto") {
     lines_.set_width(kWidth);
   }
 

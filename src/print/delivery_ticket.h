@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "print/ticket_sources.h"
-#include "storedb/services.h"
+#include "store/services.h"
 
 namespace zlv {
 

@@ -13,9 +13,9 @@
 #include <string_view>
 
 #include "data/dataset.h"
+#include "database/named_statement.h"
 #include "print/ticket_lines.h"
-#include "storedb/named_statement.h"
-#include "storedb/services.h"
+#include "store/services.h"
 
 namespace zlv {
 

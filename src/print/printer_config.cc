@@ -8,9 +8,9 @@
 
 #include "bizlib/log_text.h"
 #include "data/data_packet.h"
+#include "database/named_statement.h"
 #include "platform/durable_file.h"
 #include "print/print_files.h"
-#include "storedb/named_statement.h"
 
 namespace zlv {
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string_view>
 
-#include "storedb/services.h"
+#include "store/services.h"
 
 namespace zlv {
 

@@ -5,9 +5,9 @@
 
 #include "bizlib/log_text.h"
 #include "bizlib/text.h"
+#include "database/named_statement.h"
 #include "print/delivery_ticket.h"
 #include "print/production_ticket.h"
-#include "storedb/named_statement.h"
 
 namespace zlv {
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "print/ticket_sources.h"
-#include "storedb/services.h"
+#include "store/services.h"
 
 namespace zlv {
 

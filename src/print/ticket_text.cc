@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "bizlib/text.h"
-#include "storedb/named_statement.h"
+#include "database/named_statement.h"
 
 namespace zlv {
 

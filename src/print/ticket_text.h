@@ -10,7 +10,7 @@
 
 #include "data/dataset.h"
 #include "print/ticket_lines.h"
-#include "storedb/services.h"
+#include "store/services.h"
 
 namespace zlv {
 

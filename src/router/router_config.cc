@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "bizlib/log_text.h"
-#include "storedb/named_statement.h"
+#include "database/named_statement.h"
 
 namespace zlv {
 namespace {

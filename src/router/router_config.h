@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "data/data_packet.h"
-#include "storedb/services.h"
+#include "store/services.h"
 
 namespace zlv {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "storedb/services.h"
+#include "store/services.h"
 
 namespace zlv {
 

@@ -1,6 +1,6 @@
 #include "router/router_queries.h"
 
-#include "storedb/named_statement.h"
+#include "database/named_statement.h"
 
 namespace zlv {
 

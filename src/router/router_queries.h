@@ -11,7 +11,7 @@
 #include <string>
 
 #include "data/data_packet.h"
-#include "storedb/database.h"
+#include "database/database.h"
 
 namespace zlv {
 

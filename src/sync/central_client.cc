@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "log/activity_log.h"
-#include "storedb/download_sets.h"
+#include "store/download_sets.h"
 #include "sync/protocol_json.h"
 #include "sync/protocol_rpc.h"
 

@@ -26,7 +26,7 @@
 
 #include "data/data_packet.h"
 #include "data/variant.h"
-#include "storedb/central_calls.h"
+#include "store/central_calls.h"
 #include "sync/protocol_socket.h"
 
 namespace zlv {

@@ -20,9 +20,9 @@
 #include <functional>
 #include <memory>
 
-#include "storedb/named_statement.h"
-#include "storedb/services.h"
-#include "storedb/store_connection.h"
+#include "database/named_statement.h"
+#include "database/store_connection.h"
+#include "store/services.h"
 #include "sync/central_client.h"
 #include "sync/download_run.h"
 #include "sync/sync_timer.h"

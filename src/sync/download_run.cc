@@ -6,16 +6,16 @@
 #include <string_view>
 
 #include "bizlib/log_text.h"
+#include "database/transactions.h"
 #include "print/cancellation_ticket.h"
 #include "print/delivery_ticket.h"
 #include "print/production_ticket.h"
 #include "router/router_config.h"
 #include "router/router_dispatch.h"
-#include "storedb/cancellation_writer.h"
-#include "storedb/consumer_writer.h"
-#include "storedb/order_writer.h"
-#include "storedb/own_tables.h"
-#include "storedb/transactions.h"
+#include "store/cancellation_writer.h"
+#include "store/consumer_writer.h"
+#include "store/order_writer.h"
+#include "store/own_tables.h"
 
 namespace zlv {
 

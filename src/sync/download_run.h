@@ -4,7 +4,7 @@
 // statements it reuses and the last result of a remote call (for failure messages).
 //
 // A run, in order: housekeeping rows; the tickets still owed for orders an earlier run
-// committed but did not print (the ticket journal, storedb/ticket_journal.h); the download of the
+// committed but did not print (the ticket journal, store/ticket_journal.h); the download of the
 // store's new orders from the central server, written by the consumer, cancellation and order
 // writers; their tickets when the cash register prints delivery orders; the confirmation of what
 // was written to the server; the router dispatch; and the upload of the store's order state. It
@@ -21,11 +21,11 @@
 
 #include "data/data_packet.h"
 #include "data/variant.h"
+#include "database/named_statement.h"
 #include "print/ticket_sources.h"
-#include "storedb/download_sets.h"
-#include "storedb/named_statement.h"
-#include "storedb/services.h"
-#include "storedb/ticket_journal.h"
+#include "store/download_sets.h"
+#include "store/services.h"
+#include "store/ticket_journal.h"
 #include "sync/central_client.h"
 #include "sync/sync_timer.h"
 #include "sync/upload.h"

@@ -11,8 +11,8 @@
 
 #include <string>
 
-#include "storedb/named_statement.h"
-#include "storedb/services.h"
+#include "database/named_statement.h"
+#include "store/services.h"
 
 namespace zlv {
 

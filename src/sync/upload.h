@@ -18,9 +18,9 @@
 
 #include "data/dataset.h"
 #include "data/variant.h"
-#include "storedb/download_sets.h"
-#include "storedb/named_statement.h"
-#include "storedb/services.h"
+#include "database/named_statement.h"
+#include "store/download_sets.h"
+#include "store/services.h"
 #include "sync/central_client.h"
 #include "sync/status_updates.h"
 

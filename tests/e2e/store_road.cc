@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "bizlib/cp1252.h"
-#include "storedb/database.h"
+#include "database/database.h"
 
 namespace zlv::test {
 

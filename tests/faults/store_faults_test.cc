@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "database/sqlite_database.h"
 #include "log_match.h"
-#include "storedb/sqlite_database.h"
 #include "sync_fixture.h"
 #include "ticket_watch.h"
 

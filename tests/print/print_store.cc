@@ -8,8 +8,8 @@
 #include <stdexcept>
 
 #include "bizlib/cp1252.h"
+#include "database/connection_settings.h"
 #include "print/print_files.h"
-#include "storedb/connection.h"
 
 namespace zlv::test {
 

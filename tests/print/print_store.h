@@ -19,7 +19,7 @@
 #include "data/dataset.h"
 #include "log/activity_log.h"
 #include "print/ticket_sources.h"
-#include "storedb/services.h"
+#include "store/services.h"
 #include "support/temp_dir.h"
 
 namespace zlv::test {

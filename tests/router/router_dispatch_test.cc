@@ -9,8 +9,8 @@
 #include <cstdlib>
 
 #include "router_fixture.h"
-#include "storedb/download_builder.h"
-#include "storedb/order_writer.h"
+#include "store/download_builder.h"
+#include "store/order_writer.h"
 #include "support/fake_central_calls.h"
 
 namespace zlv::test {

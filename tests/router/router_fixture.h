@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "storedb/database.h"
-#include "storedb/services.h"
+#include "database/database.h"
+#include "store/services.h"
 #include "support/https_server.h"
 #include "support/temp_dir.h"
 

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "storedb/connection.h"
+#include "database/connection_settings.h"
 
 namespace zlv::test {
 

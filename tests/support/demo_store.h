@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "storedb/database.h"
+#include "database/database.h"
 
 namespace zlv::test {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "storedb/central_calls.h"
+#include "store/central_calls.h"
 
 namespace zlv {
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "storedb/connection.h"
+#include "database/connection_settings.h"
 
 namespace zlv {
 

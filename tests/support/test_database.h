@@ -11,7 +11,7 @@
 #include <ostream>
 #include <string>
 
-#include "storedb/database.h"
+#include "database/database.h"
 #include "support/temp_dir.h"
 
 namespace zlv {
@@ -37,7 +37,7 @@ class DriverTest : public ::testing::TestWithParam<Driver> {
   // Another connection to the same file, through the same driver.
   std::unique_ptr<Database> Connect() const;
 
-  TempDir dir_{"zlv_storedb"};
+  TempDir dir_{"zlv_database"};
   std::filesystem::path file_;
   std::unique_ptr<Database> db_;
 };

@@ -18,7 +18,7 @@
 #include <string>
 #include <utility>
 
-#include "storedb/database.h"
+#include "database/database.h"
 
 namespace zlv::test {
 

@@ -11,7 +11,7 @@
 #include "central/master_data.h"
 #include "central/order_generator.h"
 #include "central/store_schema.h"
-#include "storedb/connection.h"
+#include "database/connection_settings.h"
 
 namespace zlv::test {
 
