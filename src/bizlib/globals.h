@@ -20,7 +20,6 @@ struct Globals {
   std::string gCDLOJA;
   std::string gIDIMPAUTCUPZLV = "N";
   std::string gIDUTILINTROT;
-  std::string gCDSENHAPED;
   // The router address was found to be http:// and the operator told so (once per start).
   bool gAvisoRotSemCriptografia = false;
 

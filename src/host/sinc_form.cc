@@ -3,7 +3,6 @@
 #include "host/main_loop.h"
 #include "host/memory_trim.h"
 #include "host/parameters.h"
-#include "sync/cycle.h"
 
 namespace zlv {
 
@@ -15,23 +14,25 @@ TSincForm::TSincForm(SincFormSetup setup)
       services_{adcSincronismo_, log_, setup_.clock, globals_, setup_.exe_folder},
       netSincronismo_(log_, [this] { return netSincronismoBeforeConnect(); }),
       timSincronismo_(setup_.clock),
-      cycle_(std::make_unique<SyncCycle>(services_, netSincronismo_, timSincronismo_,
-                                         [this] { TrimAppMemorySize(log_); })),
+      cycle_(
+          services_, adcSincronismo_, netSincronismo_, timSincronismo_,
+          [this] { TrimAppMemorySize(log_); }, [this] { setup_.runner.FlushDns(); }),
       watchdog_(globals_, log_, setup_.clock, watchdog_sleeper_, setup_.runner,
-                setup_.program_folder, setup_.image_name) {
-  cycle_->SetFlushDns([this] { setup_.runner.FlushDns(); });
-  cycle_->SetStoreConnection(adcSincronismo_);
-}
+                setup_.program_folder, setup_.image_name) {}
 
 TSincForm::~TSincForm() { watchdog_.Stop(); }
-
-CycleOutcome TSincForm::last_cycle() const { return cycle_->last_outcome(); }
 
 CentralEndpoint TSincForm::netSincronismoBeforeConnect() const {
   CentralEndpoint endpoint;
   LeIpServer(setup_.config_key, endpoint.host, endpoint.port);
   return endpoint;
 }
+
+namespace {
+
+RestartCodes CodesOf(const Globals& globals) { return {globals.gCDFILIAL, globals.gCDCAIXA}; }
+
+}  // namespace
 
 StartupParts TSincForm::Parts() {
   return {
@@ -42,11 +43,14 @@ StartupParts TSincForm::Parts() {
       .cdsRoteirizador = cdsRoteirizador_,
       .timSincronismo = timSincronismo_,
       .wait_for_database = setup_.wait_for_database,
+      // The watchdog's thread restarts with its own copy of the codes, taken here on the main
+      // thread whenever they are read.
+      .codes_read = [this] { watchdog_.HandOver(CodesOf(globals_)); },
       .start_watchdog =
           [this] {
-            if (setup_.start_watchdog) watchdog_.Start();
+            if (setup_.start_watchdog) watchdog_.Start(CodesOf(globals_));
           },
-      .first_tick = [this] { cycle_->timSincronismoTimer(); },
+      .first_tick = [this] { cycle_.timSincronismoTimer(); },
   };
 }
 
@@ -59,7 +63,7 @@ StartupResult TSincForm::FormCreate() {
 
 void TSincForm::Tick() {
   if (!waiting_for_database_) {
-    cycle_->timSincronismoTimer();
+    cycle_.timSincronismoTimer();
     return;
   }
   StartupParts parts = Parts();

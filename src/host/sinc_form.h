@@ -14,7 +14,6 @@
 #pragma once
 
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -30,12 +29,10 @@
 #include "platform/quit_signal.h"
 #include "store/services.h"
 #include "sync/central_client.h"
+#include "sync/cycle.h"
 #include "sync/sync_timer.h"
 
 namespace zlv {
-
-class SyncCycle;
-struct CycleOutcome;
 
 struct SincFormSetup {
   std::string first_parameter;           // "<branch>_<register>_", or empty
@@ -73,7 +70,7 @@ class TSincForm {
   const std::optional<StartupResult>& ended() const { return ended_; }
 
   // What the last tick of the cycle did.
-  CycleOutcome last_cycle() const;
+  CycleOutcome last_cycle() const { return cycle_.last_outcome(); }
   Globals& globals() { return globals_; }
   ActivityLog& log() { return log_; }
 
@@ -91,7 +88,7 @@ class TSincForm {
   SyncTimer timSincronismo_;
   Dataset cdsParametros_;
   Dataset cdsRoteirizador_;
-  std::unique_ptr<SyncCycle> cycle_;
+  SyncCycle cycle_;
   bool waiting_for_database_ = false;
   std::optional<StartupResult> ended_;
   StoppableSleeper watchdog_sleeper_;

@@ -67,6 +67,7 @@ StartupResult Steps(StartupParts& p) {
   }
   g.gCDFILIAL = slots[0].AsText();
   g.gCDCAIXA = slots[1].AsText();
+  if (p.codes_read) p.codes_read();
 
   NamedStatement adqValidaExecucao(s.db, "adqValidaExecucao");
   adqValidaExecucao.SetParam("P_CDFILIAL", Variant(g.gCDFILIAL));

@@ -60,6 +60,8 @@ struct StartupParts {
   // False for a process that must end when the database does not open (ONCE, a technician's
   // check): kFailed instead of kWaitingForDatabase.
   bool wait_for_database = true;
+  // Step 3 done: gCDFILIAL and gCDCAIXA hold this cash register's codes.
+  std::function<void()> codes_read;
   std::function<void()> start_watchdog;  // step 12; may be called twice
   std::function<void()> first_tick;      // step 13: timSincronismoTimer
 };

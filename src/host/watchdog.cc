@@ -40,12 +40,18 @@ TDisparaThreadZlvSinc::TDisparaThreadZlvSinc(Globals& globals, ActivityLog& log,
 
 TDisparaThreadZlvSinc::~TDisparaThreadZlvSinc() { Stop(); }
 
-void TDisparaThreadZlvSinc::Start() {
+void TDisparaThreadZlvSinc::Start(RestartCodes codes) {
+  HandOver(std::move(codes));
   if (thread_.joinable()) return;
   try {
     thread_ = std::thread([this] { Execute(); });
   } catch (const std::exception&) {
   }
+}
+
+void TDisparaThreadZlvSinc::HandOver(RestartCodes codes) {
+  std::lock_guard lock(codes_mutex_);
+  codes_ = std::move(codes);
 }
 
 void TDisparaThreadZlvSinc::Stop() {
@@ -97,7 +103,13 @@ void TDisparaThreadZlvSinc::Restart(const char* reason) {
   log_.GravaLog(reason + RegionalSettings::Default().FormatDateTime("dd/mm/yyyy hh:mm:ss", last) +
                 " " + (folder_ / image_).string());
   log_.GravaLog("");
-  runner_.RestartProgram(RestartRequest{folder_, globals_.gCDFILIAL, globals_.gCDCAIXA});
+  RestartCodes codes;
+  {
+    std::lock_guard lock(codes_mutex_);
+    codes = codes_;
+  }
+  runner_.RestartProgram(
+      RestartRequest{folder_, std::move(codes.cdfilial), std::move(codes.cdcaixa)});
 }
 
 }  // namespace zlv

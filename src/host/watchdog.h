@@ -17,7 +17,9 @@
 // Stopping the sleeper ends the thread at its next wait, also during the grace, without a restart.
 //
 // Start/Stop from the main thread; the body runs on its own thread and shares only the four
-// atomic watchdog values of Globals and the (thread-safe) log.
+// atomic watchdog values of Globals, the (thread-safe) log and its own copy of the codes a
+// restart carries: Globals' code strings belong to the main thread, which may write them while
+// the watchdog runs.
 #pragma once
 
 #include <condition_variable>
@@ -54,6 +56,12 @@ class StoppableSleeper : public Sleeper {
   bool stopped_ = false;
 };
 
+// What a restart gives the new process besides the installation folder: this process's codes.
+struct RestartCodes {
+  std::string cdfilial;
+  std::string cdcaixa;
+};
+
 struct WatchdogSettings {
   // A tick refreshes the sign of life every 30 s; six missed ticks mean a blocked main thread.
   double stall_seconds = 180;
@@ -76,8 +84,12 @@ class TDisparaThreadZlvSinc {
   TDisparaThreadZlvSinc(const TDisparaThreadZlvSinc&) = delete;
   TDisparaThreadZlvSinc& operator=(const TDisparaThreadZlvSinc&) = delete;
 
-  // Starts the thread; a failure to start it is swallowed (the process runs unwatched).
-  void Start();
+  // Starts the thread with the codes a restart carries; a failure to start it is swallowed (the
+  // process runs unwatched). On a running thread it only hands the codes over.
+  void Start(RestartCodes codes);
+  // Codes read after the thread started (a start-up that waited for its database): the
+  // restarts from then on carry them.
+  void HandOver(RestartCodes codes);
   bool Running() const { return thread_.joinable(); }
   // Stops the sleeper and waits for the thread to end.
   void Stop();
@@ -103,6 +115,8 @@ class TDisparaThreadZlvSinc {
   std::filesystem::path folder_;
   std::string image_;
   WatchdogSettings settings_;
+  std::mutex codes_mutex_;
+  RestartCodes codes_;  // guarded by codes_mutex_
   std::thread thread_;
 };
 

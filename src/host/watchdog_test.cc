@@ -54,8 +54,7 @@ class RecordingRunner : public CommandRunner {
 class WatchdogTest : public ::testing::Test {
  protected:
   WatchdogTest() {
-    globals_.gCDFILIAL = "0001";
-    globals_.gCDCAIXA = "001";
+    watchdog_.HandOver({"0001", "001"});
     globals_.Touch(clock_);
     globals_.gInicioPeriodo.store(clock_.Steady());
     globals_.gLiberaReinicio.store(true);
@@ -92,10 +91,13 @@ TEST_F(WatchdogTest, BlockedMainThreadIsRestartedAtThePollAfterThreeMinutes) {
   EXPECT_DOUBLE_EQ(globals_.gUltimaAtividade.load(), clock_.Steady())
       << "a restart that did not happen waits another three minutes";
 
+  watchdog_.HandOver({"0002", "007"});  // read by a start-up that waited for its database
   RunPolls(6);
   EXPECT_EQ(runner_.restarts.size(), 1u);
   RunPolls(1);
-  EXPECT_EQ(runner_.restarts.size(), 2u);
+  ASSERT_EQ(runner_.restarts.size(), 2u);
+  EXPECT_EQ(runner_.restarts[1].cdfilial, "0002");
+  EXPECT_EQ(runner_.restarts[1].cdcaixa, "007");
 }
 
 TEST_F(WatchdogTest, TicksThatShowLifeKeepTheStallTestQuiet) {
@@ -215,7 +217,7 @@ TEST(WatchdogThreadTest, StopEndsTheRealThreadWithoutWaitingForItsPoll) {
   StoppableSleeper sleeper;
   RecordingRunner runner;
   TDisparaThreadZlvSinc watchdog(globals, log, clock, sleeper, runner, home.path(), "ZlvSinc");
-  watchdog.Start();
+  watchdog.Start({"0001", "001"});
   EXPECT_TRUE(watchdog.Running());
   const auto begin = std::chrono::steady_clock::now();
   watchdog.Stop();

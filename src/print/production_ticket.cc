@@ -36,7 +36,12 @@ class ProductionTicket : public ItemWalk {
 
   using ItemWalk::FirstItemSale;
   using ItemWalk::LoadItems;
-  using ItemWalk::Walk;
+
+  // Writes the tickets; call_code closes each of them.
+  void Write(std::string order_number, std::string call_code) {
+    call_code_ = std::move(call_code);
+    Walk(std::move(order_number));
+  }
 
  protected:
   void AddHeader(bool opening) override {
@@ -76,7 +81,7 @@ class ProductionTicket : public ItemWalk {
     } else {
       lines_.AddRuleUnlessLast();
     }
-    lines_.AddCentred("SENHA " + services_.globals.gCDSENHAPED);
+    lines_.AddCentred("SENHA " + call_code_);
     lines_.AddRule();
     lines_.AddPaperFeed();
   }
@@ -108,6 +113,7 @@ class ProductionTicket : public ItemWalk {
   }
 
   OrderHeader order_;
+  std::string call_code_;
 };
 
 // The consumer of the sale, as the filtered cdsCons shows it; empty when there is none.
@@ -163,9 +169,8 @@ void WriteProduction(Services& services, TicketSources& sources, PrinterColumn c
   call_code.SetParam("P_CDLOJA", services.globals.gCDLOJA);
   call_code.SetParam("P_NRVENDAREST", ticket.FirstItemSale());
   call_code.Open();
-  services.globals.gCDSENHAPED = call_code.IsEmpty() ? "" : call_code.Field("CDSENHAPED").AsText();
-
-  ticket.Walk(std::move(number));
+  ticket.Write(std::move(number),
+               call_code.IsEmpty() ? "" : call_code.Field("CDSENHAPED").AsText());
 }
 
 }  // namespace

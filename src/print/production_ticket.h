@@ -11,7 +11,7 @@
 // not cancelled; the filter of cdsCons is switched off at the end.
 //
 // Failures are logged ("Método \"MontaArquivoPedido_<column>\": Erro -> ...") and end the call;
-// tickets already written stay. Sets gCDSENHAPED. Main thread only; not re-entrant.
+// tickets already written stay. Main thread only; not re-entrant.
 #pragma once
 
 #include <string_view>

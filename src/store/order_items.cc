@@ -29,18 +29,13 @@ void SetRowParams(NamedStatement& statement, const Dataset& row, const OrderUnit
 }
 
 // All items of an order tab share one call code: the first item's, or a new one of the day.
-void SetCallCode(OrderUnit& unit) {
-  Globals& globals = unit.services().globals;
-  Dataset& items = unit.sets().cdsItComandaVen;
-  globals.gCDSENHAPED.clear();
-  const std::string first = items.Eof() ? std::string() : items.Text("CDSENHAPED");
-  if (EmptyString(first)) {
-    const DateTime today = unit.services().clock.Now().DateOnly();
-    globals.gCDSENHAPED = TdtmZlvProxCodigo(unit.services().db, &unit.number_advances())
-                              .PrxVendaDia(globals.gCDFILIAL, today);
-  } else {
-    globals.gCDSENHAPED = first;
-  }
+std::string CallCode(OrderUnit& unit) {
+  const Dataset& items = unit.sets().cdsItComandaVen;
+  std::string first = items.Eof() ? std::string() : items.Text("CDSENHAPED");
+  if (!EmptyString(first)) return first;
+  const DateTime today = unit.services().clock.Now().DateOnly();
+  return TdtmZlvProxCodigo(unit.services().db, &unit.number_advances())
+      .PrxVendaDia(unit.services().globals.gCDFILIAL, today);
 }
 
 // Refuses a product the central server reports problems for (unless the branch takes orders
@@ -81,7 +76,8 @@ void CheckProduct(OrderUnit& unit, const Dataset& item) {
 }
 
 // Writes the current item and checks its product; returns false when that failed.
-bool WriteItem(OrderUnit& unit, const OrderTabNumbers& tab, std::string& nrprodcomven) {
+bool WriteItem(OrderUnit& unit, const OrderTabNumbers& tab, const std::string& call_code,
+               std::string& nrprodcomven) {
   const Dataset& item = unit.sets().cdsItComandaVen;
   const Dataset& order_tab = unit.sets().cdsComandaVen;
   NamedStatement& insert = unit.statements().acmInsItComVen;
@@ -98,7 +94,7 @@ bool WriteItem(OrderUnit& unit, const OrderTabNumbers& tab, std::string& nrprodc
                                           ? std::string("6")
                                           : item.Text("IDSTPRCOMVEN"));
     insert.SetParam("P_NRSEQPRODCUP", tab.nrseqprodcup);
-    insert.SetParam("P_CDSENHAPED", unit.services().globals.gCDSENHAPED);
+    insert.SetParam("P_CDSENHAPED", call_code);
     // The tickets name an item ISNULL(DSPRODUTOGEN, product name): an empty text in place of
     // a missing generic name would print the item without a name.
     insert.SetParam("P_DSPRODUTOGEN", ColumnValue(item, "DSPRODUTOGEN"));
@@ -189,11 +185,11 @@ void WriteOrderTabContents(OrderUnit& unit, const OrderTabNumbers& tab) {
                                  {"NRVENDAREST", unit.central_number()},
                                  {"NRCOMANDA", sets.cdsComandaVen.Text("NRCOMANDA")}};
   ApplyFilter(sets.cdsItComandaVen, LinkFilter(tab_terms));
-  SetCallCode(unit);
+  const std::string call_code = CallCode(unit);
 
   std::string nrprodcomven;
   while (!sets.cdsItComandaVen.Eof()) {
-    const bool item_written = WriteItem(unit, tab, nrprodcomven);
+    const bool item_written = WriteItem(unit, tab, call_code, nrprodcomven);
 
     FilterTerms item_terms = tab_terms;
     item_terms.emplace_back("NRPRODCOMVEN", sets.cdsItComandaVen.Text("NRPRODCOMVEN"));

@@ -20,8 +20,7 @@ struct OrderTabNumbers {
   std::string nrreqextcmd;   // external request number
 };
 
-// Sets gCDSENHAPED to the order tab's call code and writes the order tab's items and what
-// hangs below them.
+// Writes the order tab's items, all with the order tab's call code, and what hangs below them.
 void WriteOrderTabContents(OrderUnit& unit, const OrderTabNumbers& tab);
 
 // Writes the order's payment rows.

@@ -18,24 +18,25 @@ bool NamedByHostName(const std::string& host) {
 
 }  // namespace
 
-SyncCycle::SyncCycle(Services& services, CentralClient& central, SyncTimer& timer,
-                     std::function<void()> trim_memory)
+SyncCycle::SyncCycle(Services& services, StoreConnection& store, CentralClient& central,
+                     SyncTimer& timer, std::function<void()> trim_memory,
+                     std::function<void()> flush_dns)
     : services_(services),
+      store_(store),
       central_(central),
       timer_(timer),
+      flush_dns_(std::move(flush_dns)),
       run_(std::make_unique<SyncRun>(services, central, timer, std::move(trim_memory))),
       adqDados_(services.db, "adqDados"),
       adqVerifEncomenda_(services.db, "adqVerifEncomenda") {}
 
 SyncCycle::~SyncCycle() = default;
 
-void SyncCycle::SetFlushDns(std::function<void()> flush_dns) { flush_dns_ = std::move(flush_dns); }
-
 void SyncCycle::timSincronismoTimer() {
   services_.globals.Touch(services_.clock);
   last_ = {};
   run_->tally() = {};
-  if (store_ != nullptr && !RestoreStoreConnection(*store_, services_.log)) return;
+  if (!RestoreStoreConnection(store_, services_.log)) return;
   if (!central_.Connected()) ConnectCentral();
   if (central_.Connected()) {
     last_.server_reached = true;

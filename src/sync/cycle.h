@@ -40,24 +40,19 @@ struct CycleOutcome {
 
 class SyncCycle {
  public:
-  // trim_memory is TrimAppMemorySize, called at the start of every run that does not end at
-  // once.
-  SyncCycle(Services& services, CentralClient& central, SyncTimer& timer,
-            std::function<void()> trim_memory);
+  // store is the connection behind services.db, which each tick makes again in place when it
+  // is down or was lost, so that the statements kept on it go on working. trim_memory is
+  // TrimAppMemorySize, called at the start of every run that does not end at once. flush_dns is
+  // the DNS flush run after a failed connection to a server named by a host name
+  // ("ipconfig /flushdns"); nothing when empty.
+  SyncCycle(Services& services, StoreConnection& store, CentralClient& central, SyncTimer& timer,
+            std::function<void()> trim_memory, std::function<void()> flush_dns = nullptr);
   ~SyncCycle();
   SyncCycle(const SyncCycle&) = delete;
   SyncCycle& operator=(const SyncCycle&) = delete;
 
   // One tick. Called by the main loop when the timer is due, and once by start-up.
   void timSincronismoTimer();
-
-  // The DNS flush run after a failed connection to a server named by a host name
-  // ("ipconfig /flushdns"); nothing by default.
-  void SetFlushDns(std::function<void()> flush_dns);
-  // The store connection each tick makes again when it is down or was lost: the one behind
-  // Services::db, reconnected in place, so that the statements kept on it go on working.
-  // Without it (a bare database in some tests) nothing is reconnected.
-  void SetStoreConnection(StoreConnection& connection) { store_ = &connection; }
 
   SyncRun& run() { return *run_; }
   CycleOutcome last_outcome() const;
@@ -73,10 +68,10 @@ class SyncCycle {
   void ReleaseScheduledOrders();
 
   Services& services_;
+  StoreConnection& store_;
   CentralClient& central_;
   SyncTimer& timer_;
   std::function<void()> flush_dns_;
-  StoreConnection* store_ = nullptr;
   std::unique_ptr<SyncRun> run_;
   CycleOutcome last_;
   NamedStatement adqDados_, adqVerifEncomenda_;

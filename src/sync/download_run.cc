@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "bizlib/log_text.h"
+#include "bizlib/restart_hold.h"
 #include "database/transactions.h"
 #include "print/cancellation_ticket.h"
 #include "print/delivery_ticket.h"
@@ -78,7 +79,6 @@ void SyncRun::SincronizaDLV(const std::string& cdfilial, const std::string& cdlo
       Log(std::string("Metodo \"SincronizaDLV\": Erro -> ") + LogText(rollback.what()));
     }
   }
-  s_.globals.gLiberaReinicio = true;
   retorno_ = Variant();
   Log("FIM -> SincronizaDLV");
   Log("");
@@ -125,7 +125,7 @@ void SyncRun::Housekeeping(const std::string& cdfilial, const std::string& cdloj
 // they are written and the server is told (or the download failed), or it could kill the
 // process between the two.
 void SyncRun::Download(const std::string& cdfilial, const std::string& cdloja) {
-  s_.globals.gLiberaReinicio = false;
+  const RestartHold hold(s_.globals);
   try {
     // Without the counters no order could be written; downloaded and refused one by one, each
     // would sit in LOGSINCDLV while the server kept sending it. Left at the server, they come
@@ -150,7 +150,6 @@ void SyncRun::Download(const std::string& cdfilial, const std::string& cdloja) {
     DesfazTransacao(s_.db);
     CloseDownload();
   }
-  s_.globals.gLiberaReinicio = true;
 }
 
 void SyncRun::WriteDownload() {
@@ -294,14 +293,12 @@ void SyncRun::ConfirmToServer() {
   if (s_.db.InTransaction()) {
     throw std::logic_error("transação aberta: pedidos não confirmados ao servidor");
   }
-  s_.globals.gLiberaReinicio = false;
+  const RestartHold hold(s_.globals);
   try {
     central_.UpdateSincronismo(sets_.cdsVendaRest.Packet(), sets_.cdsPedidosCanc.Packet());
-    s_.globals.gLiberaReinicio = true;
     Log("Atualiza status para sincronizado");
   } catch (const std::exception& e) {
     Log(std::string("Erro: UpdateSincronismo -> ") + LogText(e.what()));
-    s_.globals.gLiberaReinicio = true;
   }
 }
 

@@ -121,14 +121,14 @@ TEST(RestartCommandTest, UnderTheServiceManagerAStalledProcessEndsWithTheRestart
     const DateTime start = DateTime::FromCivil(2026, 6, 12, 8, 0, 0);
     FakeClock clock(start);
     Globals globals;
-    globals.gCDFILIAL = "0001";
-    globals.gCDCAIXA = "001";
     globals.Touch(clock);
     globals.gInicioPeriodo.store(clock.Steady());
     ActivityLog log(folder.path(), clock);
     ClockSleeper sleeper(clock);
     const auto runner = platform::MakeCommandRunner(image, RestartStyle::kServiceManager);
-    TDisparaThreadZlvSinc(globals, log, clock, sleeper, *runner, folder.path(), image).Execute();
+    TDisparaThreadZlvSinc watchdog(globals, log, clock, sleeper, *runner, folder.path(), image);
+    watchdog.HandOver({"0001", "001"});
+    watchdog.Execute();
     _exit(0);
   }
   int status = 0;

@@ -20,21 +20,23 @@ constexpr const char* kDatabaseLine =
 class StartupTest : public ::testing::Test {
  protected:
   StartupResult Start(const std::string& parameter) {
-    StartupParts parts{.services = services_,
-                       .adcSincronismo = connection_,
-                       .first_parameter = parameter,
-                       .cdsParametros = cdsParametros_,
-                       .cdsRoteirizador = cdsRoteirizador_,
-                       .timSincronismo = timer_,
-                       .wait_for_database = wait_for_database_,
-                       .start_watchdog = [this] { steps_.push_back("watchdog"); },
-                       .first_tick =
-                           [this] {
-                             steps_.push_back("tick");
-                             EXPECT_TRUE(timer_.Enabled());
-                             EXPECT_FALSE(globals_.gLiberaReinicio.load());
-                             if (tick_failure_) throw std::runtime_error("no such table: PARAVEND");
-                           }};
+    StartupParts parts{
+        .services = services_,
+        .adcSincronismo = connection_,
+        .first_parameter = parameter,
+        .cdsParametros = cdsParametros_,
+        .cdsRoteirizador = cdsRoteirizador_,
+        .timSincronismo = timer_,
+        .wait_for_database = wait_for_database_,
+        .codes_read = [this] { codes_read_ = globals_.gCDFILIAL + "_" + globals_.gCDCAIXA; },
+        .start_watchdog = [this] { steps_.push_back("watchdog"); },
+        .first_tick =
+            [this] {
+              steps_.push_back("tick");
+              EXPECT_TRUE(timer_.Enabled());
+              EXPECT_FALSE(globals_.gLiberaReinicio.load());
+              if (tick_failure_) throw std::runtime_error("no such table: PARAVEND");
+            }};
     return resume_ ? ResumeStartup(parts) : FormCreate(parts);
   }
   StartupResult Resume(const std::string& parameter) {
@@ -53,6 +55,7 @@ class StartupTest : public ::testing::Test {
   SyncTimer timer_{clock_};
   Dataset cdsParametros_, cdsRoteirizador_;
   std::vector<std::string> steps_;
+  std::string codes_read_;  // the codes as the watchdog was handed them
   bool tick_failure_ = false;
   bool wait_for_database_ = true;
   bool resume_ = false;
@@ -62,6 +65,7 @@ TEST_F(StartupTest, ASetUpCashRegisterStartsEverythingInOrder) {
   const StartupResult result = Start("0001_001_");
   ASSERT_EQ(result.outcome, StartupOutcome::kStarted) << result.message;
   EXPECT_EQ(steps_, (std::vector<std::string>{"watchdog", "tick"}));
+  EXPECT_EQ(codes_read_, "0001_001");
   EXPECT_EQ(globals_.gCDFILIAL, "0001");
   EXPECT_EQ(globals_.gCDCAIXA, "001");
   EXPECT_EQ(globals_.gCDLOJA, "001");

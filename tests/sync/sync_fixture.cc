@@ -68,11 +68,10 @@ SyncInstallation::SyncInstallation(Options options)
   globals_.gIDUTILINTROT = "N";
   globals_.gLiberaReinicio = true;
   timer_.SetEnabled(true);
-  cycle_ = std::make_unique<SyncCycle>(*services_, client_, timer_, [this] {
+  cycle_ = std::make_unique<SyncCycle>(*services_, *store_, client_, timer_, [this] {
     ++trim_calls_;
     timer_on_during_run_ = timer_.Enabled();
   });
-  cycle_->SetStoreConnection(*store_);
 }
 
 SyncInstallation::~SyncInstallation() {
