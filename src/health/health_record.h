@@ -20,16 +20,11 @@
 #include <optional>
 #include <string>
 
-#include "bizlib/cycle_counters.h"
+#include "bizlib/clock.h"
+#include "bizlib/cycle_activity.h"
 #include "data/datetime.h"
 
 namespace zlv {
-
-// One instant on both clocks.
-struct Instant {
-  DateTime at;        // wall clock, local time
-  double steady = 0;  // seconds since the computer started
-};
 
 struct HealthRecord {
   std::int64_t pid = 0;

@@ -32,12 +32,8 @@ void HealthRecorder::Heartbeat() {
 
 void HealthRecorder::CycleStarted() { cycle_started_ = Now(); }
 
-void HealthRecorder::DownloadAnswered() { record_.last_download = Now(); }
-
-void HealthRecorder::UploadAnswered() { record_.last_upload = Now(); }
-
 void HealthRecorder::CycleEnded(bool server_reached, bool ok, std::string failure_line,
-                                const CycleCounters& counters) {
+                                const CycleActivity& activity) {
   const Instant now = Now();
   record_.heartbeat = now;
   record_.last_cycle = HealthRecord::Cycle{.started = cycle_started_,
@@ -45,10 +41,12 @@ void HealthRecorder::CycleEnded(bool server_reached, bool ok, std::string failur
                                            .ok = ok,
                                            .server_reached = server_reached,
                                            .failure_line = std::move(failure_line),
-                                           .counters = counters};
+                                           .counters = activity.counters};
+  if (activity.download_answered) record_.last_download = activity.download_answered;
+  if (activity.upload_answered) record_.last_upload = activity.upload_answered;
   ++record_.cycles;
   if (!ok) ++record_.failed_cycles;
-  record_.totals += counters;
+  record_.totals += activity.counters;
   Write();
 }
 

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "bizlib/clock.h"
-#include "bizlib/cycle_counters.h"
+#include "bizlib/cycle_activity.h"
 #include "health/health_record.h"
 
 namespace zlv {
@@ -44,11 +44,9 @@ class HealthRecorder {
   void SetStore(std::string branch, std::string cash_register);
   void Heartbeat();
   void CycleStarted();
-  void DownloadAnswered();
-  void UploadAnswered();
-  // ok: the cycle logged no failure line; failure_line: the first it logged.
+  // ok: the cycle logged no failure line; failure_line: the last it logged.
   void CycleEnded(bool server_reached, bool ok, std::string failure_line,
-                  const CycleCounters& counters);
+                  const CycleActivity& activity);
 
   const HealthRecord& record() const { return record_; }
 

@@ -28,8 +28,10 @@ struct RecorderFixture : testing::Test {
 TEST_F(RecorderFixture, HeartbeatsWriteAtMostEveryInterval) {
   recorder.SetStore("0001", "001");
   recorder.CycleStarted();
-  recorder.DownloadAnswered();
-  recorder.CycleEnded(true, false, "Erro X", {.orders_inserted = 2, .tickets_written = 3});
+  recorder.CycleEnded(true, false, "Erro X",
+                      {.counters = {.orders_inserted = 2, .tickets_written = 3},
+                       .download_answered = ReadInstant(clock),
+                       .upload_answered = std::nullopt});
   const HealthRecord written = *ReadHealthRecord(dir.path() / "estado.json");
   EXPECT_EQ(HealthRecordToJson(written), HealthRecordToJson(recorder.record()));
   EXPECT_EQ(written.totals.orders_inserted, 2);

@@ -76,7 +76,8 @@ int RunSynchroniser(const CommandLine& line, RunMode mode, QuitSignal& quit) {
                   .wait_for_database = !line.once,
                   .config_key = platform::MachineConfigKey(),
                   .clock = clock,
-                  .runner = *runner});
+                  .runner = *runner,
+                  .service = mode == RunMode::kService});
   StartupResult outcome = form.FormCreate();
   if (line.once) {
     // Start-up ran the cycle as its first tick.

@@ -67,8 +67,7 @@ StoreFacts ReadStoreFacts(Database& db, const std::string& cdfilial, const std::
     }
     Run(unsynced, cdfilial, cdloja);
     facts.unsynced_tabs += static_cast<int>(unsynced.Field("QTCOMANDAS").AsInteger());
-    facts.oldest_unsynced_tab =
-        Earliest(facts.oldest_unsynced_tab, unsynced.Field("DTMAISANTIGA"));
+    facts.oldest_unsynced_tab = Earliest(facts.oldest_unsynced_tab, unsynced.Field("DTMAISANTIGA"));
     Run(router, cdfilial, cdloja);
     facts.router_waiting += static_cast<int>(router.Field("QTPEDIDOS").AsInteger());
     for (Run(scheduled, cdfilial, cdloja); !scheduled.Eof(); scheduled.Next()) {

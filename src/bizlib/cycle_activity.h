@@ -1,8 +1,12 @@
 // What a cycle did, counted where it is done: the cycle's figures in the health record and the
-// metrics file, summed into running totals since the process started. Main thread.
+// metrics file, summed into running totals since the process started; and when the central
+// server last answered the download and the upload. Main thread.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+
+#include "bizlib/clock.h"
 
 namespace zlv {
 
@@ -25,6 +29,12 @@ struct CycleCounters {
     router_orders_sent += other.router_orders_sent;
     return *this;
   }
+};
+
+struct CycleActivity {
+  CycleCounters counters;
+  std::optional<Instant> download_answered;  // BaixaPedidos answered with the orders
+  std::optional<Instant> upload_answered;    // AtualizaPedidos answered with the states
 };
 
 }  // namespace zlv
