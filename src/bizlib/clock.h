@@ -24,6 +24,14 @@ class Clock {
   virtual double Steady() const = 0;
 };
 
+// One instant read on both faces: the date for people, the steady reading for ages.
+struct Instant {
+  DateTime at;
+  double steady = 0;
+};
+
+inline Instant ReadInstant(const Clock& clock) { return {clock.Now(), clock.Steady()}; }
+
 class SystemClock : public Clock {
  public:
   DateTime Now() const override;

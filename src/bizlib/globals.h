@@ -8,9 +8,11 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 #include "bizlib/clock.h"
+#include "bizlib/cycle_activity.h"
 
 namespace zlv {
 
@@ -29,9 +31,20 @@ struct Globals {
   std::atomic<bool> gLiberaReinicio{false};
   std::atomic<bool> gAvisoReinicio{false};
 
-  // A sign of life. The two stores are not one step: the watchdog may pair a new steady time
-  // with the previous date, which only shifts the date its log line prints by one tick.
+  // What the current cycle did, counted where it is done (main thread).
+  CycleActivity cycle_activity;
+  // Called at every sign of life of the main thread: the health record's heartbeat.
+  std::function<void()> on_sign_of_life;
+
+  // A sign of life of the main thread.
   void Touch(const Clock& clock) {
+    ResetLastActivity(clock);
+    if (on_sign_of_life) on_sign_of_life();
+  }
+  // The watchdog's own reset after a restart it asked for: no sign of life of the main thread.
+  // The two stores are not one step: the watchdog may pair a new steady time with the
+  // previous date, which only shifts the date its log line prints by one tick.
+  void ResetLastActivity(const Clock& clock) {
     gUltimaAtividadeData.store(clock.Now().days());
     gUltimaAtividade.store(clock.Steady());
   }

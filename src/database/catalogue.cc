@@ -85,7 +85,8 @@ const std::vector<StatementDef>& AllStatements() {
                        RouterQueryStatements,
                        RouterConfigStatements,
                        TicketJournalStatements,
-                       OwnTablesStatements}) {
+                       OwnTablesStatements,
+                       StoreHealthStatements}) {
       for (StatementDef& def : group()) out.push_back(std::move(def));
     }
     return out;

@@ -97,5 +97,6 @@ std::vector<StatementDef> RouterQueryStatements();
 std::vector<StatementDef> RouterConfigStatements();
 std::vector<StatementDef> TicketJournalStatements();
 std::vector<StatementDef> OwnTablesStatements();
+std::vector<StatementDef> StoreHealthStatements();
 
 }  // namespace zlv::catalogue

@@ -25,6 +25,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   line.uninstall = FindCmdLineSwitch(args, "UNINSTALL");
   line.silent = FindCmdLineSwitch(args, "SILENT");
   line.once = FindCmdLineSwitch(args, "ONCE");
+  line.status = FindCmdLineSwitch(args, "STATUS");
+  line.json = FindCmdLineSwitch(args, "JSON");
   // The codes are the first parameter; a switch written before them (an operator's
   // "ZlvSinc /ONCE 01_005_") must not be taken for them.
   for (const std::string& arg : args) {

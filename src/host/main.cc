@@ -22,6 +22,9 @@
 //   75 (EX_TEMPFAIL) another synchroniser is running on this machine
 //   78 (EX_CONFIG) this cash register is not set up for the delivery synchronisation
 //
+// STATUS prints the synchroniser's health and ends with 0 healthy, 1 needs attention, 2 not
+// working, 3 unreadable (host/status_command.h); it takes no lock and is never a service.
+//
 // One synchroniser per machine: the service and a process started by hand take the same
 // single-instance lock, and a second one ends silently with 0 (ONCE says so, with 75; a
 // service started by its manager ends with 75, a failure the manager records and answers
@@ -45,6 +48,7 @@
 #include "host/once_report.h"
 #include "host/run_mode.h"
 #include "host/sinc_form.h"
+#include "host/status_command.h"
 #include "platform/memory_trim.h"
 #include "platform/paths.h"
 #include "platform/private_files.h"
@@ -72,7 +76,8 @@ int RunSynchroniser(const CommandLine& line, RunMode mode, QuitSignal& quit) {
                   .wait_for_database = !line.once,
                   .config_key = platform::MachineConfigKey(),
                   .clock = clock,
-                  .runner = *runner});
+                  .runner = *runner,
+                  .service = mode == RunMode::kService});
   StartupResult outcome = form.FormCreate();
   if (line.once) {
     // Start-up ran the cycle as its first tick.
@@ -125,6 +130,8 @@ int RunAlone(const CommandLine& line, RunMode mode, QuitSignal& quit) {
 
 int Main(const std::vector<std::string>& args) {
   const CommandLine line = ParseCommandLine(args);
+  // Asking how the synchroniser is never makes this process one: no service, no lock.
+  if (line.status) return RunStatusCommand(line);
   QuitSignal quit;
   quit.HandleTerminationSignals();
 

@@ -1,8 +1,12 @@
 #include "host/sinc_form.h"
 
+#include <chrono>
+
+#include "bizlib/log_text.h"
 #include "host/main_loop.h"
 #include "host/memory_trim.h"
 #include "host/parameters.h"
+#include "platform/health_probe.h"
 
 namespace zlv {
 
@@ -17,10 +21,53 @@ TSincForm::TSincForm(SincFormSetup setup)
       cycle_(
           services_, adcSincronismo_, netSincronismo_, timSincronismo_,
           [this] { TrimAppMemorySize(log_); }, [this] { setup_.runner.FlushDns(); }),
+      recorder_(RecorderSetup()),
       watchdog_(globals_, log_, setup_.clock, watchdog_sleeper_, setup_.runner,
-                setup_.program_folder, setup_.image_name) {}
+                setup_.program_folder, setup_.image_name) {
+  globals_.on_sign_of_life = [this] { recorder_.Heartbeat(); };
+}
 
 TSincForm::~TSincForm() { watchdog_.Stop(); }
+
+HealthRecorder::Setup TSincForm::RecorderSetup() {
+  const std::optional<std::string> metrics = setup_.config_key.Read("MetricsDir");
+  return {.record_file = HealthRecordPath(setup_.exe_folder),
+          .metrics_file = (metrics && !metrics->empty()
+                               ? std::filesystem::path(*metrics)
+                               : setup_.exe_folder / "Dados" / "metrics") /
+                          "zlvsinc.prom",
+          .clock = setup_.clock,
+          .pid = platform::CurrentProcessId(),
+          .service = setup_.service,
+          .boot_id = platform::BootId(),
+          .report =
+              [this](const std::string& failure) {
+                log_.GravaLog("Erro ao gravar o estado do sincronizador: " + LogText(failure));
+              },
+          .unix_now = setup_.unix_now ? setup_.unix_now : [] {
+            return std::chrono::duration<double>(
+                       std::chrono::system_clock::now().time_since_epoch())
+                .count();
+          }};
+}
+
+void TSincForm::RunCycle() {
+  globals_.cycle_activity = {};
+  const int failures_before = log_.failure_lines();
+  recorder_.CycleStarted();
+  auto record = [&](bool ok, std::string failure_line) {
+    recorder_.CycleEnded(cycle_.last_outcome().server_reached, ok, std::move(failure_line),
+                         globals_.cycle_activity);
+  };
+  try {
+    cycle_.timSincronismoTimer();
+  } catch (const std::exception& e) {
+    record(false, LogText(e.what()));
+    throw;
+  }
+  const bool ok = log_.failure_lines() == failures_before;
+  record(ok, ok ? "" : log_.last_failure_line());
+}
 
 CentralEndpoint TSincForm::netSincronismoBeforeConnect() const {
   return LeIpServer(setup_.config_key).value_or(CentralEndpoint{});
@@ -43,12 +90,16 @@ StartupParts TSincForm::Parts() {
       .wait_for_database = setup_.wait_for_database,
       // The watchdog's thread restarts with its own copy of the codes, taken here on the main
       // thread whenever they are read.
-      .codes_read = [this] { watchdog_.HandOver(CodesOf(globals_)); },
+      .codes_read =
+          [this] {
+            watchdog_.HandOver(CodesOf(globals_));
+            recorder_.SetStore(globals_.gCDFILIAL, globals_.gCDCAIXA);
+          },
       .start_watchdog =
           [this] {
             if (setup_.start_watchdog) watchdog_.Start(CodesOf(globals_));
           },
-      .first_tick = [this] { cycle_.timSincronismoTimer(); },
+      .first_tick = [this] { RunCycle(); },
   };
 }
 
@@ -61,7 +112,7 @@ StartupResult TSincForm::FormCreate() {
 
 void TSincForm::Tick() {
   if (!waiting_for_database_) {
-    cycle_.timSincronismoTimer();
+    RunCycle();
     return;
   }
   StartupParts parts = Parts();

@@ -10,10 +10,15 @@
 // program, doubles in tests) and must outlive the form. Destroying the form stops the
 // watchdog first and closes the connections after it.
 //
+// Every sign of life and every tick of the cycle go to the health record and the metrics file
+// (health/health_recorder.h): Dados/ZlvSincEstado.json, and zlvsinc.prom in the folder the
+// configuration key's MetricsDir names (Dados/metrics when it names none).
+//
 // Main thread (the watchdog is the one other thread, and only touches its own shared values).
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -21,6 +26,7 @@
 #include "bizlib/globals.h"
 #include "data/dataset.h"
 #include "database/store_connection.h"
+#include "health/health_recorder.h"
 #include "host/startup.h"
 #include "host/watchdog.h"
 #include "log/activity_log.h"
@@ -50,6 +56,10 @@ struct SincFormSetup {
   // Opens the store database; empty: the one the configuration key names. Tests put the real
   // database behind a fault injector here.
   StoreConnection::Opener store_opener = nullptr;
+  // Run as the service (the health record tells the status command so).
+  bool service = false;
+  // Unix time now, for the metrics file; the system's clock when empty.
+  std::function<double()> unix_now = nullptr;
 };
 
 class TSincForm {
@@ -78,6 +88,9 @@ class TSincForm {
   // netSincronismoBeforeConnect: LeIpServer, then the host and port for the attempt.
   CentralEndpoint netSincronismoBeforeConnect() const;
   StartupParts Parts();
+  // One tick of the cycle, recorded in the health record however it ends.
+  void RunCycle();
+  HealthRecorder::Setup RecorderSetup();
 
   SincFormSetup setup_;
   Globals globals_;
@@ -89,6 +102,7 @@ class TSincForm {
   Dataset cdsParametros_;
   Dataset cdsRoteirizador_;
   SyncCycle cycle_;
+  HealthRecorder recorder_;
   bool waiting_for_database_ = false;
   std::optional<StartupResult> ended_;
   StoppableSleeper watchdog_sleeper_;

@@ -80,7 +80,7 @@ double TDisparaThreadZlvSinc::SecondsSince(double steady) const {
 bool TDisparaThreadZlvSinc::Pass() {
   if (SecondsSince(globals_.gUltimaAtividade.load()) > settings_.stall_seconds) {
     Restart("Reinicia o ZlvSinc apos 3 minutos parado: ");
-    globals_.Touch(clock_);
+    globals_.ResetLastActivity(clock_);
   }
   if (SecondsSince(globals_.gInicioPeriodo.load()) / 60 > settings_.period_minutes &&
       globals_.gLiberaReinicio.load()) {

@@ -62,8 +62,14 @@ void ActivityLog::GravaLog(std::string_view message) {
   if (!out) Fail("Não foi possível gravar o arquivo de log", file, ErrnoText());
   if (message.find("Erro") != std::string_view::npos ||
       message.find("ERRO") != std::string_view::npos) {
+    last_failure_line_ = LogText(message);
     ++failure_lines_;
   }
+}
+
+std::string ActivityLog::last_failure_line() const {
+  std::lock_guard lock(mutex_);
+  return last_failure_line_;
 }
 
 }  // namespace zlv

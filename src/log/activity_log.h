@@ -31,12 +31,15 @@ class ActivityLog {
   // How many failure lines were written so far: lines that say "Erro" or "ERRO", as every
   // failure this program logs does. What a single cycle (ONCE) reports to whoever ran it.
   int failure_lines() const { return failure_lines_.load(); }
+  // The last of them, as written (bounded as LogText bounds it); empty before the first.
+  std::string last_failure_line() const;
 
  private:
   std::filesystem::path exe_folder_;
   const Clock& clock_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::atomic<int> failure_lines_{0};
+  std::string last_failure_line_;
 };
 
 }  // namespace zlv

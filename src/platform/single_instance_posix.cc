@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/single_instance.h"
+#include "platform/single_instance_folder.h"
 
 namespace zlv {
 
@@ -46,6 +47,13 @@ std::filesystem::path LockFolder() {
 }
 
 }  // namespace
+
+std::vector<std::filesystem::path> platform::SingleInstanceFolders() {
+  if (const char* dir = std::getenv("ZLVSINC_LOCK_DIR"); dir != nullptr && *dir != '\0') {
+    return {dir};
+  }
+  return {kRootLockFolder, "/run/lock", "/tmp"};
+}
 
 SingleInstanceLock::SingleInstanceLock(const std::string& name) {
   const std::filesystem::path folder = LockFolder();

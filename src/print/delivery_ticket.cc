@@ -291,6 +291,7 @@ void WriteDelivery(Services& services, TicketSources& sources, TicketMode mode) 
   WriteTicketFile(TicketPath(services.exe_folder,
                              {printer, number, "E", services.globals.gCDLOJA, "_", register_store}),
                   lines);
+  ++services.globals.cycle_activity.counters.tickets_written;
   services.globals.Touch(services.clock);  // a sign of life per ticket written
 }
 

@@ -133,6 +133,7 @@ void ItemWalk::Save() {
   WriteTicketFile(TicketPath(services_.exe_folder,
                              {printer_, order_number_, prefix_, services_.globals.gCDLOJA}),
                   lines_.lines());
+  ++services_.globals.cycle_activity.counters.tickets_written;
   // One order can fill many tickets; each written one shows the watchdog the run is moving.
   services_.globals.Touch(services_.clock);
 }

@@ -68,6 +68,7 @@ class Dispatch {
     if (resposta.status >= 200 && resposta.status < 300 &&
         retorno.find(kAceito) != std::string::npos) {
       const std::string erro = AtualizaStatusCmdRot(s_.db, cdfilial, nrcomanda, s_.clock.Now());
+      ++s_.globals.cycle_activity.counters.router_orders_sent;
       Log("Pedido enviado ao Roteirizador com sucesso");
       if (!erro.empty()) Log("AtualizaStatusCmdRot: Erro -> " + LogText(erro));
     } else {

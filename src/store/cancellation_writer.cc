@@ -31,6 +31,7 @@ void ApplyCancellation(Services& services, const std::string& cdfilial,
   items.SetParam("P_NRVENDAREST", nrvendarest);
   items.Execute();
 
+  ++services.globals.cycle_activity.counters.cancellations;
   services.log.GravaLog("Pedido cancelado no sistema. P_NRVENDAREST: " + nrvendarest);
   CancelaPedidoKDS(services, cdfilial, nrvendarest);
 }

@@ -43,6 +43,7 @@ class OrderRun {
  private:
   Dataset& order() { return sets_.cdsVendaRest; }
   Database& db() { return services_.db; }
+  CycleCounters& counters() { return services_.globals.cycle_activity.counters; }
   const std::string& central_number() const { return unit_.central_number(); }
   TdtmZlvProxCodigo Numbers() { return TdtmZlvProxCodigo(db(), &unit_.number_advances()); }
 
@@ -199,6 +200,7 @@ class OrderRun {
   }
 
   void CloseFailed() {
+    ++counters().orders_refused;
     DesfazTransacao(db());
     services_.log.GravaLog("Rollback do pedido NRVENDARESTAUX:" + central_number());
     unit_.CompleteDiagnosis();
@@ -213,6 +215,7 @@ class OrderRun {
   // Nothing was written: end the transaction now rather than leave it to the next order,
   // then tell the server the store has the order, so it stops sending it.
   void CloseFoundBeforeInsertion() {
+    ++counters().duplicates;
     DesfazTransacao(db());
     services_.log.GravaLog("Pedido duplicado: NRVENDARESTAUX " + central_number());
     ReportSynchronised();
@@ -256,10 +259,12 @@ class OrderRun {
       return;
     }
     if (unit_.duplicate) {
+      ++counters().duplicates;
       DesfazTransacao(db());
       services_.log.GravaLog("Rollback do pedido NRVENDARESTAUX:" + central_number());
     } else {
       ConfirmaTransacao(db());
+      ++counters().orders_inserted;
       services_.log.GravaLog("Commit do pedido NRVENDARESTAUX:" + central_number());
     }
     try {

@@ -133,6 +133,7 @@ void SyncRun::Download(const std::string& cdfilial, const std::string& cdloja) {
     if (NumbersReady()) {
       Log("BaixaPedidos -> baixa os novos pedidos");
       retorno_ = central_.BaixaPedidos(cdfilial, cdloja);
+      if (!retorno_.IsText()) s_.globals.cycle_activity.download_answered = ReadInstant(s_.clock);
       if (retorno_.IsText()) {
         Log("Retorno KRV.BaixaPedidos: " + retorno_.AsText());
       } else if (retorno_.IsEmptyOrNull()) {

@@ -142,9 +142,12 @@ void OrderStateUpload::SendBatch(Dataset& batch_copy, const std::vector<std::str
 
   if (retorno.IsText()) {
     s_.log.GravaLog("Retorno KRV.AtualizaPedidos : " + LogText(retorno.AsText()));
-  } else if (!retorno.IsEmptyOrNull()) {
-    ApplyAnswer(retorno, cdfilial, cdloja);
+    return;
   }
+  CycleActivity& activity = s_.globals.cycle_activity;
+  activity.upload_answered = ReadInstant(s_.clock);
+  activity.counters.sales_uploaded += static_cast<std::int64_t>(sales.size());
+  if (!retorno.IsEmptyOrNull()) ApplyAnswer(retorno, cdfilial, cdloja);
 }
 
 void OrderStateUpload::ApplyAnswer(const Variant& retorno, const std::string& cdfilial,

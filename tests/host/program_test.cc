@@ -14,14 +14,17 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <regex>
 
 #include <gtest/gtest.h>
 
 #include "child_process.h"
+#include "health/health_record.h"
 #include "host/startup.h"
 #include "installation.h"
+#include "platform/health_probe.h"
 #include "platform/single_instance.h"
 #include "sync/protocol_json.h"
 #include "sync/protocol_rpc.h"
@@ -485,6 +488,110 @@ TEST_F(ProgramTest, TheCentralServerKeepsAnsweringAndStaysSmallWhateverClientsSe
   EXPECT_NE(wide_packet.find("campos"), std::string::npos) << wide_packet;
   EXPECT_TRUE(good_client_answered_within_a_second());
   EXPECT_LT(central.ResidentKiB(), 256 * 1024);
+}
+
+// The /STATUS command on the real program. The health record's readings of the steady clock
+// are moved back the way a process that stopped long ago would have left them.
+class StatusTest : public ProgramTest {
+ protected:
+  fs::path RecordFile() const { return HealthRecordPath(install_.home()); }
+  // Every steady reading of the record moved back by seconds.
+  void Age(double seconds) const {
+    HealthRecord record = *ReadHealthRecord(RecordFile());
+    for (Instant* instant : {&record.started, &record.heartbeat}) instant->steady -= seconds;
+    for (auto* instant : {&record.last_download, &record.last_upload}) {
+      if (*instant) (*instant)->steady -= seconds;
+    }
+    if (record.last_cycle) {
+      record.last_cycle->started.steady -= seconds;
+      record.last_cycle->ended.steady -= seconds;
+    }
+    WriteHealthRecord(RecordFile(), record);
+  }
+  nlohmann::json StatusJson() {
+    EXPECT_GE(Run({"0001_001_", "/STATUS", "/JSON"}), 0);
+    return nlohmann::json::parse(LastOut());
+  }
+};
+
+TEST_F(StatusTest, AStoreWithRefusedOrdersOwedTicketsAndAnOldBacklogNeedsAttention) {
+  const SystemClock clock;
+  HealthRecord record;
+  record.started = record.heartbeat = ReadInstant(clock);
+  record.boot_id = platform::BootId();
+  record.last_download = ReadInstant(clock);
+  record.last_upload = Instant{clock.Now(), clock.Steady() - 15 * 60};
+  fs::create_directories(RecordFile().parent_path());
+  WriteHealthRecord(RecordFile(), record);
+  install_.Sql(
+      "INSERT INTO LOGSINCDLV (CDFILIAL, CDLOJA, NRVENDARESTAUX, DSLOGMSG) VALUES "
+      "('0001', '001', '777', 'velho'), ('0001', '001', '777', 'O OPERADOR 9 NAO FOI BAIXADO');"
+      "INSERT INTO ZLVSINCIMPPEND (CDFILIAL, NRVENDAREST, CDLOJA, NRVENDARESTAUX, DTINCLUSAO) "
+      "VALUES ('0001', '0000000001', '001', '776', datetime('now', 'localtime', '-5 minutes'));"
+      "INSERT INTO VENDAREST (CDFILIAL, CDLOJA, NRVENDAREST, DTHRABERMESA) VALUES "
+      "('0001', '001', '0000000002', datetime('now', 'localtime'));"
+      "INSERT INTO COMANDAVEN (CDFILIAL, CDLOJA, NRVENDAREST, NRCOMANDA, DSCOMANDA, DTINCLUSAO) "
+      "VALUES ('0001', '001', '0000000002', '1', 'DLV_1', "
+      "datetime('now', 'localtime', '-15 minutes'));");
+
+  EXPECT_EQ(Run({"0001_001_", "/STATUS"}), 1) << LastOut();
+  const std::string text = LastOut();
+  for (const char* fact :
+       {"Sincronizador: parado", "pedido 777: 2 tentativa(s)", "O OPERADOR 9 NAO FOI BAIXADO",
+        "Tickets pendentes há mais de 2 min: 1",
+        "Comandas não sincronizadas: 1 (a mais antiga há 15 min)",
+        "comandas não sincronizadas há mais de 10 min", "Situação: PRECISA DE ATENÇÃO (1)"}) {
+    EXPECT_NE(text.find(fact), std::string::npos) << fact << "\n" << text;
+  }
+  const nlohmann::json json = StatusJson();
+  EXPECT_EQ(json["status"], 1);
+  EXPECT_EQ(json["store"]["refused_today"][0]["attempts"], 2);
+  EXPECT_EQ(json["store"]["owed_tickets"], 1);
+  EXPECT_EQ(json["synchroniser"]["running"], false);
+}
+
+TEST_F(StatusTest, ARunningStoreIsHealthyAndOneKilledThreeMinutesAgoIsNotWorking) {
+  const auto central = CentralWithOrders(1);
+  install_.SetRegistry("IpServer=127.0.0.1:" + std::to_string(central->port()) + "\n");
+  const auto program = Start({"0001_001_"});
+  ASSERT_TRUE(test::WaitUntil(
+      [&] {
+        try {
+          const auto record = ReadHealthRecord(RecordFile());
+          return record && record->last_cycle && record->last_download;
+        } catch (const std::exception&) {
+          return false;  // a reader may not see a file the writer is renaming into place
+        }
+      },
+      seconds(30)));
+
+  EXPECT_EQ(Run({"0001_001_", "/STATUS"}), 0) << LastOut();
+  EXPECT_NE(LastOut().find("Sincronizador: rodando (modo desktop"), std::string::npos);
+  const nlohmann::json healthy = StatusJson();
+  EXPECT_EQ(healthy["status"], 0);
+  EXPECT_EQ(healthy["last_cycle"]["counters"]["orders_inserted"], 1);
+
+  // The metrics file as the textfile collector's own parser reads it.
+  const fs::path metrics = install_.home() / "Dados" / "metrics" / "zlvsinc.prom";
+  const fs::path parsed = install_.home() / "parsed.txt";
+  const std::string parse =
+      "/usr/bin/python3 -c 'import sys; from prometheus_client.parser import "
+      "text_string_to_metric_families as p; print(\" \".join(f.name + \"=\" + "
+      "str(f.samples[0].value) for f in p(open(sys.argv[1]).read())))' " +
+      metrics.string() + " > " + parsed.string() + " 2>&1";
+  ASSERT_EQ(std::system(parse.c_str()), 0) << test::ReadFileBytes(parsed);
+  const std::string families = test::ReadFileBytes(parsed);
+  for (const char* family : {"zlvsinc_orders_inserted=1.0", "zlvsinc_cycles=1.0",
+                             "zlvsinc_last_cycle_end_timestamp_seconds="}) {
+    EXPECT_NE(families.find(family), std::string::npos) << family << "\n" << families;
+  }
+
+  program->Signal(SIGKILL);
+  program->WaitExit(seconds(10));
+  Age(180);
+  EXPECT_EQ(Run({"0001_001_", "/STATUS"}), 2) << LastOut();
+  EXPECT_NE(LastOut().find("Sincronizador: parado"), std::string::npos) << LastOut();
+  EXPECT_NE(LastOut().find("sem sinal de vida há 3 min"), std::string::npos) << LastOut();
 }
 
 }  // namespace
