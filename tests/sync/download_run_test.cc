@@ -1,6 +1,7 @@
 // The download half of a synchronisation run against the reference central server: what is
 // written, printed and confirmed, in which order, and what a failure leaves behind.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <mutex>
@@ -292,10 +293,26 @@ TEST(DownloadRun, OrderCaughtByTheFinalDuplicateCheckIsConfirmedAndRecordedOnce)
           .rows.at(0)[0]
           .AsText();
   const std::string other = ordered_by == "000003" ? "000002" : "000003";
+  // The order's own opening time, which the generator puts minutes back: "now" would be
+  // another day in the first minutes after midnight.
+  const nlohmann::json packets = nlohmann::json::parse(
+      s.central()
+          .db()
+          .Query("SELECT DSPACKETS FROM CENTRAL_ORDER WHERE NRVENDAREST = ?", {Variant(sale)})
+          .rows.at(0)[0]
+          .AsText());
+  std::string opened;
+  for (const nlohmann::json& packet : packets) {
+    for (std::size_t i = 0; i < packet["fields"].size() && opened.empty(); ++i) {
+      if (packet["fields"][i]["name"] == "DTHRABERMESA") opened = packet["rows"][0][i];
+    }
+  }
+  ASSERT_GE(opened.size(), 19u);
+  opened = opened.substr(0, 10) + " " + opened.substr(11, 8);
   s.Sql(
       "INSERT INTO VENDAREST (CDFILIAL, NRVENDAREST, CDLOJA, DTHRABERMESA, NRVENDARESTAUX, "
-      "CDCLIENTE, CDCONSUMIDOR) VALUES ('0001', '90001', '001', datetime('now', 'localtime'), '" +
-      sale + "', '0001', '" + other + "')");
+      "CDCLIENTE, CDCONSUMIDOR) VALUES ('0001', '90001', '001', '" +
+      opened + "', '" + sale + "', '0001', '" + other + "')");
 
   for (int run = 0; run < 3; ++run) s.Tick();
 
