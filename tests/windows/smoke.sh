@@ -335,6 +335,20 @@ if [ -f "$probe" ]; then
   fi
 fi
 
+# 16. /STATUS from a prompt: the program has no console of its own, yet its answer reaches
+# whoever started it (here a file), and its exit status is the verdict the text ends with.
+: >"$work/status.out"
+timeout 60 "$wine" "$install/ZlvSinc.exe" 0001_001_ /STATUS >"$work/status.out" 2>>"$work/program.out"
+status=$?
+verdict=$(tr -d '\r' <"$work/status.out" | LC_ALL=C grep -a '^Situa' | LC_ALL=C sed -n 's/.*(\([0-3]\))$/\1/p')
+if LC_ALL=C grep -aq '^Sincronizador: ' "$work/status.out" &&
+  LC_ALL=C grep -aq '^Banco da loja: DRIVER=SQLite3' "$work/status.out" &&
+  [ -n "$verdict" ] && [ "$status" -eq "$verdict" ]; then
+  pass "/STATUS answers on standard output with its verdict as exit status ($status)"
+else
+  fail "/STATUS" "exit status $status, verdict '$verdict': $(head -c 400 "$work/status.out")"
+fi
+
 # 15. Without ConnectionString there is no store database to open (the Windows build has no
 # embedded one): the log says what to configure, not that a database file does not exist.
 timeout 60 "$wine" reg delete "$key" /reg:64 /v ConnectionString /f >/dev/null 2>&1
