@@ -6,8 +6,8 @@ namespace zlv::catalogue {
 
 namespace {
 
-// Delivery order tabs of the upload's day window that the central server has not had in their
-// present state.
+// Delivery order tabs of the upload's day window that every upload still sends: the central
+// server has not yet answered that they are done.
 constexpr std::string_view kComandasNaoSincMssql = R"sql(
       SELECT COUNT(*) AS QTCOMANDAS, MIN(CV.DTINCLUSAO) AS DTMAISANTIGA FROM VENDAREST VR,
       COMANDAVEN CV, LOJA LJ WHERE VR.CDFILIAL = CV.CDFILIAL AND VR.CDLOJA = CV.CDLOJA AND

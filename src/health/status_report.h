@@ -39,7 +39,7 @@ struct StoreFacts {
   std::vector<RefusedOrder> refused_today;
   int owed_tickets = 0;  // journal rows older than two minutes
   std::optional<DateTime> oldest_owed_ticket;
-  int unsynced_tabs = 0;  // delivery order tabs the central server has not had yet
+  int unsynced_tabs = 0;  // delivery order tabs each upload still sends (not yet "D")
   std::optional<DateTime> oldest_unsynced_tab;
   int router_waiting = 0;  // orders ready for the delivery router and not yet sent
   struct ScheduledOrder {
