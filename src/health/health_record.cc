@@ -25,16 +25,6 @@ Instant InstantFrom(const json& value) {
   return {*at, value.at("steady").get<double>()};
 }
 
-json CountersJson(const CycleCounters& c) {
-  return {{"orders_inserted", c.orders_inserted},
-          {"orders_refused", c.orders_refused},
-          {"duplicates", c.duplicates},
-          {"cancellations", c.cancellations},
-          {"tickets_written", c.tickets_written},
-          {"sales_uploaded", c.sales_uploaded},
-          {"router_orders_sent", c.router_orders_sent}};
-}
-
 CycleCounters CountersFrom(const json& value) {
   CycleCounters c;
   c.orders_inserted = value.at("orders_inserted").get<std::int64_t>();
@@ -48,6 +38,16 @@ CycleCounters CountersFrom(const json& value) {
 }
 
 }  // namespace
+
+json CycleCountersJson(const CycleCounters& c) {
+  return {{"orders_inserted", c.orders_inserted},
+          {"orders_refused", c.orders_refused},
+          {"duplicates", c.duplicates},
+          {"cancellations", c.cancellations},
+          {"tickets_written", c.tickets_written},
+          {"sales_uploaded", c.sales_uploaded},
+          {"router_orders_sent", c.router_orders_sent}};
+}
 
 std::filesystem::path HealthRecordPath(const std::filesystem::path& exe_folder) {
   return exe_folder / "Dados" / "ZlvSincEstado.json";
@@ -64,7 +64,7 @@ std::string HealthRecordToJson(const HealthRecord& r) {
               {"heartbeat", InstantJson(r.heartbeat)},
               {"cycles", r.cycles},
               {"failed_cycles", r.failed_cycles},
-              {"totals", CountersJson(r.totals)}};
+              {"totals", CycleCountersJson(r.totals)}};
   if (r.last_cycle) {
     const HealthRecord::Cycle& c = *r.last_cycle;
     out["last_cycle"] = {{"started", InstantJson(c.started)},
@@ -72,7 +72,7 @@ std::string HealthRecordToJson(const HealthRecord& r) {
                          {"ok", c.ok},
                          {"server_reached", c.server_reached},
                          {"failure_line", c.failure_line},
-                         {"counters", CountersJson(c.counters)}};
+                         {"counters", CycleCountersJson(c.counters)}};
   }
   if (r.last_download) out["last_download"] = InstantJson(*r.last_download);
   if (r.last_upload) out["last_upload"] = InstantJson(*r.last_upload);

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 
@@ -56,6 +57,8 @@ struct HealthRecord {
 std::filesystem::path HealthRecordPath(const std::filesystem::path& exe_folder);
 
 std::string HealthRecordToJson(const HealthRecord& record);
+// The counters as a JSON object named as in the record (the status command's JSON too).
+nlohmann::json CycleCountersJson(const CycleCounters& counters);
 // Throws std::runtime_error naming what is wrong when the text is not a record.
 HealthRecord HealthRecordFromJson(const std::string& text);
 

@@ -85,16 +85,6 @@ json InstantJson(const Instant& instant, const StatusFacts& facts) {
   return {{"at", instant.at.ToPacketText()}, {"age_seconds", Nullable(AgeOf(instant, facts))}};
 }
 
-json CountersJson(const CycleCounters& c) {
-  return {{"orders_inserted", c.orders_inserted},
-          {"orders_refused", c.orders_refused},
-          {"duplicates", c.duplicates},
-          {"cancellations", c.cancellations},
-          {"tickets_written", c.tickets_written},
-          {"sales_uploaded", c.sales_uploaded},
-          {"router_orders_sent", c.router_orders_sent}};
-}
-
 json OptionalDate(const std::optional<DateTime>& when) {
   return when ? json(when->ToPacketText()) : json(nullptr);
 }
@@ -258,7 +248,7 @@ std::string StatusJson(const StatusFacts& facts, const StatusVerdict& verdict) {
     sync["heartbeat"] = InstantJson(r.heartbeat, facts);
     sync["cycles"] = r.cycles;
     sync["failed_cycles"] = r.failed_cycles;
-    sync["totals"] = CountersJson(r.totals);
+    sync["totals"] = CycleCountersJson(r.totals);
     if (r.last_cycle) {
       const HealthRecord::Cycle& c = *r.last_cycle;
       out["last_cycle"] = {{"started", InstantJson(c.started, facts)},
@@ -266,7 +256,7 @@ std::string StatusJson(const StatusFacts& facts, const StatusVerdict& verdict) {
                            {"ok", c.ok},
                            {"server_reached", c.server_reached},
                            {"failure_line", c.ok ? json(nullptr) : json(c.failure_line)},
-                           {"counters", CountersJson(c.counters)}};
+                           {"counters", CycleCountersJson(c.counters)}};
     }
     if (r.last_download) out["last_download"] = InstantJson(*r.last_download, facts);
     if (r.last_upload) out["last_upload"] = InstantJson(*r.last_upload, facts);
