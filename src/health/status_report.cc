@@ -90,7 +90,9 @@ json OptionalDate(const std::optional<DateTime>& when) {
 }
 
 // The store database's wall clock age of one of its rows.
-double RowAge(const StatusFacts& facts, DateTime row) { return facts.now.at.SecondsSince(row); }
+double RowAge(const StatusFacts& facts, DateTime row) {
+  return std::max(0.0, facts.now.at.SecondsSince(row));
+}
 
 }  // namespace
 
