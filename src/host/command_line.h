@@ -1,6 +1,6 @@
-// The program's command line: the switches INSTALL, UNINSTALL, SILENT, ONCE, STATUS and JSON (any letter
-// case, introduced by "/", "-" or "\") and the first parameter that is not a switch, the
-// branch and cash-register codes "<branch>_<register>_" read by start-up.
+// The program's command line: the switches INSTALL, UNINSTALL, SILENT, ONCE, STATUS and JSON
+// (any letter case, introduced by "/", "-" or "\") and the first parameter that is not a
+// switch, the branch and cash-register codes "<branch>_<register>_" read by start-up.
 //
 // ONCE is for operators and tests: start-up with its first cycle, then a normal end; no
 // watchdog is started, so nothing can restart such a process.
