@@ -8,6 +8,7 @@
 
 #include "central/central_methods.h"
 #include "central/order_generator.h"
+#include "central/sqlite_hub_store.h"
 #include "central/store_schema.h"
 #include "log/activity_log.h"
 #include "support/demo_store.h"
@@ -39,7 +40,7 @@ class CentralServerTest : public ::testing::Test {
     auto seeded = test::OpenDemoStore(":memory:");
     const StoreSchema schema = StoreSchema::FromDatabase(*seeded);
     const MasterData master = LoadMasterData(*seeded, "0001", shop);
-    StoreTransaction transaction(admin_.db());
+    HubTransaction transaction(admin_);
     OrderGenerator generator(
         master, schema, "0001", shop, 5,
         [this](const std::string& counter) { return admin_.NextNumber(counter); }, {});
@@ -87,8 +88,8 @@ class CentralServerTest : public ::testing::Test {
   test::TempDir home_{"zlv-central-server"};
   FakeClock clock_{DateTime::FromCivil(2026, 3, 14, 19, 30, 0)};
   ActivityLog log_{home_.path(), clock_};
-  CentralStore store_{(home_.path() / "central.db").string()};
-  CentralStore admin_{(home_.path() / "central.db").string()};
+  SqliteHubStore store_{(home_.path() / "central.db").string()};
+  SqliteHubStore admin_{(home_.path() / "central.db").string()};
   CentralServer server_{store_, clock_, "127.0.0.1", 0};
   std::thread server_thread_;
   CentralClient client_{log_, [this] { return CentralEndpoint{"127.0.0.1", server_.port()}; }};
