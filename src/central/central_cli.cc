@@ -27,16 +27,17 @@ class UsageError : public std::runtime_error {
 };
 
 constexpr const char* kUsage =
-    "usage: zlvsinc-central serve --db FILE [--port N] [--bind ADDRESS] [--verbose]\n"
+    "usage: zlvsinc-central serve --db DB [--port N] [--bind ADDRESS] [--verbose]\n"
     "                       [--idle-timeout-ms N] [--request-timeout-ms N] [--max-connections N]\n"
-    "       zlvsinc-central add-orders --db FILE --branch B --store S --count N [--seed N]\n"
+    "       zlvsinc-central add-orders --db DB --branch B --store S --count N [--seed N]\n"
     "                       [--scheduled K] [--cancel K]\n"
     "                       [--store-db FILE | --schema FILE --seed-sql FILE]\n"
-    "       zlvsinc-central status --db FILE\n"
-    "       zlvsinc-central add-product-problem --db FILE --product P --arvprod A --message M\n"
+    "       zlvsinc-central status --db DB\n"
+    "       zlvsinc-central add-product-problem --db DB --product P --arvprod A --message M\n"
     "                       [--branch B]\n"
-    "       zlvsinc-central add-message --db FILE --method NAME --text T [--branch B]\n"
-    "                       [--store S] [--error]\n";
+    "       zlvsinc-central add-message --db DB --method NAME --text T [--branch B]\n"
+    "                       [--store S] [--error]\n"
+    "DB: an SQLite file, or a PostgreSQL URI postgresql://[USER@]HOST[:PORT]/NAME\n";
 
 class Options {
  public:

@@ -1,14 +1,15 @@
 // HubStore: everything the hub keeps, behind one interface with a back end per database
-// (SqliteHubStore, the embedded default). What it holds: the orders waiting per branch and
-// store until the store confirms them, the cancellations likewise, what each store uploaded
-// of its sales and status history, the product problems ValidaProduto answers, the consumers
-// and number counters of the order generator, and one-shot messages for tests.
+// (SqliteHubStore, the embedded default; PgHubStore, PostgreSQL for a real chain). What it holds:
+// the orders waiting per branch and store until the store confirms them, the cancellations
+// likewise, what each store uploaded of its sales and status history, the product problems
+// ValidaProduto answers, the consumers and number counters of the order generator, and one-shot
+// messages for tests.
 //
 // The contract every back end keeps:
 // - Transactions: Begin() .. Commit() is all or nothing; Rollback() (or a HubTransaction left
 //   without Commit()) leaves nothing of it. Each call of a store method is one transaction;
 //   a change made outside any transaction is committed on its own. Transactions do not nest.
-// - Failures throw (DatabaseError from the SQLite back end) with the database's message; the
+// - Failures throw DatabaseError with the database's message (never a password); the
 //   transaction is then only good for Rollback().
 // - Numbers from NextNumber are never handed out twice, also to processes sharing the data.
 // - Texts are kept and given back byte for byte; times are recorded as the caller's `now`.

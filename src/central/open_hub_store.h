@@ -1,5 +1,6 @@
-// Opens the hub's data where the operator's --db points: a file name is an SQLite database
-// (created when missing).
+// Opens the hub's data where the operator's --db points: a libpq URI ("postgresql://..." or
+// "postgres://...") is a PostgreSQL database, anything else an SQLite file (created when
+// missing).
 #pragma once
 
 #include <memory>
