@@ -103,6 +103,11 @@ PgConnection::PgConnection(const std::string& uri)
       connection_.get(), [](void*, const char*) {}, nullptr);
 }
 
+void PgConnection::Reconnect() {
+  PQreset(connection_.get());
+  if (PQstatus(connection_.get()) != CONNECTION_OK) Fail("cannot connect");
+}
+
 PgResult PgConnection::Exec(const std::string& sql, const std::vector<PgParam>& params) {
   std::vector<const char*> values;
   for (const PgParam& param : params) values.push_back(param ? param->c_str() : nullptr);

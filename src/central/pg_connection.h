@@ -49,6 +49,10 @@ class PgConnection {
   // Connects; throws DatabaseError with the reason (without the password).
   explicit PgConnection(const std::string& uri);
 
+  // Makes the connection again (the server restarted, the network dropped it). Throws
+  // DatabaseError when it cannot be made.
+  void Reconnect();
+
   // Runs one statement (several, separated by semicolons, when there are no parameters).
   PgResult Exec(const std::string& sql, const std::vector<PgParam>& params = {});
 

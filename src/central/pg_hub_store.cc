@@ -2,6 +2,7 @@
 
 #include "central/hub_encoding.h"
 #include "central/pg_hub_schema.h"
+#include "database/database.h"
 
 namespace zlv {
 
@@ -16,7 +17,16 @@ PgParam Param(const Variant& value) {
 
 PgHubStore::PgHubStore(const std::string& uri) : connection_(uri) { MigrateHubSchema(connection_); }
 
-void PgHubStore::Begin() { connection_.Exec("BEGIN"); }
+void PgHubStore::Begin() {
+  // Nothing is lost with a connection that went away between transactions (the server
+  // restarted, the network dropped it): it is made again, once, before anything is done.
+  try {
+    connection_.Exec("BEGIN");
+  } catch (const ConnectionLostError&) {
+    connection_.Reconnect();
+    connection_.Exec("BEGIN");
+  }
+}
 void PgHubStore::Commit() { connection_.Exec("COMMIT"); }
 void PgHubStore::Rollback() { connection_.Exec("ROLLBACK"); }
 

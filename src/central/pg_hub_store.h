@@ -1,6 +1,9 @@
 // PgHubStore: the hub's data in a PostgreSQL database (a real chain: any number of hub
 // processes on one database). Opening it brings the schema up to date (pg_hub_schema.h).
 //
+// A connection lost between transactions is made again at the next Begin(); one lost inside
+// a transaction fails it with ConnectionLostError, and the next Begin() reconnects.
+//
 // Counters, message taking and order hand-out are single statements, so that processes
 // sharing the database never hand out one number or one message twice. Orders are given in
 // byte order of their texts (COLLATE "C"), as SQLite sorts them, whatever the database's

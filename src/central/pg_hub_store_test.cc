@@ -1,6 +1,6 @@
 // The PostgreSQL back end's own promises: hub processes starting at once on a new database
-// make its schema once, a schema newer than the program is refused, and a password in the
-// database URI stays out of every error text.
+// make its schema once, a schema newer than the program is refused, a connection the server
+// dropped is made again, and a password in the database URI stays out of every error text.
 #include "central/pg_hub_store.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +45,17 @@ TEST(PgHubStore, StartersAtOnceMigrateOnceAndANewerSchemaIsRefused) {
     EXPECT_NE(std::string(e.what()).find("newer than this program's"), std::string::npos)
         << e.what();
   }
+}
+
+TEST(PgHubStore, AConnectionLostBetweenTransactionsIsMadeAgainAtTheNext) {
+  const std::string uri = test::NewHubLocation(test::HubBackend::kPostgres, {});
+  PgHubStore store(uri);
+  PgConnection(uri).Exec(
+      "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
+      "WHERE datname = current_database() AND pid <> pg_backend_pid()");
+  HubTransaction transaction(store);
+  EXPECT_EQ(store.NextNumber("NRVENDAREST"), 500001);
+  transaction.Commit();
 }
 
 TEST(PgHubStore, APasswordInTheUriStaysOutOfErrorTexts) {
