@@ -41,7 +41,7 @@ void FixedShapeOrders::Append(GeneratedOrder& order, int set,
   order.sets[set].rows.push_back(std::move(row));
 }
 
-GeneratedOrder FixedShapeOrders::Next(CentralStore& central, DateTime now) {
+GeneratedOrder FixedShapeOrders::Next(HubStore& central, DateTime now) {
   const CivilTime c = now.Civil();
   now_ = DateTime::FromCivil(c.year, c.month, c.day, c.hour, c.minute, c.second);
   const auto number = [&central](const char* counter) {
@@ -138,8 +138,8 @@ GeneratedOrder FixedShapeOrders::Next(CentralStore& central, DateTime now) {
   return order;
 }
 
-void FixedShapeOrders::AddTo(CentralStore& central, int count, DateTime now) {
-  StoreTransaction transaction(central.db());
+void FixedShapeOrders::AddTo(HubStore& central, int count, DateTime now) {
+  HubTransaction transaction(central);
   for (int i = 0; i < count; ++i) central.AddOrder(Next(central, now), now);
   transaction.Commit();
 }

@@ -9,10 +9,11 @@
 #include <cstdint>
 #include <string>
 
-#include "central/central_store.h"
+#include "central/hub_store.h"
 #include "central/master_data.h"
 #include "central/order_generator.h"
 #include "central/store_schema.h"
+#include "database/database.h"
 
 namespace zlv::bench {
 
@@ -25,9 +26,9 @@ class FixedShapeOrders {
   FixedShapeOrders(Database& store_db, std::string branch, std::string store);
 
   // A new order numbered from the central store's counters (call inside its transaction).
-  GeneratedOrder Next(CentralStore& central, DateTime now);
+  GeneratedOrder Next(HubStore& central, DateTime now);
   // Adds `count` orders to the central store in one transaction.
-  void AddTo(CentralStore& central, int count, DateTime now);
+  void AddTo(HubStore& central, int count, DateTime now);
 
  private:
   void Append(GeneratedOrder& order, int set, const std::map<std::string, Variant>& values);

@@ -134,7 +134,7 @@ void BM_WritersOnly(benchmark::State& state) {
     FixedShapeOrders maker(s->db().real(), kFilial, kLoja);
     std::vector<std::vector<DataPacket>> per_set(kDownloadSetCount);
     {
-      StoreTransaction numbers(s->central().db());
+      HubTransaction numbers(s->central());
       for (int i = 0; i < orders; ++i) {
         const GeneratedOrder order = maker.Next(s->central(), s->clock().Now());
         for (int set = 0; set < kDownloadSetCount; ++set) per_set[set].push_back(order.sets[set]);
@@ -187,7 +187,7 @@ void BM_TicketsOfOneLargeOrder(benchmark::State& state) {
       FixedShapeOrders maker(s->db().real(), kFilial, kLoja);
       std::array<DataPacket, kDownloadSetCount> order;
       {
-        StoreTransaction numbers(s->central().db());
+        HubTransaction numbers(s->central());
         order = maker.Next(s->central(), s->clock().Now()).sets;
       }
       DownloadSets& sets = s->cycle().run().sets();
@@ -253,9 +253,9 @@ void BM_BareSqliteFloor(benchmark::State& state) {
     std::vector<GeneratedOrder> generated;
     {
       auto store = test::OpenDemoStore(file);
-      CentralStore central((dir->path() / "central.db").string());
+      SqliteHubStore central((dir->path() / "central.db").string());
       FixedShapeOrders maker(*store, kFilial, kLoja);
-      StoreTransaction numbers(central.db());
+      HubTransaction numbers(central);
       for (int i = 0; i < orders; ++i) {
         generated.push_back(maker.Next(central, DateTime::FromCivil(2026, 6, 1, 20, 0, 0)));
       }

@@ -7,10 +7,11 @@
 
 #include "bizlib/clock.h"
 #include "central/central_server.h"
-#include "central/central_store.h"
 #include "central/master_data.h"
+#include "central/open_hub_store.h"
 #include "central/order_generator.h"
 #include "central/store_schema.h"
+#include "database/database.h"
 
 #ifndef ZLV_DEFAULT_DB_DIR
 #define ZLV_DEFAULT_DB_DIR "db"
@@ -26,16 +27,17 @@ class UsageError : public std::runtime_error {
 };
 
 constexpr const char* kUsage =
-    "usage: zlvsinc-central serve --db FILE [--port N] [--bind ADDRESS] [--verbose]\n"
+    "usage: zlvsinc-central serve --db DB [--port N] [--bind ADDRESS] [--verbose]\n"
     "                       [--idle-timeout-ms N] [--request-timeout-ms N] [--max-connections N]\n"
-    "       zlvsinc-central add-orders --db FILE --branch B --store S --count N [--seed N]\n"
+    "       zlvsinc-central add-orders --db DB --branch B --store S --count N [--seed N]\n"
     "                       [--scheduled K] [--cancel K]\n"
     "                       [--store-db FILE | --schema FILE --seed-sql FILE]\n"
-    "       zlvsinc-central status --db FILE\n"
-    "       zlvsinc-central add-product-problem --db FILE --product P --arvprod A --message M\n"
+    "       zlvsinc-central status --db DB\n"
+    "       zlvsinc-central add-product-problem --db DB --product P --arvprod A --message M\n"
     "                       [--branch B]\n"
-    "       zlvsinc-central add-message --db FILE --method NAME --text T [--branch B]\n"
-    "                       [--store S] [--error]\n";
+    "       zlvsinc-central add-message --db DB --method NAME --text T [--branch B]\n"
+    "                       [--store S] [--error]\n"
+    "DB: an SQLite file, or a PostgreSQL URI postgresql://[USER@]HOST[:PORT]/NAME\n";
 
 class Options {
  public:
@@ -81,7 +83,7 @@ class Options {
 };
 
 int Serve(const Options& options, std::ostream& out, std::ostream& err) {
-  CentralStore store(options.Get("--db"));
+  const std::unique_ptr<HubStore> store = OpenHubStore(options.Get("--db"));
   SystemClock clock;
   const std::string bind = options.Get("--bind", "127.0.0.1");
   CentralServer::LogSink log;
@@ -96,7 +98,7 @@ int Serve(const Options& options, std::ostream& out, std::ostream& err) {
       limits.max_connections == 0) {
     throw UsageError("time-outs and --max-connections must be above 0");
   }
-  CentralServer server(store, clock, bind, options.Number("--port", 0), log, limits);
+  CentralServer server(*store, clock, bind, options.Number("--port", 0), log, limits);
   out << "listening on " << bind << ":" << server.port() << std::endl;
   server.Run(true);
   return 0;
@@ -124,23 +126,23 @@ int AddOrders(const Options& options, std::ostream& out) {
     master = LoadMasterData(*seeded, branch, shop);
   }
 
-  CentralStore store(options.Get("--db"));
+  const std::unique_ptr<HubStore> store = OpenHubStore(options.Get("--db"));
   SystemClock clock;
   const DateTime now = clock.Now();
-  StoreTransaction transaction(store.db());
+  HubTransaction transaction(*store);
   OrderGenerator generator(
       master, schema, branch, shop, static_cast<uint64_t>(options.Number("--seed", 1)),
-      [&store](const std::string& counter) { return store.NextNumber(counter); },
-      store.Consumers());
+      [&store](const std::string& counter) { return store->NextNumber(counter); },
+      store->Consumers());
   std::string first, last;
   for (int i = 0; i < count; ++i) {
     const GeneratedOrder order = generator.Next(now, i >= count - scheduled);
-    store.AddOrder(order, now);
+    store->AddOrder(order, now);
     if (first.empty()) first = order.sale;
     last = order.sale;
   }
-  store.SaveConsumers(generator.consumers());
-  const auto cancelled = store.CancelOrders(branch, shop, options.Number("--cancel", 0), now);
+  store->SaveConsumers(generator.consumers());
+  const auto cancelled = store->CancelOrders(branch, shop, options.Number("--cancel", 0), now);
   transaction.Commit();
 
   out << "added " << count << " orders (" << scheduled << " scheduled) for " << branch << "/"
@@ -156,8 +158,8 @@ int AddOrders(const Options& options, std::ostream& out) {
 }
 
 int Status(const Options& options, std::ostream& out) {
-  CentralStore store(options.Get("--db"));
-  for (const StoreCounts& c : store.Status()) {
+  const std::unique_ptr<HubStore> store = OpenHubStore(options.Get("--db"));
+  for (const StoreCounts& c : store->Status()) {
     out << "branch " << c.branch << " store " << c.store << "\n"
         << "  orders pending: " << c.orders_pending << "\n"
         << "  orders confirmed: " << c.orders_confirmed << "\n"
@@ -168,22 +170,23 @@ int Status(const Options& options, std::ostream& out) {
         << ", D: " << c.sales_answered_d << ")\n"
         << "  history rows: " << c.history_rows << "\n";
   }
-  out << "product problems: " << store.ProductProblemCount() << "\n";
+  out << "product problems: " << store->ProductProblemCount() << "\n";
   return 0;
 }
 
 int AddProductProblem(const Options& options, std::ostream& out) {
-  CentralStore store(options.Get("--db"));
-  store.AddProductProblem(options.Get("--branch", ""), options.Get("--product"),
-                          options.Get("--arvprod"), options.Get("--message"));
+  const std::unique_ptr<HubStore> store = OpenHubStore(options.Get("--db"));
+  store->AddProductProblem(options.Get("--branch", ""), options.Get("--product"),
+                           options.Get("--arvprod"), options.Get("--message"));
   out << "product problem added for " << options.Get("--product") << "\n";
   return 0;
 }
 
 int AddMessage(const Options& options, std::ostream& out) {
-  CentralStore store(options.Get("--db"));
-  store.AddMessage(options.Get("--method"), options.Get("--branch", ""), options.Get("--store", ""),
-                   StoreMessage{options.Get("--text"), options.Has("--error")});
+  const std::unique_ptr<HubStore> store = OpenHubStore(options.Get("--db"));
+  store->AddMessage(options.Get("--method"), options.Get("--branch", ""),
+                    options.Get("--store", ""),
+                    StoreMessage{options.Get("--text"), options.Has("--error")});
   out << "message added for " << options.Get("--method") << "\n";
   return 0;
 }

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "central/hub_test_backends.h"
 #include "log/activity_log.h"
 #include "support/temp_dir.h"
 #include "sync/central_client.h"
@@ -101,9 +102,18 @@ class ServingProcess {
   int out_ = -1;
 };
 
-TEST(CentralCommandLine, ServesOrdersAddedByAnotherProcessAndStopsOnSigterm) {
-  test::TempDir home("zlv-central-cli");
-  const std::string db = (home.path() / "central.db").string();
+// The same commands on each back end: --db names an SQLite file or a PostgreSQL URI.
+class CentralCommandLine : public ::testing::TestWithParam<test::HubBackend> {
+ protected:
+  test::TempDir home{"zlv-central-cli"};
+  const std::string db = test::NewHubLocation(GetParam(), home.path());
+};
+
+INSTANTIATE_TEST_SUITE_P(Backends, CentralCommandLine,
+                         ::testing::Values(test::HubBackend::kSqlite, test::HubBackend::kPostgres),
+                         ::testing::PrintToStringParamName());
+
+TEST_P(CentralCommandLine, ServesOrdersAddedByAnotherProcessAndStopsOnSigterm) {
   ServingProcess server(db);
   std::smatch match;
   const std::string first = server.FirstLine();
@@ -130,9 +140,7 @@ TEST(CentralCommandLine, ServesOrdersAddedByAnotherProcessAndStopsOnSigterm) {
   EXPECT_THROW(client.BaixaPedidos("0001", "001"), TransportError);
 }
 
-TEST(CentralCommandLine, StatusCountsWhatWaitsAndBadCommandLinesAreRefused) {
-  test::TempDir home("zlv-central-cli");
-  const std::string db = (home.path() / "central.db").string();
+TEST_P(CentralCommandLine, StatusCountsWhatWaitsAndBadCommandLinesAreRefused) {
   ASSERT_EQ(
       RunCommand({"add-orders", "--db", db, "--branch", "0001", "--store", "001", "--count", "2"})
           .status,

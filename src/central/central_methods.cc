@@ -62,41 +62,35 @@ class Rows {
   std::map<std::string, int> index_;
 };
 
-Variant BaixaPedidos(CentralStore& store, const std::vector<Variant>& params) {
+Variant BaixaPedidos(HubStore& store, const std::vector<Variant>& params) {
   const std::string m = "BaixaPedidos";
   ExpectCount(m, params, 2, "arguments");
   const std::string branch = TextArg(m, params, 0), shop = TextArg(m, params, 1);
-  Database& db = store.db();
-  const DataPacket orders = db.Query(
-      "SELECT NRVENDAREST, DSPACKETS FROM CENTRAL_ORDER WHERE CDFILIAL = ? AND CDLOJA = ? AND "
-      "STATE = 'PENDING' ORDER BY DTCREATED, NRVENDAREST LIMIT ?",
-      {Variant(branch), Variant(shop), Variant(kMaxOrdersPerDownload)});
-  const DataPacket cancels = db.Query(
-      "SELECT C.CDFILIAL, C.CDLOJA, C.NRVENDAREST, U.NRVENDAREST, O.CDCLIENTE, O.CDCONSUMIDOR, "
-      "O.CDVENDEDOR FROM CENTRAL_CANCEL C JOIN CENTRAL_ORDER O ON O.CDFILIAL = C.CDFILIAL AND "
-      "O.NRVENDAREST = C.NRVENDAREST JOIN CENTRAL_UPLOAD U ON U.CDFILIAL = C.CDFILIAL AND "
-      "U.CDLOJA = C.CDLOJA AND U.NRVENDARESTAUX = C.NRVENDAREST WHERE C.STATE = 'PENDING' AND "
-      "C.CDFILIAL = ? AND C.CDLOJA = ? ORDER BY C.DTCREATED, C.NRVENDAREST",
-      {Variant(branch), Variant(shop)});
-  if (orders.rows.empty() && cancels.rows.empty()) return Variant();
+  const std::vector<OrderDownload> orders =
+      store.HandOutOrders(branch, shop, kMaxOrdersPerDownload);
+  const std::vector<CancellationDownload> cancels = store.PendingCancellations(branch, shop);
+  if (orders.empty() && cancels.empty()) return Variant();
 
   std::vector<std::vector<DataPacket>> per_set(kDownloadSetCount);
-  for (const auto& row : orders.rows) {
-    const Variant stored = VariantFromJson(ParseJsonText(row[1].AsText()));
-    const auto& packets = stored.AsArray();
-    for (int set = 0; set < kDownloadSetCount && set < static_cast<int>(packets.size()); ++set) {
-      per_set[set].push_back(packets[static_cast<std::size_t>(set)].AsPacket());
+  for (const OrderDownload& order : orders) {
+    for (int set = 0; set < kDownloadSetCount && set < static_cast<int>(order.sets.size()); ++set) {
+      per_set[set].push_back(order.sets[static_cast<std::size_t>(set)]);
     }
-    db.Execute(
-        "UPDATE CENTRAL_ORDER SET NRDOWNLOADS = NRDOWNLOADS + 1 WHERE CDFILIAL = ? AND "
-        "NRVENDAREST = ?",
-        {Variant(branch), row[0]});
+  }
+  const auto optional_text = [](const std::optional<std::string>& text) {
+    return text ? Variant(*text) : Variant::Null();
+  };
+  std::vector<std::vector<Variant>> cancel_rows;
+  for (const CancellationDownload& c : cancels) {
+    cancel_rows.push_back({Variant(c.branch), Variant(c.store), Variant(c.sale),
+                           Variant(c.local_sale), optional_text(c.client),
+                           optional_text(c.consumer), optional_text(c.seller)});
   }
   const StoreSchema no_schema;
   std::vector<Variant> result;
   for (int set = 0; set < kDownloadSetCount; ++set) {
     if (set == kPedidosCanc) {
-      result.emplace_back(DataPacket{DownloadFields(set, no_schema), cancels.rows});
+      result.emplace_back(DataPacket{DownloadFields(set, no_schema), cancel_rows});
     } else if (per_set[set].empty()) {
       result.emplace_back(DataPacket{DownloadFields(set, no_schema), {}});
     } else {
@@ -106,26 +100,23 @@ Variant BaixaPedidos(CentralStore& store, const std::vector<Variant>& params) {
   return Variant(std::move(result));
 }
 
-Variant UpdateSincronismo(CentralStore& store, const std::vector<Variant>& params, DateTime now) {
+Variant UpdateSincronismo(HubStore& store, const std::vector<Variant>& params, DateTime now) {
   const std::string m = "UpdateSincronismo";
   ExpectCount(m, params, 2, "arguments");
   const DataPacket orders = PacketArg(m, params, 0), cancels = PacketArg(m, params, 1);
-  const char* tables[] = {"CENTRAL_ORDER", "CENTRAL_CANCEL"};
-  const DataPacket* packets[] = {&orders, &cancels};
-  for (int i = 0; i < 2; ++i) {
-    const Rows rows(m, *packets[i], {"CDFILIAL", "NRVENDAREST"});
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-      store.db().Execute(std::string("UPDATE ") + tables[i] +
-                             " SET STATE = 'CONFIRMED', DTCONFIRMED = ? WHERE CDFILIAL = ? AND "
-                             "NRVENDAREST = ? AND STATE = 'PENDING'",
-                         {Variant(now.ToIso()), Variant(rows.Text(r, "CDFILIAL")),
-                          Variant(rows.Text(r, "NRVENDAREST"))});
-    }
+  const Rows order_rows(m, orders, {"CDFILIAL", "NRVENDAREST"});
+  const Rows cancel_rows(m, cancels, {"CDFILIAL", "NRVENDAREST"});
+  for (std::size_t r = 0; r < order_rows.size(); ++r) {
+    store.ConfirmOrder(order_rows.Text(r, "CDFILIAL"), order_rows.Text(r, "NRVENDAREST"), now);
+  }
+  for (std::size_t r = 0; r < cancel_rows.size(); ++r) {
+    store.ConfirmCancellation(cancel_rows.Text(r, "CDFILIAL"), cancel_rows.Text(r, "NRVENDAREST"),
+                              now);
   }
   return Variant();
 }
 
-Variant AtualizaPedidos(CentralStore& store, const std::vector<Variant>& params, DateTime now) {
+Variant AtualizaPedidos(HubStore& store, const std::vector<Variant>& params, DateTime now) {
   const std::string m = "AtualizaPedidos";
   ExpectCount(m, params, 1, "argument (the array of 7)");
   if (!params[0].IsArray()) Invalid(m, "the argument must be an array");
@@ -140,16 +131,11 @@ Variant AtualizaPedidos(CentralStore& store, const std::vector<Variant>& params,
   for (std::size_t r = 0; r < tab_rows.size(); ++r) {
     states.emplace(tab_rows.Text(r, "NRVENDAREST"), tab_rows.Text(r, "IDSTCOMANDA"));
   }
-  Database& db = store.db();
   DataPacket answer = RetComandaVenPacket();
   for (std::size_t r = 0; r < sale_rows.size(); ++r) {
     const std::string local = sale_rows.Text(r, "NRVENDAREST");
     std::string central = sale_rows.Text(r, "NRVENDARESTAUX");
-    const DataPacket known = db.Query(
-        "SELECT NRVENDARESTAUX FROM CENTRAL_UPLOAD WHERE CDFILIAL = ? AND CDLOJA = ? AND "
-        "NRVENDAREST = ?",
-        {Variant(branch), Variant(shop), Variant(local)});
-    if (central.empty() && !known.rows.empty()) central = known.rows[0][0].AsText();
+    if (central.empty()) central = store.UploadedCentralSale(branch, shop, local).value_or("");
     if (central.empty()) central = std::to_string(store.NextNumber("NRVENDAREST"));
     const auto [first, last] = states.equal_range(local);
     std::string statuses;
@@ -159,20 +145,13 @@ Variant AtualizaPedidos(CentralStore& store, const std::vector<Variant>& params,
       finished = finished && (it->second == "X" || it->second == "5" || it->second == "4");
     }
     const std::string code = finished ? "D" : "S";
-    db.Execute(
-        "INSERT INTO CENTRAL_UPLOAD (CDFILIAL, CDLOJA, NRVENDAREST, NRVENDARESTAUX, IDSTCOMANDA, "
-        "SGSEXOCON, DTUPLOAD, NRUPLOADS) VALUES (?, ?, ?, ?, ?, ?, ?, 1) "
-        "ON CONFLICT (CDFILIAL, CDLOJA, NRVENDAREST) DO UPDATE SET NRVENDARESTAUX = "
-        "excluded.NRVENDARESTAUX, IDSTCOMANDA = excluded.IDSTCOMANDA, SGSEXOCON = "
-        "excluded.SGSEXOCON, DTUPLOAD = excluded.DTUPLOAD, NRUPLOADS = NRUPLOADS + 1",
-        {Variant(branch), Variant(shop), Variant(local), Variant(central), Variant(statuses),
-         Variant(code), Variant(now.ToIso())});
+    store.RecordUpload({branch, shop, local, central, statuses, code}, now);
     answer.rows.push_back({Variant(local), Variant(central), Variant(code)});
   }
   return Variant(std::vector<Variant>{Variant::Null(), Variant(std::move(answer))});
 }
 
-Variant AtualizaHistPedCons(CentralStore& store, const std::vector<Variant>& params, DateTime now) {
+Variant AtualizaHistPedCons(HubStore& store, const std::vector<Variant>& params, DateTime now) {
   const std::string m = "AtualizaHistPedCons";
   ExpectCount(m, params, 1, "argument (the array of 2)");
   if (!params[0].IsArray()) Invalid(m, "the argument must be an array");
@@ -194,37 +173,30 @@ Variant AtualizaHistPedCons(CentralStore& store, const std::vector<Variant>& par
     for (std::size_t c = 0; c < history.fields.size(); ++c) {
       row[history.fields[c].name] = VariantToJson(history.rows[r][c]);
     }
-    std::vector<Variant> params_out = values;
-    params_out.emplace_back(DumpJsonText(row));
-    params_out.emplace_back(now.ToIso());
-    store.db().Execute(
-        "INSERT OR REPLACE INTO CENTRAL_HISTORY (CDFILIAL, CDLOJA, NRVENDAREST, NRCOMANDA, "
-        "NRSEQHISTPED, DSROW, DTRECEIVED) VALUES (?, ?, ?, ?, ?, ?, ?)",
-        params_out);
+    store.RecordHistory({values[0].AsText(), values[1].AsText(), values[2].AsText(),
+                         values[3].AsText(), values[4].AsText()},
+                        DumpJsonText(row), now);
     answer.rows.push_back(std::move(values));
   }
   return Variant(std::move(answer));
 }
 
-Variant ValidaProduto(CentralStore& store, const std::vector<Variant>& params) {
+Variant ValidaProduto(HubStore& store, const std::vector<Variant>& params) {
   const std::string m = "ValidaProduto";
   ExpectCount(m, params, 4, "arguments");
   const std::string branch = TextArg(m, params, 0), product = TextArg(m, params, 3);
   TextArg(m, params, 1);
   TextArg(m, params, 2);
   DataPacket answer = ValidaProdutoPacket();
-  answer.rows = store.db()
-                    .Query(
-                        "SELECT CDARVPROD, DSMSGIMPOSTO FROM CENTRAL_PRODUCT_PROBLEM WHERE "
-                        "CDPRODUTO = ? AND CDFILIAL IN ('', ?) ORDER BY CDARVPROD",
-                        {Variant(product), Variant(branch)})
-                    .rows;
+  for (const ProductProblem& problem : store.ProductProblems(branch, product)) {
+    answer.rows.push_back({Variant(problem.arvprod), Variant(problem.message)});
+  }
   return Variant(std::move(answer));
 }
 
 // A message set up for this call (tests and demos of the store's handling of server
 // messages). The branch and store are read where the method carries them.
-std::optional<StoreMessage> ScriptedMessage(CentralStore& store, const std::string& method,
+std::optional<StoreMessage> ScriptedMessage(HubStore& store, const std::string& method,
                                             const std::vector<Variant>& params) {
   const auto text_at = [](const std::vector<Variant>& args, std::size_t at) {
     return at < args.size() && args[at].IsText() ? args[at].AsText() : std::string();
@@ -242,22 +214,21 @@ std::optional<StoreMessage> ScriptedMessage(CentralStore& store, const std::stri
 
 }  // namespace
 
-Variant CallCentralMethod(CentralStore& store, const std::string& method,
+Variant CallCentralMethod(HubStore& store, const std::string& method,
                           const std::vector<Variant>& params, DateTime now) {
-  using Method = std::function<Variant(CentralStore&, const std::vector<Variant>&, DateTime)>;
+  using Method = std::function<Variant(HubStore&, const std::vector<Variant>&, DateTime)>;
   static const std::map<std::string, Method> kMethods = {
-      {"BaixaPedidos", [](CentralStore& s, const auto& p, DateTime) { return BaixaPedidos(s, p); }},
+      {"BaixaPedidos", [](HubStore& s, const auto& p, DateTime) { return BaixaPedidos(s, p); }},
       {"UpdateSincronismo", UpdateSincronismo},
       {"AtualizaPedidos", AtualizaPedidos},
       {"AtualizaHistPedCons", AtualizaHistPedCons},
-      {"ValidaProduto",
-       [](CentralStore& s, const auto& p, DateTime) { return ValidaProduto(s, p); }},
+      {"ValidaProduto", [](HubStore& s, const auto& p, DateTime) { return ValidaProduto(s, p); }},
   };
   const auto found = kMethods.find(method);
   if (found == kMethods.end()) {
     throw BadRequest(rpc_code::kMethodNotFound, "unknown method " + CutText(method));
   }
-  StoreTransaction transaction(store.db());
+  HubTransaction transaction(store);
   if (const auto message = ScriptedMessage(store, method, params)) {
     transaction.Commit();
     if (message->as_error) throw std::runtime_error(message->text);

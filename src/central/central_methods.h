@@ -1,4 +1,4 @@
-// The five methods of the central order server over a CentralStore, as the reference server
+// The five methods of the central order server over a HubStore, as the reference server
 // serves them: argument checks, then one transaction per call.
 //
 //  BaixaPedidos(branch, store): null, a message, or the 11 download packets: the store's
@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "central/central_store.h"
+#include "central/hub_store.h"
 #include "data/variant.h"
 
 namespace zlv {
@@ -29,7 +29,7 @@ inline constexpr int kMaxOrdersPerDownload = 100;
 
 // Throws BadRequest for an unknown method or arguments of the wrong shape, and any other
 // exception when the method fails.
-Variant CallCentralMethod(CentralStore& store, const std::string& method,
+Variant CallCentralMethod(HubStore& store, const std::string& method,
                           const std::vector<Variant>& params, DateTime now);
 
 }  // namespace zlv

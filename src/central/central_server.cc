@@ -24,7 +24,7 @@ constexpr std::chrono::milliseconds kAcceptPause{500};
 
 // What the sessions share with the server; lives as long as the event loop.
 struct Shared {
-  CentralStore& store;
+  HubStore& store;
   const Clock& clock;
   CentralServer::LogSink log;
   CentralServerLimits limits;
@@ -163,7 +163,7 @@ class Session : public std::enable_shared_from_this<Session> {
 }  // namespace
 
 struct CentralServer::Impl {
-  Impl(CentralStore& s, const Clock& c, LogSink l, CentralServerLimits limits)
+  Impl(HubStore& s, const Clock& c, LogSink l, CentralServerLimits limits)
       : shared{s, c, std::move(l), limits, 0} {}
 
   void Accept() {
@@ -210,9 +210,8 @@ struct CentralServer::Impl {
   asio::steady_timer pause{io};
 };
 
-CentralServer::CentralServer(CentralStore& store, const Clock& clock,
-                             const std::string& bind_address, int port, LogSink log,
-                             CentralServerLimits limits)
+CentralServer::CentralServer(HubStore& store, const Clock& clock, const std::string& bind_address,
+                             int port, LogSink log, CentralServerLimits limits)
     : impl_(std::make_unique<Impl>(store, clock, std::move(log), limits)) {
   const tcp::endpoint endpoint(asio::ip::make_address(bind_address),
                                static_cast<unsigned short>(port));

@@ -1,5 +1,5 @@
 // CentralServer: the reference central order server on TCP. Each connection is a session that
-// reads a request frame, runs the method on the CentralStore and writes the response frame,
+// reads a request frame, runs the method on the HubStore and writes the response frame,
 // one request at a time, as the store's client sends them. All sessions run on one event
 // loop thread, so the store is only ever touched by that thread.
 //
@@ -22,7 +22,7 @@
 #include <string>
 
 #include "bizlib/clock.h"
-#include "central/central_store.h"
+#include "central/hub_store.h"
 
 namespace zlv {
 
@@ -41,7 +41,7 @@ class CentralServer {
 
   // Binds and listens on address:port (port 0: a free port the system picks). Throws
   // std::system_error when the address cannot be bound.
-  CentralServer(CentralStore& store, const Clock& clock, const std::string& bind_address, int port,
+  CentralServer(HubStore& store, const Clock& clock, const std::string& bind_address, int port,
                 LogSink log = {}, CentralServerLimits limits = {});
   ~CentralServer();
   CentralServer(const CentralServer&) = delete;

@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "central/central_methods.h"
+#include "central/hub_test_backends.h"
+#include "central/open_hub_store.h"
 #include "central/order_generator.h"
 #include "central/store_schema.h"
 #include "log/activity_log.h"
@@ -20,7 +22,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class CentralServerTest : public ::testing::Test {
+class CentralServerTest : public ::testing::TestWithParam<test::HubBackend> {
  protected:
   CentralServerTest() {
     // The server's connection lives on its thread; the test adds orders through its own.
@@ -39,14 +41,14 @@ class CentralServerTest : public ::testing::Test {
     auto seeded = test::OpenDemoStore(":memory:");
     const StoreSchema schema = StoreSchema::FromDatabase(*seeded);
     const MasterData master = LoadMasterData(*seeded, "0001", shop);
-    StoreTransaction transaction(admin_.db());
+    HubTransaction transaction(*admin_);
     OrderGenerator generator(
         master, schema, "0001", shop, 5,
-        [this](const std::string& counter) { return admin_.NextNumber(counter); }, {});
+        [this](const std::string& counter) { return admin_->NextNumber(counter); }, {});
     std::vector<std::string> sales;
     for (int i = 0; i < count; ++i) {
       const GeneratedOrder order = generator.Next(clock_.Now(), false);
-      admin_.AddOrder(order, clock_.Now());
+      admin_->AddOrder(order, clock_.Now());
       sales.push_back(order.sale);
     }
     transaction.Commit();
@@ -87,18 +89,23 @@ class CentralServerTest : public ::testing::Test {
   test::TempDir home_{"zlv-central-server"};
   FakeClock clock_{DateTime::FromCivil(2026, 3, 14, 19, 30, 0)};
   ActivityLog log_{home_.path(), clock_};
-  CentralStore store_{(home_.path() / "central.db").string()};
-  CentralStore admin_{(home_.path() / "central.db").string()};
-  CentralServer server_{store_, clock_, "127.0.0.1", 0};
+  const std::string location_ = test::NewHubLocation(GetParam(), home_.path());
+  const std::unique_ptr<HubStore> store_ = OpenHubStore(location_);
+  const std::unique_ptr<HubStore> admin_ = OpenHubStore(location_);
+  CentralServer server_{*store_, clock_, "127.0.0.1", 0};
   std::thread server_thread_;
   CentralClient client_{log_, [this] { return CentralEndpoint{"127.0.0.1", server_.port()}; }};
 };
 
-TEST_F(CentralServerTest, NothingPendingIsAnEmptyAnswer) {
+INSTANTIATE_TEST_SUITE_P(Backends, CentralServerTest,
+                         ::testing::Values(test::HubBackend::kSqlite, test::HubBackend::kPostgres),
+                         ::testing::PrintToStringParamName());
+
+TEST_P(CentralServerTest, NothingPendingIsAnEmptyAnswer) {
   EXPECT_TRUE(client_.BaixaPedidos("0001", "001").IsEmpty());
 }
 
-TEST_F(CentralServerTest, PendingOrdersComeAsElevenPacketsUntilTheStoreConfirmsThem) {
+TEST_P(CentralServerTest, PendingOrdersComeAsElevenPacketsUntilTheStoreConfirmsThem) {
   const auto sales = AddOrders(3);
   AddOrders(2, "002");
   const Variant first = client_.BaixaPedidos("0001", "001");
@@ -127,7 +134,7 @@ TEST_F(CentralServerTest, PendingOrdersComeAsElevenPacketsUntilTheStoreConfirmsT
   EXPECT_EQ(Set(client_.BaixaPedidos("0001", "002"), kVendaRest).rows.size(), 2u);
 }
 
-TEST_F(CentralServerTest, UploadAnswersSWithTheServersNumberThenDOnceTheTabIsClosed) {
+TEST_P(CentralServerTest, UploadAnswersSWithTheServersNumberThenDOnceTheTabIsClosed) {
   const auto sales = AddOrders(1);
   const DataPacket sale_rows = Packet({"NRVENDAREST", "NRVENDARESTAUX"},
                                       {{Variant("15"), Variant(sales[0])},
@@ -149,10 +156,10 @@ TEST_F(CentralServerTest, UploadAnswersSWithTheServersNumberThenDOnceTheTabIsClo
   EXPECT_EQ(AnswerRow(closed, 1), (std::vector<std::string>{"16", own_number, "S"}));
 }
 
-TEST_F(CentralServerTest, CancellationWaitsForTheStoresNumberAndGoesOnceConfirmed) {
+TEST_P(CentralServerTest, CancellationWaitsForTheStoresNumberAndGoesOnceConfirmed) {
   const auto sales = AddOrders(1);
   client_.UpdateSincronismo(Set(client_.BaixaPedidos("0001", "001"), kVendaRest), DataPacket{});
-  ASSERT_EQ(admin_.CancelOrders("0001", "001", 5, clock_.Now()), sales);
+  ASSERT_EQ(admin_->CancelOrders("0001", "001", 5, clock_.Now()), sales);
   // The store has not told its own number for the order yet: nothing to send.
   EXPECT_TRUE(client_.BaixaPedidos("0001", "001").IsEmpty());
 
@@ -170,7 +177,7 @@ TEST_F(CentralServerTest, CancellationWaitsForTheStoresNumberAndGoesOnceConfirme
   EXPECT_TRUE(client_.BaixaPedidos("0001", "001").IsEmpty());
 }
 
-TEST_F(CentralServerTest, HistoryRowsWithAFullKeyAreAcceptedAndAnswered) {
+TEST_P(CentralServerTest, HistoryRowsWithAFullKeyAreAcceptedAndAnswered) {
   const DataPacket history =
       Packet({"CDFILIAL", "CDLOJA", "NRVENDAREST", "NRCOMANDA", "NRSEQHISTPED", "DTHISTPED"},
              {{Variant("0001"), Variant("001"), Variant("15"), Variant("7"), Variant("1"),
@@ -191,8 +198,8 @@ TEST_F(CentralServerTest, HistoryRowsWithAFullKeyAreAcceptedAndAnswered) {
   EXPECT_EQ(Column(answer.AsPacket(), "NRSEQHISTPED"), std::vector<std::string>{"1"});
 }
 
-TEST_F(CentralServerTest, ValidaProdutoAnswersTheProblemsConfiguredForTheProduct) {
-  admin_.AddProductProblem("", "10001", "01.01.001", "NCM NAO CADASTRADO");
+TEST_P(CentralServerTest, ValidaProdutoAnswersTheProblemsConfiguredForTheProduct) {
+  admin_->AddProductProblem("", "10001", "01.01.001", "NCM NAO CADASTRADO");
   std::string sale = "15", product = "10001", other = "10002";
   const DataPacket problems = client_.ValidaProduto("0001", sale, "001", product);
   ASSERT_EQ(problems.rows.size(), 1u);
@@ -203,17 +210,17 @@ TEST_F(CentralServerTest, ValidaProdutoAnswersTheProblemsConfiguredForTheProduct
   EXPECT_GE(fine.FieldIndex("DSMSGIMPOSTO"), 0);
 }
 
-TEST_F(CentralServerTest, ScriptedMessagesAndErrorsReachTheStoreOnce) {
+TEST_P(CentralServerTest, ScriptedMessagesAndErrorsReachTheStoreOnce) {
   AddOrders(1);
-  admin_.AddMessage("BaixaPedidos", "0001", "001", {"Manutencao programada", false});
-  admin_.AddMessage("BaixaPedidos", "", "", {"Filial bloqueada", true});
+  admin_->AddMessage("BaixaPedidos", "0001", "001", {"Manutencao programada", false});
+  admin_->AddMessage("BaixaPedidos", "", "", {"Filial bloqueada", true});
   EXPECT_EQ(client_.BaixaPedidos("0001", "001").AsText(), "Manutencao programada");
   EXPECT_THROW(client_.BaixaPedidos("0001", "001"), RemoteError);
   EXPECT_TRUE(client_.Connected());
   EXPECT_TRUE(client_.BaixaPedidos("0001", "001").IsArray());
 }
 
-TEST_F(CentralServerTest, WrongCallsAreRefusedWithoutLosingTheConnection) {
+TEST_P(CentralServerTest, WrongCallsAreRefusedWithoutLosingTheConnection) {
   const auto code_of = [this](const char* method, std::vector<Variant> params) {
     try {
       client_.Call(method, params);
@@ -232,7 +239,7 @@ TEST_F(CentralServerTest, WrongCallsAreRefusedWithoutLosingTheConnection) {
   EXPECT_TRUE(client_.Connected());
 }
 
-TEST_F(CentralServerTest, UnreadableRequestIsAnsweredThenTheConnectionClosed) {
+TEST_P(CentralServerTest, UnreadableRequestIsAnsweredThenTheConnectionClosed) {
   FramedConnection raw = FramedConnection::Open("127.0.0.1", server_.port(), 5s);
   raw.Send("{not json", 5s);
   EXPECT_THROW(ParseResponse(raw.Receive(5s), 1), ProtocolError);  // error with id null

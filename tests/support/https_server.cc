@@ -1,9 +1,7 @@
 #include "support/https_server.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +12,7 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
+#include "support/child_process.h"
 
 namespace zlv::test {
 
@@ -43,61 +41,13 @@ std::string Unhex(std::string_view hex) {
   return out;
 }
 
-// Starts argv[0] (looked up on the PATH) in a process group of its own, stdin from /dev/null,
-// stdout to stdout_fd (or /dev/null when -1) and stderr appended to log_file.
-pid_t Spawn(const std::vector<std::string>& args, int stdout_fd,
-            const std::filesystem::path& log_file) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (stdout_fd >= 0) {
-    posix_spawn_file_actions_adddup2(&actions, stdout_fd, 1);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  }
-  posix_spawn_file_actions_addopen(&actions, 2, log_file.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                   0644);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-
-  std::vector<char*> argv;
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  const int error = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (error != 0) throw std::runtime_error("cannot start " + args[0]);
-  return pid;
-}
-
-std::string LogText(const std::filesystem::path& log_file) {
-  try {
-    return ReadFileBytes(log_file);
-  } catch (const std::runtime_error&) {
-    return {};
-  }
-}
-
-void Run(const std::vector<std::string>& args, const std::filesystem::path& log_file) {
-  const pid_t pid = Spawn(args, -1, log_file);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    throw std::runtime_error(args[0] + " failed: " + LogText(log_file));
-  }
-}
-
 void MakeCertificate(const std::filesystem::path& folder, const std::string& name,
                      const std::string& subject) {
-  Run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-       "-nodes", "-days", "2", "-subj", subject, "-addext",
-       "subjectAltName=IP:127.0.0.1,DNS:localhost", "-keyout", (folder / (name + ".key")).string(),
-       "-out", (folder / (name + ".pem")).string()},
-      folder / "openssl.log");
+  RunChild({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+            "-nodes", "-days", "2", "-subj", subject, "-addext",
+            "subjectAltName=IP:127.0.0.1,DNS:localhost", "-keyout",
+            (folder / (name + ".key")).string(), "-out", (folder / (name + ".pem")).string()},
+           folder / "openssl.log");
 }
 
 // Reads the port the server prints once it listens; 0 when it ended or said nothing in time.
@@ -152,9 +102,9 @@ TestHttpsServer::TestHttpsServer(Certificate certificate) : folder_("zlv-https")
   if (pipe(pipe_fds) != 0) throw std::runtime_error("cannot create a pipe");
   const std::filesystem::path log_file = folder / "server.log";
   try {
-    pid_ = Spawn({"python3", ZLV_TEST_HTTPS_SERVER_SCRIPT, (folder / "server.pem").string(),
-                  (folder / "server.key").string(), folder.string()},
-                 pipe_fds[1], log_file);
+    pid_ = SpawnChild({"python3", ZLV_TEST_HTTPS_SERVER_SCRIPT, (folder / "server.pem").string(),
+                       (folder / "server.key").string(), folder.string()},
+                      pipe_fds[1], log_file);
   } catch (...) {
     close(pipe_fds[0]);
     close(pipe_fds[1]);

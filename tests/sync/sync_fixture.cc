@@ -51,11 +51,11 @@ SyncInstallation::SyncInstallation(Options options)
       log_(std::make_unique<ActivityLog>(dir_.path(), clock_)),
       services_(std::make_unique<Services>(
           Services{*store_, *log_, clock_, globals_, dir_.path(), RegionalSettings::Default()})),
-      server_store_(std::make_unique<CentralStore>((dir_.path() / "central.db").string())),
+      server_store_(std::make_unique<SqliteHubStore>((dir_.path() / "central.db").string())),
       server_(std::make_unique<CentralServer>(*server_store_, server_clock_, "127.0.0.1", 0)),
       client_(*log_, [this] { return endpoint_; }) {
   server_thread_ = std::thread([this] { server_->Run(); });
-  central_ = std::make_unique<CentralStore>((dir_.path() / "central.db").string());
+  central_ = std::make_unique<SqliteHubStore>((dir_.path() / "central.db").string());
   if (options.through_proxy) proxy_ = std::make_unique<DroppingProxy>(server_->port());
   reachable_port_ = proxy_ ? proxy_->port() : server_->port();
   endpoint_ = {"127.0.0.1", reachable_port_};
@@ -129,7 +129,7 @@ std::vector<std::string> SyncInstallation::AddOrders(int count, int scheduled,
   const StoreSchema schema = StoreSchema::FromDatabase(db_->real());
   const MasterData master = LoadMasterData(db_->real(), kFilial, store);
   const DateTime now = server_clock_.Now();
-  StoreTransaction transaction(central_->db());
+  HubTransaction transaction(*central_);
   OrderGenerator generator(
       master, schema, kFilial, store, seed_++,
       [this](const std::string& counter) { return central_->NextNumber(counter); },

@@ -19,7 +19,7 @@
 #include "bizlib/clock.h"
 #include "bizlib/globals.h"
 #include "central/central_server.h"
-#include "central/central_store.h"
+#include "central/sqlite_hub_store.h"
 #include "database/store_connection.h"
 #include "dropping_proxy.h"
 #include "faulty_database.h"
@@ -83,7 +83,7 @@ class SyncInstallation {
   std::string LocalSale(const std::string& central_sale);
 
   // The central server's side, through a connection of the test's own.
-  CentralStore& central() { return *central_; }
+  SqliteHubStore& central() { return *central_; }
   // Generates orders for the demo store from its master data; returns their central numbers.
   std::vector<std::string> AddOrders(int count, int scheduled = 0,
                                      const std::string& store = kLoja);
@@ -106,11 +106,11 @@ class SyncInstallation {
   std::unique_ptr<ActivityLog> log_;
   std::unique_ptr<Services> services_;
 
-  std::unique_ptr<CentralStore> server_store_;
+  std::unique_ptr<SqliteHubStore> server_store_;
   std::unique_ptr<CentralServer> server_;
   std::thread server_thread_;
   std::unique_ptr<DroppingProxy> proxy_;
-  std::unique_ptr<CentralStore> central_;
+  std::unique_ptr<SqliteHubStore> central_;
   CentralEndpoint endpoint_;
   int reachable_port_ = 0;
   uint64_t seed_ = 1;

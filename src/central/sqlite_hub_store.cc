@@ -1,8 +1,6 @@
-#include "central/central_store.h"
+#include "central/sqlite_hub_store.h"
 
-#include <map>
-
-#include "sync/protocol_json.h"
+#include "central/hub_encoding.h"
 
 namespace zlv {
 
@@ -49,11 +47,6 @@ CREATE TABLE IF NOT EXISTS CENTRAL_MESSAGE (
   CDLOJA TEXT NOT NULL, DSMSG TEXT NOT NULL, IDERRO TEXT NOT NULL);
 )sql";
 
-// First values of the counters: distinct ranges, so a central number is never mistaken for
-// a store's local one while reading logs.
-const std::map<std::string, int64_t> kCounterStarts = {
-    {"NRVENDAREST", 500001}, {"NRCOMANDA", 800001}, {"CDCONSUMIDOR", 900001}};
-
 int Count(Database& db, const std::string& sql, const std::vector<Variant>& params) {
   const DataPacket result = db.Query(sql, params);
   return result.rows.empty() ? 0 : static_cast<int>(result.rows[0][0].AsInteger());
@@ -61,33 +54,16 @@ int Count(Database& db, const std::string& sql, const std::vector<Variant>& para
 
 }  // namespace
 
-StoreTransaction::StoreTransaction(Database& db) : db_(db) { db_.Begin(); }
-
-StoreTransaction::~StoreTransaction() {
-  if (!open_) return;
-  try {
-    db_.Rollback();
-  } catch (...) {
-    // Already failing: the error that brought us here is the one to report.
-  }
-}
-
-void StoreTransaction::Commit() {
-  db_.Commit();
-  open_ = false;
-}
-
-CentralStore::CentralStore(const std::string& path) : db_(OpenDatabase("sqlite:" + path)) {
+SqliteHubStore::SqliteHubStore(const std::string& path) : db_(OpenDatabase("sqlite:" + path)) {
   db_->Execute(kSchema, {}, 0);
 }
 
-int64_t CentralStore::NextNumber(const std::string& counter) {
+int64_t SqliteHubStore::NextNumber(const std::string& counter) {
   const DataPacket current =
       db_->Query("SELECT NRVALUE FROM CENTRAL_COUNTER WHERE NMCOUNTER = ?", {Variant(counter)});
   int64_t value = 1;
   if (current.rows.empty()) {
-    const auto start = kCounterStarts.find(counter);
-    if (start != kCounterStarts.end()) value = start->second;
+    value = FirstNumber(counter);
     db_->Execute("INSERT INTO CENTRAL_COUNTER (NMCOUNTER, NRVALUE) VALUES (?, ?)",
                  {Variant(counter), Variant(value)});
   } else {
@@ -98,54 +74,41 @@ int64_t CentralStore::NextNumber(const std::string& counter) {
   return value;
 }
 
-std::vector<ConsumerRecord> CentralStore::Consumers() {
+std::vector<ConsumerRecord> SqliteHubStore::Consumers() {
   std::vector<ConsumerRecord> consumers;
   for (const auto& row : db_->Query("SELECT CDCLIENTE, CDCONSUMIDOR, DSVALUES FROM "
                                     "CENTRAL_CONSUMER ORDER BY CDCLIENTE, CDCONSUMIDOR",
                                     {})
                              .rows) {
-    ConsumerRecord consumer{row[0].AsText(), row[1].AsText(), {}};
-    const auto values = ParseJsonText(row[2].AsText());
-    for (const auto& [name, value] : values.items()) {
-      consumer.values[name] = VariantFromJson(value);
-    }
-    consumers.push_back(std::move(consumer));
+    consumers.push_back(ConsumerFromText(row[0].AsText(), row[1].AsText(), row[2].AsText()));
   }
   return consumers;
 }
 
-void CentralStore::SaveConsumers(const std::vector<ConsumerRecord>& consumers) {
+void SqliteHubStore::SaveConsumers(const std::vector<ConsumerRecord>& consumers) {
   for (const auto& consumer : consumers) {
-    nlohmann::json values = nlohmann::json::object();
-    for (const auto& [name, value] : consumer.values) values[name] = VariantToJson(value);
     db_->Execute(
         "INSERT OR REPLACE INTO CENTRAL_CONSUMER (CDCLIENTE, CDCONSUMIDOR, DSVALUES) "
         "VALUES (?, ?, ?)",
-        {Variant(consumer.client), Variant(consumer.consumer), Variant(DumpJsonText(values))});
+        {Variant(consumer.client), Variant(consumer.consumer),
+         Variant(ConsumerValuesText(consumer))});
   }
 }
 
-void CentralStore::AddOrder(const GeneratedOrder& order, DateTime now) {
-  std::vector<Variant> packets;
-  for (const auto& packet : order.sets) packets.emplace_back(packet);
-  const DataPacket& sale = order.sets[kVendaRest];
-  const auto value = [&sale](const char* name) {
-    const int at = sale.FieldIndex(name);
-    return at < 0 || sale.rows.empty() ? Variant::Null()
-                                       : sale.rows[0][static_cast<std::size_t>(at)];
-  };
+void SqliteHubStore::AddOrder(const GeneratedOrder& order, DateTime now) {
+  const auto value = [&order](const char* name) { return OrderSaleValue(order, name); };
   db_->Execute(
       "INSERT INTO CENTRAL_ORDER (CDFILIAL, CDLOJA, NRVENDAREST, CDCLIENTE, CDCONSUMIDOR, "
       "CDVENDEDOR, IDAGENDADO, STATE, DTCREATED, NRDOWNLOADS, DSPACKETS) "
       "VALUES (?, ?, ?, ?, ?, ?, ?, 'PENDING', ?, 0, ?)",
       {Variant(order.branch), Variant(order.store), Variant(order.sale), value("CDCLIENTE"),
        value("CDCONSUMIDOR"), value("CDVENDEDOR"), Variant(order.scheduled ? "S" : "N"),
-       Variant(now.ToIso()), Variant(DumpJsonText(VariantToJson(Variant(std::move(packets)))))});
+       Variant(now.ToIso()), Variant(OrderPacketsText(order))});
 }
 
-std::vector<std::string> CentralStore::CancelOrders(const std::string& branch,
-                                                    const std::string& store, int count,
-                                                    DateTime now) {
+std::vector<std::string> SqliteHubStore::CancelOrders(const std::string& branch,
+                                                      const std::string& store, int count,
+                                                      DateTime now) {
   const DataPacket candidates = db_->Query(
       "SELECT O.NRVENDAREST FROM CENTRAL_ORDER O WHERE O.CDFILIAL = ? AND O.CDLOJA = ? "
       "AND O.STATE = 'CONFIRMED' AND NOT EXISTS (SELECT 1 FROM CENTRAL_CANCEL C "
@@ -163,16 +126,16 @@ std::vector<std::string> CentralStore::CancelOrders(const std::string& branch,
   return cancelled;
 }
 
-void CentralStore::AddProductProblem(const std::string& branch, const std::string& product,
-                                     const std::string& arvprod, const std::string& message) {
+void SqliteHubStore::AddProductProblem(const std::string& branch, const std::string& product,
+                                       const std::string& arvprod, const std::string& message) {
   db_->Execute(
       "INSERT OR REPLACE INTO CENTRAL_PRODUCT_PROBLEM (CDFILIAL, CDPRODUTO, CDARVPROD, "
       "DSMSGIMPOSTO) VALUES (?, ?, ?, ?)",
       {Variant(branch), Variant(product), Variant(arvprod), Variant(message)});
 }
 
-void CentralStore::AddMessage(const std::string& method, const std::string& branch,
-                              const std::string& store, const StoreMessage& message) {
+void SqliteHubStore::AddMessage(const std::string& method, const std::string& branch,
+                                const std::string& store, const StoreMessage& message) {
   db_->Execute(
       "INSERT INTO CENTRAL_MESSAGE (DSMETODO, CDFILIAL, CDLOJA, DSMSG, IDERRO) "
       "VALUES (?, ?, ?, ?, ?)",
@@ -180,9 +143,9 @@ void CentralStore::AddMessage(const std::string& method, const std::string& bran
        Variant(message.as_error ? "S" : "N")});
 }
 
-std::optional<StoreMessage> CentralStore::TakeMessage(const std::string& method,
-                                                      const std::string& branch,
-                                                      const std::string& store) {
+std::optional<StoreMessage> SqliteHubStore::TakeMessage(const std::string& method,
+                                                        const std::string& branch,
+                                                        const std::string& store) {
   const DataPacket found = db_->Query(
       "SELECT NRMESSAGE, DSMSG, IDERRO FROM CENTRAL_MESSAGE WHERE DSMETODO = ? "
       "AND CDFILIAL IN ('', ?) AND CDLOJA IN ('', ?) ORDER BY NRMESSAGE LIMIT 1",
@@ -192,7 +155,7 @@ std::optional<StoreMessage> CentralStore::TakeMessage(const std::string& method,
   return StoreMessage{found.rows[0][1].AsText(), found.rows[0][2].AsText() == "S"};
 }
 
-std::vector<StoreCounts> CentralStore::Status() {
+std::vector<StoreCounts> SqliteHubStore::Status() {
   std::vector<StoreCounts> stores;
   const DataPacket keys = db_->Query(
       "SELECT CDFILIAL, CDLOJA FROM CENTRAL_ORDER UNION SELECT CDFILIAL, CDLOJA FROM "
@@ -225,8 +188,106 @@ std::vector<StoreCounts> CentralStore::Status() {
   return stores;
 }
 
-int CentralStore::ProductProblemCount() {
+int SqliteHubStore::ProductProblemCount() {
   return Count(*db_, "SELECT COUNT(*) FROM CENTRAL_PRODUCT_PROBLEM", {});
+}
+
+std::vector<OrderDownload> SqliteHubStore::HandOutOrders(const std::string& branch,
+                                                         const std::string& store, int limit) {
+  const DataPacket found = db_->Query(
+      "SELECT NRVENDAREST, DSPACKETS FROM CENTRAL_ORDER WHERE CDFILIAL = ? AND CDLOJA = ? AND "
+      "STATE = 'PENDING' ORDER BY DTCREATED, NRVENDAREST LIMIT ?",
+      {Variant(branch), Variant(store), Variant(limit)});
+  std::vector<OrderDownload> orders;
+  for (const auto& row : found.rows) {
+    OrderDownload order{row[0].AsText(), OrderPacketsFromText(row[1].AsText())};
+    db_->Execute(
+        "UPDATE CENTRAL_ORDER SET NRDOWNLOADS = NRDOWNLOADS + 1 WHERE CDFILIAL = ? AND "
+        "NRVENDAREST = ?",
+        {Variant(branch), row[0]});
+    orders.push_back(std::move(order));
+  }
+  return orders;
+}
+
+std::vector<CancellationDownload> SqliteHubStore::PendingCancellations(const std::string& branch,
+                                                                       const std::string& store) {
+  const DataPacket found = db_->Query(
+      "SELECT C.CDFILIAL, C.CDLOJA, C.NRVENDAREST, U.NRVENDAREST, O.CDCLIENTE, O.CDCONSUMIDOR, "
+      "O.CDVENDEDOR FROM CENTRAL_CANCEL C JOIN CENTRAL_ORDER O ON O.CDFILIAL = C.CDFILIAL AND "
+      "O.NRVENDAREST = C.NRVENDAREST JOIN CENTRAL_UPLOAD U ON U.CDFILIAL = C.CDFILIAL AND "
+      "U.CDLOJA = C.CDLOJA AND U.NRVENDARESTAUX = C.NRVENDAREST WHERE C.STATE = 'PENDING' AND "
+      "C.CDFILIAL = ? AND C.CDLOJA = ? ORDER BY C.DTCREATED, C.NRVENDAREST",
+      {Variant(branch), Variant(store)});
+  const auto optional_text = [](const Variant& value) {
+    return value.IsEmptyOrNull() ? std::nullopt : std::optional<std::string>(value.AsText());
+  };
+  std::vector<CancellationDownload> cancellations;
+  for (const auto& row : found.rows) {
+    cancellations.push_back({row[0].AsText(), row[1].AsText(), row[2].AsText(), row[3].AsText(),
+                             optional_text(row[4]), optional_text(row[5]), optional_text(row[6])});
+  }
+  return cancellations;
+}
+
+void SqliteHubStore::ConfirmOrder(const std::string& branch, const std::string& sale,
+                                  DateTime now) {
+  db_->Execute(
+      "UPDATE CENTRAL_ORDER SET STATE = 'CONFIRMED', DTCONFIRMED = ? WHERE CDFILIAL = ? AND "
+      "NRVENDAREST = ? AND STATE = 'PENDING'",
+      {Variant(now.ToIso()), Variant(branch), Variant(sale)});
+}
+
+void SqliteHubStore::ConfirmCancellation(const std::string& branch, const std::string& sale,
+                                         DateTime now) {
+  db_->Execute(
+      "UPDATE CENTRAL_CANCEL SET STATE = 'CONFIRMED', DTCONFIRMED = ? WHERE CDFILIAL = ? AND "
+      "NRVENDAREST = ? AND STATE = 'PENDING'",
+      {Variant(now.ToIso()), Variant(branch), Variant(sale)});
+}
+
+std::optional<std::string> SqliteHubStore::UploadedCentralSale(const std::string& branch,
+                                                               const std::string& store,
+                                                               const std::string& local_sale) {
+  const DataPacket found = db_->Query(
+      "SELECT NRVENDARESTAUX FROM CENTRAL_UPLOAD WHERE CDFILIAL = ? AND CDLOJA = ? AND "
+      "NRVENDAREST = ?",
+      {Variant(branch), Variant(store), Variant(local_sale)});
+  if (found.rows.empty()) return std::nullopt;
+  return found.rows[0][0].AsText();
+}
+
+void SqliteHubStore::RecordUpload(const SaleUpload& upload, DateTime now) {
+  db_->Execute(
+      "INSERT INTO CENTRAL_UPLOAD (CDFILIAL, CDLOJA, NRVENDAREST, NRVENDARESTAUX, IDSTCOMANDA, "
+      "SGSEXOCON, DTUPLOAD, NRUPLOADS) VALUES (?, ?, ?, ?, ?, ?, ?, 1) "
+      "ON CONFLICT (CDFILIAL, CDLOJA, NRVENDAREST) DO UPDATE SET NRVENDARESTAUX = "
+      "excluded.NRVENDARESTAUX, IDSTCOMANDA = excluded.IDSTCOMANDA, SGSEXOCON = "
+      "excluded.SGSEXOCON, DTUPLOAD = excluded.DTUPLOAD, NRUPLOADS = NRUPLOADS + 1",
+      {Variant(upload.branch), Variant(upload.store), Variant(upload.local_sale),
+       Variant(upload.central_sale), Variant(upload.tab_states), Variant(upload.answer),
+       Variant(now.ToIso())});
+}
+
+void SqliteHubStore::RecordHistory(const HistoryKey& key, const std::string& row, DateTime now) {
+  db_->Execute(
+      "INSERT OR REPLACE INTO CENTRAL_HISTORY (CDFILIAL, CDLOJA, NRVENDAREST, NRCOMANDA, "
+      "NRSEQHISTPED, DSROW, DTRECEIVED) VALUES (?, ?, ?, ?, ?, ?, ?)",
+      {Variant(key.branch), Variant(key.store), Variant(key.sale), Variant(key.tab),
+       Variant(key.sequence), Variant(row), Variant(now.ToIso())});
+}
+
+std::vector<ProductProblem> SqliteHubStore::ProductProblems(const std::string& branch,
+                                                            const std::string& product) {
+  std::vector<ProductProblem> problems;
+  for (const auto& row : db_->Query("SELECT CDARVPROD, DSMSGIMPOSTO FROM CENTRAL_PRODUCT_PROBLEM "
+                                    "WHERE CDPRODUTO = ? AND CDFILIAL IN ('', ?) ORDER BY "
+                                    "CDARVPROD",
+                                    {Variant(product), Variant(branch)})
+                             .rows) {
+    problems.push_back({row[0].AsText(), row[1].AsText()});
+  }
+  return problems;
 }
 
 }  // namespace zlv

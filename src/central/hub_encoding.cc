@@ -1,0 +1,55 @@
+#include "central/hub_encoding.h"
+
+#include <map>
+
+#include "sync/protocol_json.h"
+
+namespace zlv {
+
+int64_t FirstNumber(const std::string& counter) {
+  // Distinct ranges, so a central number is never mistaken for a store's local one while
+  // reading logs.
+  static const std::map<std::string, int64_t> kStarts = {
+      {"NRVENDAREST", 500001}, {"NRCOMANDA", 800001}, {"CDCONSUMIDOR", 900001}};
+  const auto start = kStarts.find(counter);
+  return start == kStarts.end() ? 1 : start->second;
+}
+
+std::string ConsumerValuesText(const ConsumerRecord& consumer) {
+  nlohmann::json values = nlohmann::json::object();
+  for (const auto& [name, value] : consumer.values) values[name] = VariantToJson(value);
+  return DumpJsonText(values);
+}
+
+ConsumerRecord ConsumerFromText(std::string client, std::string consumer,
+                                const std::string& values) {
+  ConsumerRecord record{std::move(client), std::move(consumer), {}};
+  const nlohmann::json parsed = ParseJsonText(values);
+  for (const auto& [name, value] : parsed.items()) {
+    record.values[name] = VariantFromJson(value);
+  }
+  return record;
+}
+
+std::string OrderPacketsText(const GeneratedOrder& order) {
+  std::vector<Variant> packets;
+  for (const auto& packet : order.sets) packets.emplace_back(packet);
+  return DumpJsonText(VariantToJson(Variant(std::move(packets))));
+}
+
+std::vector<DataPacket> OrderPacketsFromText(const std::string& text) {
+  const Variant stored = VariantFromJson(ParseJsonText(text));
+  std::vector<DataPacket> packets;
+  for (const auto& packet : stored.AsArray()) {
+    packets.push_back(packet.AsPacket());
+  }
+  return packets;
+}
+
+Variant OrderSaleValue(const GeneratedOrder& order, const char* column) {
+  const DataPacket& sale = order.sets[kVendaRest];
+  const int at = sale.FieldIndex(column);
+  return at < 0 || sale.rows.empty() ? Variant::Null() : sale.rows[0][static_cast<std::size_t>(at)];
+}
+
+}  // namespace zlv

@@ -1,0 +1,27 @@
+// What the hub's back ends keep alike: the first value of each number counter, and the values
+// they store as text (a consumer's columns and an order's download packets, as JSON).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "central/generator_people.h"
+#include "central/order_generator.h"
+#include "data/data_packet.h"
+
+namespace zlv {
+
+// The value NextNumber gives a counter first.
+int64_t FirstNumber(const std::string& counter);
+
+std::string ConsumerValuesText(const ConsumerRecord& consumer);
+ConsumerRecord ConsumerFromText(std::string client, std::string consumer,
+                                const std::string& values);
+
+std::string OrderPacketsText(const GeneratedOrder& order);
+std::vector<DataPacket> OrderPacketsFromText(const std::string& text);
+// A cell of the order's sale row; Null when the column or the row is missing.
+Variant OrderSaleValue(const GeneratedOrder& order, const char* column);
+
+}  // namespace zlv

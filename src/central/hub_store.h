@@ -1,0 +1,153 @@
+// HubStore: everything the hub keeps, behind one interface with a back end per database
+// (SqliteHubStore, the embedded default; PgHubStore, PostgreSQL for a real chain). What it holds:
+// the orders waiting per branch and store until the store confirms them, the cancellations
+// likewise, what each store uploaded of its sales and status history, the product problems
+// ValidaProduto answers, the consumers and number counters of the order generator, and one-shot
+// messages for tests.
+//
+// The contract every back end keeps:
+// - Transactions: Begin() .. Commit() is all or nothing; Rollback() (or a HubTransaction left
+//   without Commit()) leaves nothing of it. Each call of a store method is one transaction;
+//   a change made outside any transaction is committed on its own. Transactions do not nest.
+// - Failures throw DatabaseError with the database's message (never a password); the
+//   transaction is then only good for Rollback().
+// - Numbers from NextNumber are never handed out twice, also to processes sharing the data.
+// - Texts are kept and given back byte for byte; times are recorded as the caller's `now`.
+// - "Pending" lists come in a stable order: oldest first, ties by sale number.
+//
+// Owns its connection. One thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "central/generator_people.h"
+#include "central/order_generator.h"
+#include "data/data_packet.h"
+#include "data/datetime.h"
+
+namespace zlv {
+
+struct StoreCounts {
+  std::string branch, store;
+  int orders_pending = 0, orders_confirmed = 0;
+  int cancels_pending = 0, cancels_waiting = 0, cancels_confirmed = 0;
+  int sales_uploaded = 0, sales_answered_s = 0, sales_answered_d = 0;
+  int history_rows = 0;
+};
+
+struct StoreMessage {
+  std::string text;
+  bool as_error = false;  // answered as a JSON-RPC error instead of a text result
+};
+
+// An order handed to a store: its central sale number and its rows of each download set.
+struct OrderDownload {
+  std::string sale;
+  std::vector<DataPacket> sets;
+};
+
+// A cancellation the store can apply: the order's central number, the store's own number for
+// the sale (known once the store uploaded it) and the order's parties as the order had them.
+struct CancellationDownload {
+  std::string branch, store, sale, local_sale;
+  std::optional<std::string> client, consumer, seller;
+};
+
+// One sale of a store's upload and the hub's answer to it.
+struct SaleUpload {
+  std::string branch, store;
+  std::string local_sale, central_sale;
+  std::string tab_states;  // the sale's order tab states, comma-separated
+  std::string answer;      // "S" or "D"
+};
+
+// The key of a status-history row.
+struct HistoryKey {
+  std::string branch, store, sale, tab, sequence;
+};
+
+struct ProductProblem {
+  std::string arvprod, message;
+};
+
+class HubStore {
+ public:
+  virtual ~HubStore() = default;
+
+  virtual void Begin() = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+
+  // The order generator and the operator's commands.
+
+  // The next value of a named counter.
+  virtual int64_t NextNumber(const std::string& counter) = 0;
+  virtual std::vector<ConsumerRecord> Consumers() = 0;
+  // Adds the consumers, replacing those with the same client and consumer codes.
+  virtual void SaveConsumers(const std::vector<ConsumerRecord>& consumers) = 0;
+  // A new pending order for its branch and store.
+  virtual void AddOrder(const GeneratedOrder& order, DateTime now) = 0;
+  // Cancels up to `count` orders the store has confirmed and that are not cancelled yet,
+  // the latest confirmed first. Returns their central sale numbers.
+  virtual std::vector<std::string> CancelOrders(const std::string& branch, const std::string& store,
+                                                int count, DateTime now) = 0;
+  // An empty branch applies to every branch; replaces the same branch, product and arvprod.
+  virtual void AddProductProblem(const std::string& branch, const std::string& product,
+                                 const std::string& arvprod, const std::string& message) = 0;
+  // The next call of `method` from the branch and store gets this message (empty branch or
+  // store: any).
+  virtual void AddMessage(const std::string& method, const std::string& branch,
+                          const std::string& store, const StoreMessage& message) = 0;
+  // The oldest message set for this call, which is then gone.
+  virtual std::optional<StoreMessage> TakeMessage(const std::string& method,
+                                                  const std::string& branch,
+                                                  const std::string& store) = 0;
+  // Per branch and store that has orders, uploads or history, in branch and store order.
+  virtual std::vector<StoreCounts> Status() = 0;
+  virtual int ProductProblemCount() = 0;
+
+  // The store protocol.
+
+  // Up to `limit` pending orders of the store, oldest first, each counted as downloaded once
+  // more.
+  virtual std::vector<OrderDownload> HandOutOrders(const std::string& branch,
+                                                   const std::string& store, int limit) = 0;
+  // The store's pending cancellations whose store sale number is known, oldest first.
+  virtual std::vector<CancellationDownload> PendingCancellations(const std::string& branch,
+                                                                 const std::string& store) = 0;
+  // Marks a pending order (or cancellation) of the branch confirmed; nothing when it is not
+  // pending.
+  virtual void ConfirmOrder(const std::string& branch, const std::string& sale, DateTime now) = 0;
+  virtual void ConfirmCancellation(const std::string& branch, const std::string& sale,
+                                   DateTime now) = 0;
+  // The central number recorded for a sale of the store by its last upload, if any.
+  virtual std::optional<std::string> UploadedCentralSale(const std::string& branch,
+                                                         const std::string& store,
+                                                         const std::string& local_sale) = 0;
+  // Records (or updates, counting the uploads) the sale's state and answer.
+  virtual void RecordUpload(const SaleUpload& upload, DateTime now) = 0;
+  // Keeps a status-history row (as JSON text), replacing the one with the same key.
+  virtual void RecordHistory(const HistoryKey& key, const std::string& row, DateTime now) = 0;
+  // The problems set for the product in the branch or in every branch, by arvprod.
+  virtual std::vector<ProductProblem> ProductProblems(const std::string& branch,
+                                                      const std::string& product) = 0;
+};
+
+// Rolls back unless committed: every change of the hub is all or nothing.
+class HubTransaction {
+ public:
+  explicit HubTransaction(HubStore& store);
+  ~HubTransaction();
+  HubTransaction(const HubTransaction&) = delete;
+  HubTransaction& operator=(const HubTransaction&) = delete;
+  void Commit();
+
+ private:
+  HubStore& store_;
+  bool open_ = true;
+};
+
+}  // namespace zlv

@@ -1,0 +1,259 @@
+#include "central/pg_hub_store.h"
+
+#include "central/hub_encoding.h"
+#include "central/pg_hub_schema.h"
+#include "database/database.h"
+
+namespace zlv {
+
+namespace {
+
+PgParam Param(const Variant& value) {
+  if (value.IsEmptyOrNull()) return std::nullopt;
+  return value.AsText();
+}
+
+}  // namespace
+
+PgHubStore::PgHubStore(const std::string& uri) : connection_(uri) { MigrateHubSchema(connection_); }
+
+void PgHubStore::Begin() {
+  // Nothing is lost with a connection that went away between transactions (the server
+  // restarted, the network dropped it): it is made again, once, before anything is done.
+  try {
+    connection_.Exec("BEGIN");
+  } catch (const ConnectionLostError&) {
+    connection_.Reconnect();
+    connection_.Exec("BEGIN");
+  }
+}
+void PgHubStore::Commit() { connection_.Exec("COMMIT"); }
+void PgHubStore::Rollback() { connection_.Exec("ROLLBACK"); }
+
+int64_t PgHubStore::NextNumber(const std::string& counter) {
+  return connection_
+      .Exec(
+          "INSERT INTO CENTRAL_COUNTER (NMCOUNTER, NRVALUE) VALUES ($1, $2::bigint) "
+          "ON CONFLICT (NMCOUNTER) DO UPDATE SET NRVALUE = CENTRAL_COUNTER.NRVALUE + 1 "
+          "RETURNING NRVALUE",
+          {counter, std::to_string(FirstNumber(counter))})
+      .Integer(0, 0);
+}
+
+std::vector<ConsumerRecord> PgHubStore::Consumers() {
+  const PgResult found = connection_.Exec(
+      "SELECT CDCLIENTE, CDCONSUMIDOR, DSVALUES FROM CENTRAL_CONSUMER "
+      "ORDER BY CDCLIENTE COLLATE \"C\", CDCONSUMIDOR COLLATE \"C\"");
+  std::vector<ConsumerRecord> consumers;
+  for (int r = 0; r < found.rows(); ++r) {
+    consumers.push_back(ConsumerFromText(found.Text(r, 0), found.Text(r, 1), found.Text(r, 2)));
+  }
+  return consumers;
+}
+
+void PgHubStore::SaveConsumers(const std::vector<ConsumerRecord>& consumers) {
+  for (const auto& consumer : consumers) {
+    connection_.Exec(
+        "INSERT INTO CENTRAL_CONSUMER (CDCLIENTE, CDCONSUMIDOR, DSVALUES) VALUES ($1, $2, $3) "
+        "ON CONFLICT (CDCLIENTE, CDCONSUMIDOR) DO UPDATE SET DSVALUES = excluded.DSVALUES",
+        {consumer.client, consumer.consumer, ConsumerValuesText(consumer)});
+  }
+}
+
+void PgHubStore::AddOrder(const GeneratedOrder& order, DateTime now) {
+  connection_.Exec(
+      "INSERT INTO CENTRAL_ORDER (CDFILIAL, CDLOJA, NRVENDAREST, CDCLIENTE, CDCONSUMIDOR, "
+      "CDVENDEDOR, IDAGENDADO, STATE, DTCREATED, NRDOWNLOADS, DSPACKETS) "
+      "VALUES ($1, $2, $3, $4, $5, $6, $7, 'PENDING', $8, 0, $9)",
+      {order.branch, order.store, order.sale, Param(OrderSaleValue(order, "CDCLIENTE")),
+       Param(OrderSaleValue(order, "CDCONSUMIDOR")), Param(OrderSaleValue(order, "CDVENDEDOR")),
+       std::string(order.scheduled ? "S" : "N"), now.ToIso(), OrderPacketsText(order)});
+}
+
+std::vector<std::string> PgHubStore::CancelOrders(const std::string& branch,
+                                                  const std::string& store, int count,
+                                                  DateTime now) {
+  const PgResult found = connection_.Exec(
+      "SELECT O.NRVENDAREST FROM CENTRAL_ORDER O WHERE O.CDFILIAL = $1 AND O.CDLOJA = $2 "
+      "AND O.STATE = 'CONFIRMED' AND NOT EXISTS (SELECT 1 FROM CENTRAL_CANCEL C "
+      "WHERE C.CDFILIAL = O.CDFILIAL AND C.NRVENDAREST = O.NRVENDAREST) "
+      "ORDER BY O.DTCONFIRMED COLLATE \"C\" DESC NULLS LAST, O.NRVENDAREST COLLATE \"C\" DESC "
+      "LIMIT $3::int",
+      {branch, store, std::to_string(count)});
+  std::vector<std::string> cancelled;
+  for (int r = 0; r < found.rows(); ++r) {
+    cancelled.push_back(found.Text(r, 0));
+    connection_.Exec(
+        "INSERT INTO CENTRAL_CANCEL (CDFILIAL, CDLOJA, NRVENDAREST, STATE, DTCREATED) "
+        "VALUES ($1, $2, $3, 'PENDING', $4)",
+        {branch, store, cancelled.back(), now.ToIso()});
+  }
+  return cancelled;
+}
+
+void PgHubStore::AddProductProblem(const std::string& branch, const std::string& product,
+                                   const std::string& arvprod, const std::string& message) {
+  connection_.Exec(
+      "INSERT INTO CENTRAL_PRODUCT_PROBLEM (CDFILIAL, CDPRODUTO, CDARVPROD, DSMSGIMPOSTO) "
+      "VALUES ($1, $2, $3, $4) ON CONFLICT (CDFILIAL, CDPRODUTO, CDARVPROD) "
+      "DO UPDATE SET DSMSGIMPOSTO = excluded.DSMSGIMPOSTO",
+      {branch, product, arvprod, message});
+}
+
+void PgHubStore::AddMessage(const std::string& method, const std::string& branch,
+                            const std::string& store, const StoreMessage& message) {
+  connection_.Exec(
+      "INSERT INTO CENTRAL_MESSAGE (DSMETODO, CDFILIAL, CDLOJA, DSMSG, IDERRO) "
+      "VALUES ($1, $2, $3, $4, $5)",
+      {method, branch, store, message.text, std::string(message.as_error ? "S" : "N")});
+}
+
+std::optional<StoreMessage> PgHubStore::TakeMessage(const std::string& method,
+                                                    const std::string& branch,
+                                                    const std::string& store) {
+  // One statement: two processes never take the same message.
+  const PgResult taken = connection_.Exec(
+      "DELETE FROM CENTRAL_MESSAGE WHERE NRMESSAGE = (SELECT NRMESSAGE FROM CENTRAL_MESSAGE "
+      "WHERE DSMETODO = $1 AND CDFILIAL IN ('', $2) AND CDLOJA IN ('', $3) "
+      "ORDER BY NRMESSAGE LIMIT 1 FOR UPDATE SKIP LOCKED) RETURNING DSMSG, IDERRO",
+      {method, branch, store});
+  if (taken.rows() == 0) return std::nullopt;
+  return StoreMessage{taken.Text(0, 0), taken.Text(0, 1) == "S"};
+}
+
+std::vector<StoreCounts> PgHubStore::Status() {
+  const PgResult keys = connection_.Exec(
+      "SELECT CDFILIAL, CDLOJA FROM (SELECT CDFILIAL, CDLOJA FROM CENTRAL_ORDER UNION "
+      "SELECT CDFILIAL, CDLOJA FROM CENTRAL_UPLOAD UNION SELECT CDFILIAL, CDLOJA FROM "
+      "CENTRAL_HISTORY) K ORDER BY CDFILIAL COLLATE \"C\", CDLOJA COLLATE \"C\"");
+  std::vector<StoreCounts> stores;
+  for (int k = 0; k < keys.rows(); ++k) {
+    StoreCounts counts{keys.Text(k, 0), keys.Text(k, 1)};
+    const auto count = [&](const std::string& table, const std::string& condition) {
+      return static_cast<int>(connection_
+                                  .Exec("SELECT COUNT(*) FROM " + table +
+                                            " WHERE CDFILIAL = $1 AND CDLOJA = $2" +
+                                            (condition.empty() ? "" : " AND " + condition),
+                                        {counts.branch, counts.store})
+                                  .Integer(0, 0));
+    };
+    counts.orders_pending = count("CENTRAL_ORDER", "STATE = 'PENDING'");
+    counts.orders_confirmed = count("CENTRAL_ORDER", "STATE = 'CONFIRMED'");
+    counts.cancels_pending = count("CENTRAL_CANCEL", "STATE = 'PENDING'");
+    counts.cancels_waiting =
+        count("CENTRAL_CANCEL C",
+              "STATE = 'PENDING' AND NOT EXISTS (SELECT 1 FROM CENTRAL_UPLOAD U "
+              "WHERE U.CDFILIAL = C.CDFILIAL AND U.CDLOJA = C.CDLOJA AND "
+              "U.NRVENDARESTAUX = C.NRVENDAREST)");
+    counts.cancels_confirmed = count("CENTRAL_CANCEL", "STATE = 'CONFIRMED'");
+    counts.sales_uploaded = count("CENTRAL_UPLOAD", "");
+    counts.sales_answered_s = count("CENTRAL_UPLOAD", "SGSEXOCON = 'S'");
+    counts.sales_answered_d = count("CENTRAL_UPLOAD", "SGSEXOCON = 'D'");
+    counts.history_rows = count("CENTRAL_HISTORY", "");
+    stores.push_back(counts);
+  }
+  return stores;
+}
+
+int PgHubStore::ProductProblemCount() {
+  return static_cast<int>(
+      connection_.Exec("SELECT COUNT(*) FROM CENTRAL_PRODUCT_PROBLEM").Integer(0, 0));
+}
+
+std::vector<OrderDownload> PgHubStore::HandOutOrders(const std::string& branch,
+                                                     const std::string& store, int limit) {
+  const PgResult found = connection_.Exec(
+      "WITH PICKED AS (SELECT CDFILIAL, NRVENDAREST FROM CENTRAL_ORDER WHERE CDFILIAL = $1 "
+      "AND CDLOJA = $2 AND STATE = 'PENDING' ORDER BY DTCREATED COLLATE \"C\", "
+      "NRVENDAREST COLLATE \"C\" LIMIT $3::int), "
+      "COUNTED AS (UPDATE CENTRAL_ORDER O SET NRDOWNLOADS = O.NRDOWNLOADS + 1 FROM PICKED P "
+      "WHERE O.CDFILIAL = P.CDFILIAL AND O.NRVENDAREST = P.NRVENDAREST "
+      "RETURNING O.NRVENDAREST, O.DSPACKETS, O.DTCREATED) "
+      "SELECT NRVENDAREST, DSPACKETS FROM COUNTED "
+      "ORDER BY DTCREATED COLLATE \"C\", NRVENDAREST COLLATE \"C\"",
+      {branch, store, std::to_string(limit)});
+  std::vector<OrderDownload> orders;
+  for (int r = 0; r < found.rows(); ++r) {
+    orders.push_back({found.Text(r, 0), OrderPacketsFromText(found.Text(r, 1))});
+  }
+  return orders;
+}
+
+std::vector<CancellationDownload> PgHubStore::PendingCancellations(const std::string& branch,
+                                                                   const std::string& store) {
+  const PgResult found = connection_.Exec(
+      "SELECT C.CDFILIAL, C.CDLOJA, C.NRVENDAREST, U.NRVENDAREST, O.CDCLIENTE, O.CDCONSUMIDOR, "
+      "O.CDVENDEDOR FROM CENTRAL_CANCEL C JOIN CENTRAL_ORDER O ON O.CDFILIAL = C.CDFILIAL AND "
+      "O.NRVENDAREST = C.NRVENDAREST JOIN CENTRAL_UPLOAD U ON U.CDFILIAL = C.CDFILIAL AND "
+      "U.CDLOJA = C.CDLOJA AND U.NRVENDARESTAUX = C.NRVENDAREST WHERE C.STATE = 'PENDING' AND "
+      "C.CDFILIAL = $1 AND C.CDLOJA = $2 "
+      "ORDER BY C.DTCREATED COLLATE \"C\", C.NRVENDAREST COLLATE \"C\"",
+      {branch, store});
+  std::vector<CancellationDownload> cancellations;
+  for (int r = 0; r < found.rows(); ++r) {
+    cancellations.push_back({found.Text(r, 0), found.Text(r, 1), found.Text(r, 2), found.Text(r, 3),
+                             found.OptionalText(r, 4), found.OptionalText(r, 5),
+                             found.OptionalText(r, 6)});
+  }
+  return cancellations;
+}
+
+void PgHubStore::ConfirmOrder(const std::string& branch, const std::string& sale, DateTime now) {
+  connection_.Exec(
+      "UPDATE CENTRAL_ORDER SET STATE = 'CONFIRMED', DTCONFIRMED = $1 WHERE CDFILIAL = $2 AND "
+      "NRVENDAREST = $3 AND STATE = 'PENDING'",
+      {now.ToIso(), branch, sale});
+}
+
+void PgHubStore::ConfirmCancellation(const std::string& branch, const std::string& sale,
+                                     DateTime now) {
+  connection_.Exec(
+      "UPDATE CENTRAL_CANCEL SET STATE = 'CONFIRMED', DTCONFIRMED = $1 WHERE CDFILIAL = $2 AND "
+      "NRVENDAREST = $3 AND STATE = 'PENDING'",
+      {now.ToIso(), branch, sale});
+}
+
+std::optional<std::string> PgHubStore::UploadedCentralSale(const std::string& branch,
+                                                           const std::string& store,
+                                                           const std::string& local_sale) {
+  const PgResult found = connection_.Exec(
+      "SELECT NRVENDARESTAUX FROM CENTRAL_UPLOAD WHERE CDFILIAL = $1 AND CDLOJA = $2 AND "
+      "NRVENDAREST = $3",
+      {branch, store, local_sale});
+  if (found.rows() == 0) return std::nullopt;
+  return found.Text(0, 0);
+}
+
+void PgHubStore::RecordUpload(const SaleUpload& upload, DateTime now) {
+  connection_.Exec(
+      "INSERT INTO CENTRAL_UPLOAD (CDFILIAL, CDLOJA, NRVENDAREST, NRVENDARESTAUX, IDSTCOMANDA, "
+      "SGSEXOCON, DTUPLOAD, NRUPLOADS) VALUES ($1, $2, $3, $4, $5, $6, $7, 1) "
+      "ON CONFLICT (CDFILIAL, CDLOJA, NRVENDAREST) DO UPDATE SET NRVENDARESTAUX = "
+      "excluded.NRVENDARESTAUX, IDSTCOMANDA = excluded.IDSTCOMANDA, SGSEXOCON = "
+      "excluded.SGSEXOCON, DTUPLOAD = excluded.DTUPLOAD, "
+      "NRUPLOADS = CENTRAL_UPLOAD.NRUPLOADS + 1",
+      {upload.branch, upload.store, upload.local_sale, upload.central_sale, upload.tab_states,
+       upload.answer, now.ToIso()});
+}
+
+void PgHubStore::RecordHistory(const HistoryKey& key, const std::string& row, DateTime now) {
+  connection_.Exec(
+      "INSERT INTO CENTRAL_HISTORY (CDFILIAL, CDLOJA, NRVENDAREST, NRCOMANDA, NRSEQHISTPED, "
+      "DSROW, DTRECEIVED) VALUES ($1, $2, $3, $4, $5, $6, $7) "
+      "ON CONFLICT (CDFILIAL, CDLOJA, NRVENDAREST, NRCOMANDA, NRSEQHISTPED) "
+      "DO UPDATE SET DSROW = excluded.DSROW, DTRECEIVED = excluded.DTRECEIVED",
+      {key.branch, key.store, key.sale, key.tab, key.sequence, row, now.ToIso()});
+}
+
+std::vector<ProductProblem> PgHubStore::ProductProblems(const std::string& branch,
+                                                        const std::string& product) {
+  const PgResult found = connection_.Exec(
+      "SELECT CDARVPROD, DSMSGIMPOSTO FROM CENTRAL_PRODUCT_PROBLEM WHERE CDPRODUTO = $1 AND "
+      "CDFILIAL IN ('', $2) ORDER BY CDARVPROD COLLATE \"C\"",
+      {product, branch});
+  std::vector<ProductProblem> problems;
+  for (int r = 0; r < found.rows(); ++r) problems.push_back({found.Text(r, 0), found.Text(r, 1)});
+  return problems;
+}
+
+}  // namespace zlv
