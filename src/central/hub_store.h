@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +38,12 @@ struct StoreCounts {
   int sales_uploaded = 0, sales_answered_s = 0, sales_answered_d = 0;
   int history_rows = 0;
 };
+
+// Fills the counts of counts.branch/counts.store, each asked of count(table, condition): the
+// rows of the table (an alias may follow its name) of that store matching the condition
+// (empty: all of them). Both back ends count the same way.
+void CountStore(StoreCounts& counts,
+                const std::function<int(const std::string&, const std::string&)>& count);
 
 struct StoreMessage {
   std::string text;

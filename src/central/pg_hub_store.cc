@@ -137,19 +137,7 @@ std::vector<StoreCounts> PgHubStore::Status() {
                                         {counts.branch, counts.store})
                                   .Integer(0, 0));
     };
-    counts.orders_pending = count("CENTRAL_ORDER", "STATE = 'PENDING'");
-    counts.orders_confirmed = count("CENTRAL_ORDER", "STATE = 'CONFIRMED'");
-    counts.cancels_pending = count("CENTRAL_CANCEL", "STATE = 'PENDING'");
-    counts.cancels_waiting =
-        count("CENTRAL_CANCEL C",
-              "STATE = 'PENDING' AND NOT EXISTS (SELECT 1 FROM CENTRAL_UPLOAD U "
-              "WHERE U.CDFILIAL = C.CDFILIAL AND U.CDLOJA = C.CDLOJA AND "
-              "U.NRVENDARESTAUX = C.NRVENDAREST)");
-    counts.cancels_confirmed = count("CENTRAL_CANCEL", "STATE = 'CONFIRMED'");
-    counts.sales_uploaded = count("CENTRAL_UPLOAD", "");
-    counts.sales_answered_s = count("CENTRAL_UPLOAD", "SGSEXOCON = 'S'");
-    counts.sales_answered_d = count("CENTRAL_UPLOAD", "SGSEXOCON = 'D'");
-    counts.history_rows = count("CENTRAL_HISTORY", "");
+    CountStore(counts, count);
     stores.push_back(counts);
   }
   return stores;
