@@ -507,7 +507,8 @@ int Run(const Options& options) {
   std::function<void()> watch = [&] {
     watchdog.expires_after(std::chrono::seconds(1));
     watchdog.async_wait([&](const asio::error_code& error) {
-      if (error) return;
+      // Once the window has closed, a tick already due when it closed must not arm another.
+      if (error || !figures.counting) return;
       const auto now = SteadyClock::now();
       for (auto& store : stores) store->CheckTimeout(now);
       watch();
