@@ -27,7 +27,7 @@
 
 #include "bench_orders.h"
 #include "bizlib/clock.h"
-#include "central/central_store.h"
+#include "central/sqlite_hub_store.h"
 #include "central/store_schema.h"
 #include "database/database.h"
 #include "sync/central_client.h"
@@ -148,7 +148,7 @@ std::vector<DataPacket> UploadPackets(const std::string& db_dir) {
   store_db->Execute(ReadTextFile(db_dir + "/demo-seed.sql"), {}, 0);
   const StoreSchema schema = StoreSchema::FromDatabase(*store_db);
   FixedShapeOrders orders(*store_db, "0001", "001");
-  CentralStore numbers(":memory:");
+  SqliteHubStore numbers(":memory:");
 
   const auto with = [](const char* first, std::vector<FieldDef> columns,
                        std::vector<FieldDef> before = {}) {
@@ -172,7 +172,7 @@ std::vector<DataPacket> UploadPackets(const std::string& db_dir) {
 
   const DateTime now = SystemClock().Now();
   for (int i = 0; i < kSalesPerUpload; ++i) {
-    StoreTransaction transaction(numbers.db());
+    HubTransaction transaction(numbers);
     const GeneratedOrder order = orders.Next(numbers, now);
     transaction.Commit();
     const DataPacket& sale = order.sets[kVendaRest];
