@@ -25,6 +25,7 @@
 
 #include "data/datetime.h"
 #include "health/health_record.h"
+#include "platform/health_probe.h"
 
 namespace zlv {
 
@@ -49,7 +50,8 @@ struct StoreFacts {
   std::vector<ScheduledOrder> scheduled;
 };
 
-enum class Liveness { kRunning, kNotRunning, kUnknown };
+// Whether a synchroniser holds the machine's lock, as the system tells it.
+using Liveness = platform::InstanceState;
 
 struct StatusFacts {
   Instant now;          // the reader's clocks

@@ -46,17 +46,7 @@ StatusFacts Gather(const CommandLine& line) {
     facts.branch = facts.record->branch;
     facts.cash_register = facts.record->cash_register;
   }
-  switch (platform::ProbeSingleInstance("ZLVSINC")) {
-    case platform::InstanceState::kRunning:
-      facts.liveness = Liveness::kRunning;
-      break;
-    case platform::InstanceState::kNotRunning:
-      facts.liveness = Liveness::kNotRunning;
-      break;
-    case platform::InstanceState::kUnknown:
-      facts.liveness = Liveness::kUnknown;
-      break;
-  }
+  facts.liveness = platform::ProbeSingleInstance("ZLVSINC");
   facts.service_state = platform::ServiceState(SincService().name);
   const ConfigKey& key = platform::MachineConfigKey();
   facts.central_server = key.Read("IpServer").value_or("");
