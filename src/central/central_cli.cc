@@ -1,5 +1,6 @@
 #include "central/central_cli.h"
 
+#include <cmath>
 #include <iostream>
 #include <map>
 #include <set>
@@ -181,6 +182,18 @@ int Status(const Options& options, std::ostream& out) {
         << "  history rows: " << c.history_rows << "\n";
   }
   out << "product problems: " << store->ProductProblemCount() << "\n";
+  const std::vector<StoreCallRecord> calls = store->StoreCalls();
+  if (!calls.empty()) out << "last calls (seconds ago, on the database's clock):\n";
+  const auto seconds = [](double age) { return std::to_string(std::lround(age)); };
+  for (const StoreCallRecord& call : calls) {
+    out << "  branch " << call.branch << " store " << call.store << " " << call.method << ": "
+        << seconds(call.call_age_s);
+    if (call.success_age_s) out << ", last success " << seconds(*call.success_age_s);
+    if (call.failure_age_s) {
+      out << ", last failure " << seconds(*call.failure_age_s) << ": " << call.failure;
+    }
+    out << "\n";
+  }
   return 0;
 }
 

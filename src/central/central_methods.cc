@@ -195,28 +195,16 @@ Variant ValidaProduto(HubStore& store, const std::vector<Variant>& params) {
 }
 
 // A message set up for this call (tests and demos of the store's handling of server
-// messages). The branch and store are read where the method carries them.
+// messages).
 std::optional<StoreMessage> ScriptedMessage(HubStore& store, const std::string& method,
                                             const std::vector<Variant>& params) {
-  const auto text_at = [](const std::vector<Variant>& args, std::size_t at) {
-    return at < args.size() && args[at].IsText() ? args[at].AsText() : std::string();
-  };
-  std::string branch, shop;
-  if (method == "BaixaPedidos" || method == "ValidaProduto") {
-    branch = text_at(params, 0);
-    shop = text_at(params, method == "BaixaPedidos" ? 1 : 2);
-  } else if (method == "AtualizaPedidos" && !params.empty() && params[0].IsArray()) {
-    branch = text_at(params[0].AsArray(), 5);
-    shop = text_at(params[0].AsArray(), 6);
-  }
-  return store.TakeMessage(method, branch, shop);
+  const CallStore named = StoreNamedBy(method, params);
+  return store.TakeMessage(method, named.branch, named.store);
 }
 
-}  // namespace
+using Method = std::function<Variant(HubStore&, const std::vector<Variant>&, DateTime)>;
 
-Variant CallCentralMethod(HubStore& store, const std::string& method,
-                          const std::vector<Variant>& params, DateTime now) {
-  using Method = std::function<Variant(HubStore&, const std::vector<Variant>&, DateTime)>;
+const std::map<std::string, Method>& Methods() {
   static const std::map<std::string, Method> kMethods = {
       {"BaixaPedidos", [](HubStore& s, const auto& p, DateTime) { return BaixaPedidos(s, p); }},
       {"UpdateSincronismo", UpdateSincronismo},
@@ -224,8 +212,29 @@ Variant CallCentralMethod(HubStore& store, const std::string& method,
       {"AtualizaHistPedCons", AtualizaHistPedCons},
       {"ValidaProduto", [](HubStore& s, const auto& p, DateTime) { return ValidaProduto(s, p); }},
   };
-  const auto found = kMethods.find(method);
-  if (found == kMethods.end()) {
+  return kMethods;
+}
+
+}  // namespace
+
+bool IsCentralMethod(const std::string& method) { return Methods().count(method) > 0; }
+
+CallStore StoreNamedBy(const std::string& method, const std::vector<Variant>& params) {
+  const auto text_at = [](const std::vector<Variant>& args, std::size_t at) {
+    return at < args.size() && args[at].IsText() ? args[at].AsText() : std::string();
+  };
+  if (method == "BaixaPedidos") return {text_at(params, 0), text_at(params, 1)};
+  if (method == "ValidaProduto") return {text_at(params, 0), text_at(params, 2)};
+  if (method == "AtualizaPedidos" && !params.empty() && params[0].IsArray()) {
+    return {text_at(params[0].AsArray(), 5), text_at(params[0].AsArray(), 6)};
+  }
+  return {};
+}
+
+Variant CallCentralMethod(HubStore& store, const std::string& method,
+                          const std::vector<Variant>& params, DateTime now) {
+  const auto found = Methods().find(method);
+  if (found == Methods().end()) {
     throw BadRequest(rpc_code::kMethodNotFound, "unknown method " + CutText(method));
   }
   HubTransaction transaction(store);

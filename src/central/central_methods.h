@@ -27,6 +27,15 @@ namespace zlv {
 // the next cycle, 30 s later.
 inline constexpr int kMaxOrdersPerDownload = 100;
 
+bool IsCentralMethod(const std::string& method);
+
+// The branch and store a call names in its arguments; empty where the method names none
+// (UpdateSincronismo, AtualizaHistPedCons) or the arguments are not of the method's shape.
+struct CallStore {
+  std::string branch, store;
+};
+CallStore StoreNamedBy(const std::string& method, const std::vector<Variant>& params);
+
 // Throws BadRequest for an unknown method or arguments of the wrong shape, and any other
 // exception when the method fails.
 Variant CallCentralMethod(HubStore& store, const std::string& method,

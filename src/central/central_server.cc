@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <csignal>
+#include <optional>
 #include <utility>
 
 #include <asio.hpp>
 
+#include "central/call_log.h"
 #include "central/central_methods.h"
+#include "database/database.h"
 #include "sync/protocol_frame.h"
 #include "sync/protocol_rpc.h"
 
@@ -21,6 +24,8 @@ namespace {
 constexpr std::size_t kReadStep = 64 * 1024;
 // How long accepting pauses when the process has no file descriptor left.
 constexpr std::chrono::milliseconds kAcceptPause{500};
+// Leads the error a call gets while the hub cannot reach its database.
+constexpr const char* kDatabaseUnavailable = "the hub's database is unavailable, try again: ";
 
 // What the sessions share with the server; lives as long as the event loop.
 struct Shared {
@@ -29,6 +34,7 @@ struct Shared {
   CentralServer::LogSink log;
   CentralServerLimits limits;
   int sessions = 0;
+  CallLog calls;
 
   void Log(const std::string& line) const {
     if (log) log(line);
@@ -124,6 +130,7 @@ class Session : public std::enable_shared_from_this<Session> {
     }
     std::string().swap(payload_);  // the request lives on in its values only
     std::string response;
+    std::optional<std::string> failure;
     try {
       const Variant result =
           CallCentralMethod(shared_.store, request.method, request.params, shared_.clock.Now());
@@ -132,11 +139,32 @@ class Session : public std::enable_shared_from_this<Session> {
     } catch (const BadRequest& e) {
       shared_.Log(CutText(request.method) + ": " + CutText(e.what(), kMaxErrorText));
       response = BuildErrorResponse(request.id, e.code(), e.what());
+      failure = e.what();
+    } catch (const ConnectionLostError& e) {
+      // Nothing was handed out or recorded; the next call connects again.
+      const std::string message = kDatabaseUnavailable + std::string(e.what());
+      shared_.Log(CutText(request.method) + " failed: " + CutText(message, kMaxErrorText));
+      response = BuildErrorResponse(request.id, rpc_code::kServerError, message);
+      failure = message;
     } catch (const std::exception& e) {
       shared_.Log(CutText(request.method) + " failed: " + CutText(e.what(), kMaxErrorText));
       response = BuildErrorResponse(request.id, rpc_code::kServerError, e.what());
+      failure = e.what();
     }
+    NoteCall(request, failure);
     Reply(std::move(response), false);
+  }
+
+  // The calls that do not name their store (the confirmation and the history upload) are the
+  // store's that last named itself on this connection.
+  void NoteCall(const RpcRequest& request, const std::optional<std::string>& failure) {
+    if (!IsCentralMethod(request.method)) return;
+    const CallStore named = StoreNamedBy(request.method, request.params);
+    if (!named.branch.empty() && !named.store.empty()) store_ = named;
+    if (store_.branch.empty()) return;
+    shared_.calls.Note(store_.branch, store_.store, request.method,
+                       failure ? std::optional(CutText(*failure, kMaxErrorText)) : std::nullopt,
+                       std::chrono::steady_clock::now());
   }
 
   void Reply(const std::string& response, bool then_close) {
@@ -158,13 +186,14 @@ class Session : public std::enable_shared_from_this<Session> {
   std::size_t received_ = 0;
   std::string payload_;
   std::string frame_;
+  CallStore store_;
 };
 
 }  // namespace
 
 struct CentralServer::Impl {
   Impl(HubStore& s, const Clock& c, LogSink l, CentralServerLimits limits)
-      : shared{s, c, std::move(l), limits, 0} {}
+      : shared{s, c, std::move(l), limits, 0, {}} {}
 
   void Accept() {
     acceptor.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
@@ -201,6 +230,24 @@ struct CentralServer::Impl {
     });
   }
 
+  // Records the stores' calls every interval; a failed write is tried again at the next.
+  void WriteCallsEvery() {
+    calls_timer.expires_after(shared.limits.call_write_interval);
+    calls_timer.async_wait([this](const asio::error_code& ec) {
+      if (ec) return;
+      WriteCalls();
+      WriteCallsEvery();
+    });
+  }
+
+  void WriteCalls() {
+    try {
+      shared.calls.Write(shared.store, std::chrono::steady_clock::now());
+    } catch (const std::exception& e) {
+      shared.Log("recording the stores' calls failed: " + CutText(e.what(), kMaxErrorText));
+    }
+  }
+
   // Declared before the event loop, whose pending handlers hold sessions that use it.
   Shared shared;
   bool accept_failing = false;
@@ -208,6 +255,7 @@ struct CentralServer::Impl {
   asio::io_context io;
   tcp::acceptor acceptor{io};
   asio::steady_timer pause{io};
+  asio::steady_timer calls_timer{io};
 };
 
 CentralServer::CentralServer(HubStore& store, const Clock& clock, const std::string& bind_address,
@@ -235,7 +283,10 @@ void CentralServer::Run(bool stop_on_signals) {
     });
   }
   impl_->Accept();
+  impl_->WriteCallsEvery();
   impl_->io.run();
+  // What the last interval noted is not lost to a stop.
+  impl_->WriteCalls();
 }
 
 void CentralServer::Stop() {
@@ -243,6 +294,7 @@ void CentralServer::Stop() {
     asio::error_code ignored;
     impl->acceptor.close(ignored);
     impl->pause.cancel();
+    impl->calls_timer.cancel();
     impl->io.stop();
   });
 }

@@ -13,6 +13,11 @@
 // number of connections is capped, and when the process runs out of file descriptors it stops
 // accepting for a moment instead of retrying at once.
 //
+// Each store's last call per method is kept for the presence view (CallLog): the calls that
+// name a store, and the ones that follow them on the same connection, are written every
+// call_write_interval. A call that fails because the database cannot be reached gets an error
+// saying so, and the next call connects again.
+//
 // Owns its sockets and event loop. Run() on one thread; Stop() from any thread.
 #pragma once
 
@@ -33,6 +38,9 @@ struct CentralServerLimits {
   std::chrono::milliseconds request_timeout{30'000};
   // Connections open at once; one more is closed as soon as it is accepted.
   int max_connections = 500;
+  // How often the stores' calls are recorded for the presence view: a store's row is written
+  // at most this often, however often it calls.
+  std::chrono::milliseconds call_write_interval{10'000};
 };
 
 class CentralServer {

@@ -13,6 +13,7 @@
 #include "central/store_schema.h"
 #include "log/activity_log.h"
 #include "support/demo_store.h"
+#include "support/postgres_server.h"
 #include "support/temp_dir.h"
 #include "sync/central_client.h"
 #include "sync/protocol_rpc.h"
@@ -21,6 +22,22 @@ namespace zlv {
 namespace {
 
 using namespace std::chrono_literals;
+
+CentralServerLimits QuickCallWrites() {
+  CentralServerLimits limits;
+  limits.call_write_interval = 20ms;
+  return limits;
+}
+
+// Calls `call` until it returns true or 10 s have passed.
+template <typename Check>
+bool Eventually(Check check) {
+  for (const auto end = std::chrono::steady_clock::now() + 10s;
+       std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms)) {
+    if (check()) return true;
+  }
+  return check();
+}
 
 class CentralServerTest : public ::testing::TestWithParam<test::HubBackend> {
  protected:
@@ -92,7 +109,7 @@ class CentralServerTest : public ::testing::TestWithParam<test::HubBackend> {
   const std::string location_ = test::NewHubLocation(GetParam(), home_.path());
   const std::unique_ptr<HubStore> store_ = OpenHubStore(location_);
   const std::unique_ptr<HubStore> admin_ = OpenHubStore(location_);
-  CentralServer server_{*store_, clock_, "127.0.0.1", 0};
+  CentralServer server_{*store_, clock_, "127.0.0.1", 0, {}, QuickCallWrites()};
   std::thread server_thread_;
   CentralClient client_{log_, [this] { return CentralEndpoint{"127.0.0.1", server_.port()}; }};
 };
@@ -237,6 +254,60 @@ TEST_P(CentralServerTest, WrongCallsAreRefusedWithoutLosingTheConnection) {
                     {Variant(Packet({"OUTRO"}, {{Variant("1")}})), Variant(DataPacket{})}),
             rpc_code::kInvalidParams);
   EXPECT_TRUE(client_.Connected());
+}
+
+TEST_P(CentralServerTest, EachStoresLastCallPerMethodIsRecordedAgedOnTheDatabasesClock) {
+  client_.BaixaPedidos("0001", "001");
+  // These two name no store: they are the store's that last named itself on the connection.
+  EXPECT_THROW(client_.Call("AtualizaPedidos", {Variant(std::vector<Variant>{Variant("x")})}),
+               RemoteError);
+  client_.UpdateSincronismo(DataPacket{}, DataPacket{});
+  std::vector<StoreCallRecord> calls;
+  ASSERT_TRUE(Eventually([&] { return (calls = admin_->StoreCalls()).size() == 3; }));
+  std::vector<std::string> seen;
+  for (const StoreCallRecord& call : calls) {
+    SCOPED_TRACE(call.method);
+    seen.push_back(call.branch + "/" + call.store + " " + call.method);
+    EXPECT_GE(call.call_age_s, -1.0);
+    EXPECT_LT(call.call_age_s, 10.0);
+    const bool failed = call.method == "AtualizaPedidos";
+    EXPECT_EQ(call.failure_age_s.has_value(), failed);
+    EXPECT_EQ(call.success_age_s.has_value(), !failed);
+    EXPECT_EQ(call.failure.find("expected 7 slots") != std::string::npos, failed) << call.failure;
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"0001/001 AtualizaPedidos", "0001/001 BaixaPedidos",
+                                            "0001/001 UpdateSincronismo"}));
+}
+
+TEST(CentralServerDatabase, ALostDatabaseAnswersEveryCallWithAClearErrorUntilItIsBack) {
+  test::TempDir home("zlv-central-lost");
+  FakeClock clock(DateTime::FromCivil(2026, 3, 14, 19, 30, 0));
+  ActivityLog log(home.path(), clock);
+  test::PostgresServer database;
+  const std::unique_ptr<HubStore> store = OpenHubStore(database.uri());
+  CentralServer server(*store, clock, "127.0.0.1", 0);
+  std::thread serving([&] { server.Run(); });
+  CentralClient client(log, [&] { return CentralEndpoint{"127.0.0.1", server.port()}; });
+  client.Connect();
+  EXPECT_TRUE(client.BaixaPedidos("0001", "001").IsEmpty());
+
+  database.Stop();
+  for (int call = 0; call < 2; ++call) {
+    try {
+      client.BaixaPedidos("0001", "001");
+      ADD_FAILURE() << "answered without its database";
+    } catch (const RemoteError& e) {
+      EXPECT_EQ(std::string(e.what()).find("the hub's database is unavailable, try again: "
+                                           "PostgreSQL: cannot connect"),
+                0u)
+          << e.what();
+    }
+  }
+  database.Start();
+  EXPECT_TRUE(client.BaixaPedidos("0001", "001").IsEmpty());
+  client.Disconnect();
+  server.Stop();
+  serving.join();
 }
 
 TEST_P(CentralServerTest, UnreadableRequestIsAnsweredThenTheConnectionClosed) {

@@ -12,7 +12,8 @@
 // - Failures throw DatabaseError with the database's message (never a password); the
 //   transaction is then only good for Rollback().
 // - Numbers from NextNumber are never handed out twice, also to processes sharing the data.
-// - Texts are kept and given back byte for byte; times are recorded as the caller's `now`.
+// - Texts are kept and given back byte for byte; times are recorded as the caller's `now`,
+//   except the stores' calls, which the database's clock dates and ages.
 // - "Pending" lists come in a stable order: oldest first, ties by sale number.
 //
 // Owns its connection. One thread at a time.
@@ -80,6 +81,24 @@ struct ProductProblem {
   std::string arvprod, message;
 };
 
+// What a store's calls of one method came to since they were last recorded. The ages are how
+// long before the write each happened, so that the database's own clock dates them: hub
+// processes on machines whose clocks differ still agree on how old a call is.
+struct StoreCall {
+  std::string branch, store, method;
+  double call_age_s = 0;
+  std::optional<double> success_age_s, failure_age_s;
+  std::string failure;  // the last failure's error text
+};
+
+// A store's last call of a method as the hub recorded it, aged on the database's clock.
+struct StoreCallRecord {
+  std::string branch, store, method;
+  double call_age_s = 0;
+  std::optional<double> success_age_s, failure_age_s;
+  std::string failure;
+};
+
 class HubStore {
  public:
   virtual ~HubStore() = default;
@@ -141,6 +160,13 @@ class HubStore {
   // The problems set for the product in the branch or in every branch, by arvprod.
   virtual std::vector<ProductProblem> ProductProblems(const std::string& branch,
                                                       const std::string& product) = 0;
+
+  // The stores' calls, for the presence view.
+
+  // Moves each store's record of the method forward; a record never goes back in time.
+  virtual void RecordCalls(const std::vector<StoreCall>& calls) = 0;
+  // Every store's record per method, in branch, store and method order.
+  virtual std::vector<StoreCallRecord> StoreCalls() = 0;
 };
 
 // Rolls back unless committed: every change of the hub is all or nothing.

@@ -66,6 +66,21 @@ std::string Trimmed(std::string text) {
   return text;
 }
 
+// Opens a connection to the URI. Without time limits a hub whose database host vanished from
+// the network would wait on it for good, answering no store; these apply unless the URI sets
+// its own (the URI's parameters come later, so they win).
+pg_conn* Connect(const std::string& uri) {
+  const char* const keywords[] = {"connect_timeout",
+                                  "keepalives_idle",
+                                  "keepalives_interval",
+                                  "keepalives_count",
+                                  "tcp_user_timeout",
+                                  "dbname",
+                                  nullptr};
+  const char* const values[] = {"10", "30", "10", "3", "30000", uri.c_str(), nullptr};
+  return PQconnectdbParams(keywords, values, 1);
+}
+
 }  // namespace
 
 void PgResult::Free::operator()(pg_result* result) const { PQclear(result); }
@@ -93,8 +108,7 @@ int64_t PgResult::Integer(int row, int column) const {
 
 void PgConnection::Finish::operator()(pg_conn* connection) const { PQfinish(connection); }
 
-PgConnection::PgConnection(const std::string& uri)
-    : uri_(uri), connection_(PQconnectdb(uri.c_str())) {
+PgConnection::PgConnection(const std::string& uri) : uri_(uri), connection_(Connect(uri)) {
   if (!connection_) throw DatabaseError("PostgreSQL: out of memory while connecting");
   if (PQstatus(connection_.get()) != CONNECTION_OK) Fail("cannot connect");
   // Notices ("already exists, skipping") tell nothing an operator acts on; libpq would print
@@ -116,8 +130,14 @@ PgResult PgConnection::Exec(const std::string& sql, const std::vector<PgParam>& 
                                                 static_cast<int>(values.size()), nullptr,
                                                 values.data(), nullptr, nullptr, 0));
   const ExecStatusType status = PQresultStatus(result.result_.get());
-  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) Fail("statement failed");
-  return result;
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return result;
+  // libpq does not always mark the connection bad at once when the server went away: an error
+  // libpq made itself (no SQLSTATE), a connection exception (class 08) or the server shutting
+  // down (57P01..57P03) all mean the connection is of no more use.
+  const char* state = PQresultErrorField(result.result_.get(), PG_DIAG_SQLSTATE);
+  const std::string code = state != nullptr ? state : "";
+  const bool lost = code.empty() || code.rfind("08", 0) == 0 || code.rfind("57P0", 0) == 0;
+  Fail("statement failed", lost);
 }
 
 std::string PgConnection::Redacted(std::string message, const std::string& uri) {
@@ -128,10 +148,10 @@ std::string PgConnection::Redacted(std::string message, const std::string& uri) 
   return message;
 }
 
-void PgConnection::Fail(const std::string& what) const {
+void PgConnection::Fail(const std::string& what, bool lost) const {
   const std::string message =
       Redacted("PostgreSQL: " + what + ": " + Trimmed(PQerrorMessage(connection_.get())), uri_);
-  if (PQstatus(connection_.get()) != CONNECTION_OK) throw ConnectionLostError(message);
+  if (lost || PQstatus(connection_.get()) != CONNECTION_OK) throw ConnectionLostError(message);
   throw DatabaseError(message);
 }
 

@@ -60,7 +60,8 @@ class PgConnection {
   static std::string Redacted(std::string message, const std::string& uri);
 
  private:
-  [[noreturn]] void Fail(const std::string& what) const;
+  // Throws ConnectionLostError when the connection is gone (or `lost`), else DatabaseError.
+  [[noreturn]] void Fail(const std::string& what, bool lost = false) const;
 
   struct Finish {
     void operator()(pg_conn* connection) const;

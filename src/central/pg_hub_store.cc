@@ -244,4 +244,45 @@ std::vector<ProductProblem> PgHubStore::ProductProblems(const std::string& branc
   return problems;
 }
 
+void PgHubStore::RecordCalls(const std::vector<StoreCall>& calls) {
+  const auto age = [](const std::optional<double>& seconds) -> PgParam {
+    if (!seconds) return std::nullopt;
+    return std::to_string(*seconds);
+  };
+  for (const StoreCall& call : calls) {
+    connection_.Exec(
+        "INSERT INTO CENTRAL_STORE_CALL AS K (CDFILIAL, CDLOJA, DSMETODO, DTLASTCALL, "
+        "DTLASTSUCCESS, DTLASTFAILURE, DSLASTFAILURE) VALUES ($1, $2, $3, "
+        "now() - make_interval(secs => $4::float8), now() - make_interval(secs => $5::float8), "
+        "now() - make_interval(secs => $6::float8), $7) "
+        "ON CONFLICT (CDFILIAL, CDLOJA, DSMETODO) DO UPDATE SET "
+        "DTLASTCALL = GREATEST(K.DTLASTCALL, excluded.DTLASTCALL), "
+        "DTLASTSUCCESS = GREATEST(K.DTLASTSUCCESS, excluded.DTLASTSUCCESS), "
+        "DTLASTFAILURE = GREATEST(K.DTLASTFAILURE, excluded.DTLASTFAILURE), "
+        "DSLASTFAILURE = CASE WHEN excluded.DTLASTFAILURE >= K.DTLASTFAILURE OR "
+        "K.DTLASTFAILURE IS NULL THEN excluded.DSLASTFAILURE ELSE K.DSLASTFAILURE END",
+        {call.branch, call.store, call.method, age(call.call_age_s), age(call.success_age_s),
+         age(call.failure_age_s), call.failure_age_s ? PgParam(call.failure) : std::nullopt});
+  }
+}
+
+std::vector<StoreCallRecord> PgHubStore::StoreCalls() {
+  const PgResult found = connection_.Exec(
+      "SELECT CDFILIAL, CDLOJA, DSMETODO, EXTRACT(EPOCH FROM now() - DTLASTCALL)::float8, "
+      "EXTRACT(EPOCH FROM now() - DTLASTSUCCESS)::float8, "
+      "EXTRACT(EPOCH FROM now() - DTLASTFAILURE)::float8, DSLASTFAILURE "
+      "FROM CENTRAL_STORE_CALL "
+      "ORDER BY CDFILIAL COLLATE \"C\", CDLOJA COLLATE \"C\", DSMETODO COLLATE \"C\"");
+  const auto age = [&found](int row, int column) -> std::optional<double> {
+    if (found.IsNull(row, column)) return std::nullopt;
+    return std::stod(found.Text(row, column));
+  };
+  std::vector<StoreCallRecord> records;
+  for (int r = 0; r < found.rows(); ++r) {
+    records.push_back({found.Text(r, 0), found.Text(r, 1), found.Text(r, 2), *age(r, 3), age(r, 4),
+                       age(r, 5), found.Text(r, 6)});
+  }
+  return records;
+}
+
 }  // namespace zlv

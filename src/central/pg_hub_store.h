@@ -57,6 +57,8 @@ class PgHubStore : public HubStore {
   void RecordHistory(const HistoryKey& key, const std::string& row, DateTime now) override;
   std::vector<ProductProblem> ProductProblems(const std::string& branch,
                                               const std::string& product) override;
+  void RecordCalls(const std::vector<StoreCall>& calls) override;
+  std::vector<StoreCallRecord> StoreCalls() override;
 
  private:
   PgConnection connection_;

@@ -1,16 +1,22 @@
 // The PostgreSQL back end's own promises: hub processes starting at once on a new database
 // make its schema once, a schema newer than the program is refused, a connection the server
-// dropped is made again, and a password in the database URI stays out of every error text.
+// dropped is made again, and a password (in the database URI or a password file) is used and
+// stays out of every error text.
 #include "central/pg_hub_store.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "central/hub_test_backends.h"
 #include "central/open_hub_store.h"
 #include "central/pg_hub_schema.h"
 #include "database/database.h"
+#include "support/postgres_server.h"
+#include "support/temp_dir.h"
 
 namespace zlv {
 namespace {
@@ -74,6 +80,35 @@ TEST(PgHubStore, APasswordInTheUriStaysOutOfErrorTexts) {
       EXPECT_EQ(message.find("Segr"), std::string::npos) << message;
     }
   }
+}
+
+TEST(PgHubStore, APasswordFromPgpassfileIsUsedAndAWrongOneNeverShows) {
+  test::PostgresServer server;
+  server.RequirePassword("S3nha-do-hub");
+  const test::TempDir home("zlv-pgpass");
+  const std::filesystem::path passfile = home.path() / "pgpass";
+  std::ofstream(passfile) << "*:*:*:zlv:S3nha-do-hub\n";
+  std::filesystem::permissions(
+      passfile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const auto refusal = [](const std::string& uri) {
+    try {
+      OpenHubStore(uri);
+    } catch (const DatabaseError& e) {
+      return std::string(e.what());
+    }
+    return std::string("opened");
+  };
+  setenv("PGPASSFILE", (home.path() / "none").c_str(), 1);
+  EXPECT_NE(refusal(server.uri()).find("no password supplied"), std::string::npos);
+  std::string wrong = server.uri();
+  wrong.replace(wrong.find("://") + 3, 0, "zlv:Errad0-x@");
+  const std::string message = refusal(wrong);
+  EXPECT_NE(message.find("password authentication failed"), std::string::npos) << message;
+  EXPECT_EQ(message.find("Errad0-x"), std::string::npos) << message;
+
+  setenv("PGPASSFILE", passfile.c_str(), 1);
+  EXPECT_EQ(refusal(server.uri()), "opened");
+  unsetenv("PGPASSFILE");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include "central/hub_encoding.h"
 
+#include <cstdio>
+
 namespace zlv {
 
 namespace {
@@ -45,7 +47,19 @@ CREATE TABLE IF NOT EXISTS CENTRAL_PRODUCT_PROBLEM (
 CREATE TABLE IF NOT EXISTS CENTRAL_MESSAGE (
   NRMESSAGE INTEGER PRIMARY KEY AUTOINCREMENT, DSMETODO TEXT NOT NULL, CDFILIAL TEXT NOT NULL,
   CDLOJA TEXT NOT NULL, DSMSG TEXT NOT NULL, IDERRO TEXT NOT NULL);
+-- Times in UTC on the database's clock: 'YYYY-MM-DD HH:MM:SS.SSS'.
+CREATE TABLE IF NOT EXISTS CENTRAL_STORE_CALL (
+  CDFILIAL TEXT NOT NULL, CDLOJA TEXT NOT NULL, DSMETODO TEXT NOT NULL,
+  DTLASTCALL TEXT NOT NULL, DTLASTSUCCESS TEXT, DTLASTFAILURE TEXT, DSLASTFAILURE TEXT,
+  PRIMARY KEY (CDFILIAL, CDLOJA, DSMETODO));
 )sql";
+
+// An SQLite date modifier that moves a time back by the age.
+std::string AgeModifier(double age_s) {
+  char text[48];
+  std::snprintf(text, sizeof text, "-%.3f seconds", age_s);
+  return text;
+}
 
 int Count(Database& db, const std::string& sql, const std::vector<Variant>& params) {
   const DataPacket result = db.Query(sql, params);
@@ -276,6 +290,49 @@ std::vector<ProductProblem> SqliteHubStore::ProductProblems(const std::string& b
     problems.push_back({row[0].AsText(), row[1].AsText()});
   }
   return problems;
+}
+
+void SqliteHubStore::RecordCalls(const std::vector<StoreCall>& calls) {
+  // A time is 'now' moved back by its age ("-1.250 seconds"); NULL stays NULL.
+  const auto back = [](const std::optional<double>& age) {
+    return age ? Variant(AgeModifier(*age)) : Variant::Null();
+  };
+  for (const StoreCall& call : calls) {
+    db_->Execute(
+        "INSERT INTO CENTRAL_STORE_CALL (CDFILIAL, CDLOJA, DSMETODO, DTLASTCALL, DTLASTSUCCESS, "
+        "DTLASTFAILURE, DSLASTFAILURE) VALUES (?1, ?2, ?3, strftime('%Y-%m-%d %H:%M:%f', 'now', "
+        "?4), strftime('%Y-%m-%d %H:%M:%f', 'now', ?5), strftime('%Y-%m-%d %H:%M:%f', 'now', "
+        "?6), ?7) ON CONFLICT (CDFILIAL, CDLOJA, DSMETODO) DO UPDATE SET "
+        "DTLASTCALL = max(DTLASTCALL, excluded.DTLASTCALL), "
+        "DTLASTSUCCESS = max(coalesce(DTLASTSUCCESS, excluded.DTLASTSUCCESS), "
+        "coalesce(excluded.DTLASTSUCCESS, DTLASTSUCCESS)), "
+        "DTLASTFAILURE = max(coalesce(DTLASTFAILURE, excluded.DTLASTFAILURE), "
+        "coalesce(excluded.DTLASTFAILURE, DTLASTFAILURE)), "
+        "DSLASTFAILURE = CASE WHEN excluded.DTLASTFAILURE >= DTLASTFAILURE OR "
+        "DTLASTFAILURE IS NULL THEN excluded.DSLASTFAILURE ELSE DSLASTFAILURE END",
+        {Variant(call.branch), Variant(call.store), Variant(call.method),
+         Variant(AgeModifier(call.call_age_s)), back(call.success_age_s), back(call.failure_age_s),
+         call.failure_age_s ? Variant(call.failure) : Variant::Null()});
+  }
+}
+
+std::vector<StoreCallRecord> SqliteHubStore::StoreCalls() {
+  std::vector<StoreCallRecord> records;
+  const auto age = [](const Variant& value) {
+    return value.IsEmptyOrNull() ? std::nullopt : std::optional<double>(value.AsFloat());
+  };
+  for (const auto& row :
+       db_->Query("SELECT CDFILIAL, CDLOJA, DSMETODO, "
+                  "(julianday('now') - julianday(DTLASTCALL)) * 86400.0, "
+                  "(julianday('now') - julianday(DTLASTSUCCESS)) * 86400.0, "
+                  "(julianday('now') - julianday(DTLASTFAILURE)) * 86400.0, DSLASTFAILURE "
+                  "FROM CENTRAL_STORE_CALL ORDER BY CDFILIAL, CDLOJA, DSMETODO",
+                  {})
+           .rows) {
+    records.push_back({row[0].AsText(), row[1].AsText(), row[2].AsText(), row[3].AsFloat(),
+                       age(row[4]), age(row[5]), row[6].AsText()});
+  }
+  return records;
 }
 
 }  // namespace zlv

@@ -53,6 +53,8 @@ class SqliteHubStore : public HubStore {
   void RecordHistory(const HistoryKey& key, const std::string& row, DateTime now) override;
   std::vector<ProductProblem> ProductProblems(const std::string& branch,
                                               const std::string& product) override;
+  void RecordCalls(const std::vector<StoreCall>& calls) override;
+  std::vector<StoreCallRecord> StoreCalls() override;
 
  private:
   std::unique_ptr<Database> db_;

@@ -88,11 +88,11 @@ std::string PercentEncoded(const std::string& text) {
 
 PostgresServer::PostgresServer() : folder_("zlv-pg"), bin_(FindBinaries()) {
   const std::filesystem::path& folder = folder_.path();
-  const std::vector<std::string> as_server = AsServerUser(folder);
   const std::filesystem::path data = folder / "data", log = folder / "tools.log";
-  RunChild(Join(as_server, {(bin_ / "initdb").string(), "--pgdata=" + data.string(),
-                            "--username=" + std::string(kSuperuser), "--auth=trust",
-                            "--encoding=UTF8", "--locale=C", "--no-sync", "--no-instructions"}),
+  RunChild(Join(AsServerUser(folder),
+                {(bin_ / "initdb").string(), "--pgdata=" + data.string(),
+                 "--username=" + std::string(kSuperuser), "--auth=trust", "--encoding=UTF8",
+                 "--locale=C", "--no-sync", "--no-instructions"}),
            log, folder);
   {
     // Durability is worth nothing in a cluster thrown away after the test.
@@ -103,21 +103,43 @@ PostgresServer::PostgresServer() : folder_("zlv-pg"), bin_(FindBinaries()) {
          << "fsync = off\nsynchronous_commit = off\nfull_page_writes = off\n";
     if (!conf) throw std::runtime_error("cannot configure the cluster in " + data.string());
   }
-  try {
-    RunChild(
-        Join(as_server, {(bin_ / "pg_ctl").string(), "start", "--pgdata=" + data.string(), "--wait",
-                         "--timeout=60", "--silent", "--log=" + (folder / "server.log").string()}),
-        log, folder);
-  } catch (const std::exception& e) {
-    throw std::runtime_error(std::string(e.what()) + LogText(folder / "server.log"));
-  }
-  running_ = true;
+  Start();
   try {
     uri_ = CreateDatabase("hub");
   } catch (...) {
     Stop();
     throw;
   }
+}
+
+void PostgresServer::Start() {
+  const std::filesystem::path& folder = folder_.path();
+  try {
+    RunChild(
+        Join(AsServerUser(folder),
+             {(bin_ / "pg_ctl").string(), "start", "--pgdata=" + (folder / "data").string(),
+              "--wait", "--timeout=60", "--silent", "--log=" + (folder / "server.log").string()}),
+        folder / "tools.log", folder);
+  } catch (const std::exception& e) {
+    throw std::runtime_error(std::string(e.what()) + LogText(folder / "server.log"));
+  }
+  running_ = true;
+}
+
+void PostgresServer::RequirePassword(const std::string& password) {
+  std::string quoted;
+  for (const char c : password) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+  RunChild({(bin_ / "psql").string(), "--no-psqlrc", "--quiet", "--dbname=" + uri_,
+            "--command=ALTER ROLE " + std::string(kSuperuser) + " PASSWORD '" + quoted + "'"},
+           folder() / "tools.log", folder());
+  {
+    std::ofstream hba(folder() / "data" / "pg_hba.conf", std::ios::trunc);
+    hba << "local all all scram-sha-256\n";
+    if (!hba) throw std::runtime_error("cannot write pg_hba.conf in " + folder().string());
+  }
+  RunChild(Join(AsServerUser(folder()), {(bin_ / "pg_ctl").string(), "reload",
+                                         "--pgdata=" + (folder() / "data").string(), "--silent"}),
+           folder() / "tools.log", folder());
 }
 
 PostgresServer::~PostgresServer() { Stop(); }

@@ -35,9 +35,16 @@ class PostgresServer {
   // The folder holding the cluster, the socket and the logs.
   const std::filesystem::path& folder() const { return folder_.path(); }
 
+  // From now on clients must give the superuser's password (on a URI, or the libpq way:
+  // PGPASSWORD, a PGPASSFILE file).
+  void RequirePassword(const std::string& password);
+
+  // Ends the server at once, as a crash would, and starts it again on the same cluster.
+  void Stop() noexcept;
+  void Start();
+
  private:
   std::string UriOf(const std::string& database) const;
-  void Stop() noexcept;
 
   TempDir folder_;
   std::filesystem::path bin_;

@@ -1,0 +1,51 @@
+// CallLog: what the stores' calls came to, kept in memory between the writes that record them
+// for the presence view. A store cycles every 30 s with several calls; writing each would cost
+// the database a row per call for a view that needs a store's state to within seconds. So the
+// calls are noted here and written together every few seconds: each store at most once per
+// write, each of its methods as one row.
+//
+// Nothing a store relies on lives here: a process that dies loses at most the calls since its
+// last write, which the store's next call brings back.
+//
+// One thread at a time (the server's event loop).
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+
+#include "central/hub_store.h"
+
+namespace zlv {
+
+class CallLog {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  // At most this many store and method pairs wait for a write: calls naming made-up stores
+  // cannot grow the process without bound.
+  static constexpr std::size_t kMaxWaiting = 100'000;
+
+  // The call of `method` by the store ended now, failing with `failure` when it is set.
+  void Note(const std::string& branch, const std::string& store, const std::string& method,
+            const std::optional<std::string>& failure, Clock::time_point now);
+
+  // Records every waiting call in one transaction and forgets them; when that fails they wait
+  // for the next write and the error is thrown.
+  void Write(HubStore& hub, Clock::time_point now);
+
+  bool empty() const { return waiting_.empty(); }
+
+ private:
+  struct Calls {
+    Clock::time_point last;
+    std::optional<Clock::time_point> success, failure;
+    std::string failure_text;
+  };
+  std::map<std::tuple<std::string, std::string, std::string>, Calls> waiting_;
+};
+
+}  // namespace zlv
