@@ -194,6 +194,46 @@ TEST_P(CentralServerTest, CancellationWaitsForTheStoresNumberAndGoesOnceConfirme
   EXPECT_TRUE(client_.BaixaPedidos("0001", "001").IsEmpty());
 }
 
+TEST_P(CentralServerTest, AnotherProcessOnTheSameDatabaseCarriesOnAtAnyCall) {
+  const std::unique_ptr<HubStore> other_store = OpenHubStore(location_);
+  CentralServer other(*other_store, clock_, "127.0.0.1", 0);
+  std::thread other_thread([&] { other.Run(); });
+  CentralClient b(log_, [&] { return CentralEndpoint{"127.0.0.1", other.port()}; });
+  CentralClient& a = client_;
+  b.Connect();
+
+  const auto sales = AddOrders(2);
+  const Variant first = a.BaixaPedidos("0001", "001");
+  DataPacket confirmed = Set(first, kVendaRest);
+  confirmed.rows.pop_back();
+  b.UpdateSincronismo(confirmed, DataPacket{});
+  EXPECT_EQ(Column(Set(a.BaixaPedidos("0001", "001"), kVendaRest), "NRVENDAREST"),
+            std::vector<std::string>{sales[1]});
+
+  ASSERT_EQ(admin_->CancelOrders("0001", "001", 1, clock_.Now()),
+            std::vector<std::string>{sales[0]});
+  std::vector<Variant> slots = {
+      Variant(Packet({"NRVENDAREST", "NRVENDARESTAUX"}, {{Variant("15"), Variant(sales[0])}})),
+      Variant(Packet({"NRVENDAREST", "IDSTCOMANDA"}, {{Variant("15"), Variant("3")}})),
+      Variant(DataPacket{}),
+      Variant(DataPacket{}),
+      Variant(DataPacket{}),
+      Variant("0001"),
+      Variant("001")};
+  b.AtualizaPedidos(slots);
+  // Handed out by either process until one of them records the store's confirmation.
+  const Variant again = a.BaixaPedidos("0001", "001");
+  EXPECT_EQ(Column(Set(again, kPedidosCanc), "NRVENDAREST"), std::vector<std::string>{sales[0]});
+  EXPECT_EQ(Column(Set(b.BaixaPedidos("0001", "001"), kPedidosCanc), "NRVENDAREST"),
+            std::vector<std::string>{sales[0]});
+  a.UpdateSincronismo(Set(again, kVendaRest), Set(again, kPedidosCanc));
+  EXPECT_TRUE(b.BaixaPedidos("0001", "001").IsEmpty());
+
+  b.Disconnect();
+  other.Stop();
+  other_thread.join();
+}
+
 TEST_P(CentralServerTest, HistoryRowsWithAFullKeyAreAcceptedAndAnswered) {
   const DataPacket history =
       Packet({"CDFILIAL", "CDLOJA", "NRVENDAREST", "NRCOMANDA", "NRSEQHISTPED", "DTHISTPED"},
