@@ -5,7 +5,7 @@
 #include <optional>
 #include <utility>
 
-#include <asio.hpp>
+#include <boost/asio.hpp>
 
 #include "central/call_log.h"
 #include "central/central_methods.h"
@@ -15,7 +15,9 @@
 
 namespace zlv {
 
+namespace asio = boost::asio;
 using asio::ip::tcp;
+using error_code = boost::system::error_code;
 
 namespace {
 
@@ -68,14 +70,14 @@ class Session : public std::enable_shared_from_this<Session> {
   // A connection that does not reach the next step in time is closed.
   void Arm(std::chrono::milliseconds timeout) {
     timer_.expires_after(timeout);
-    timer_.async_wait([weak = weak_from_this()](const asio::error_code& ec) {
+    timer_.async_wait([weak = weak_from_this()](const error_code& ec) {
       if (ec) return;
       if (const auto self = weak.lock()) self->Close();
     });
   }
 
   void Close() {
-    asio::error_code ignored;
+    error_code ignored;
     socket_.shutdown(tcp::socket::shutdown_both, ignored);
     socket_.close(ignored);
     timer_.cancel();
@@ -84,7 +86,7 @@ class Session : public std::enable_shared_from_this<Session> {
   void ReadHeader() {
     Arm(shared_.limits.idle_timeout);
     asio::async_read(socket_, asio::buffer(header_),
-                     [self = shared_from_this()](const asio::error_code& ec, std::size_t) {
+                     [self = shared_from_this()](const error_code& ec, std::size_t) {
                        if (ec) return self->Close();
                        self->Guarded([&] { self->OnHeader(); });
                      });
@@ -108,13 +110,12 @@ class Session : public std::enable_shared_from_this<Session> {
     if (received_ == payload_.size()) {
       payload_.resize(std::min(size_, received_ + std::max(received_, kReadStep)));
     }
-    socket_.async_read_some(
-        asio::buffer(payload_.data() + received_, payload_.size() - received_),
-        [self = shared_from_this()](const asio::error_code& ec, std::size_t count) {
-          if (ec) return self->Close();
-          self->received_ += count;
-          self->Guarded([&] { self->ReadPayload(); });
-        });
+    socket_.async_read_some(asio::buffer(payload_.data() + received_, payload_.size() - received_),
+                            [self = shared_from_this()](const error_code& ec, std::size_t count) {
+                              if (ec) return self->Close();
+                              self->received_ += count;
+                              self->Guarded([&] { self->ReadPayload(); });
+                            });
   }
 
   void OnPayload() {
@@ -169,13 +170,12 @@ class Session : public std::enable_shared_from_this<Session> {
 
   void Reply(const std::string& response, bool then_close) {
     frame_ = EncodeFrame(response);
-    asio::async_write(
-        socket_, asio::buffer(frame_),
-        [self = shared_from_this(), then_close](const asio::error_code& ec, std::size_t) {
-          std::string().swap(self->frame_);
-          if (ec || then_close) return self->Close();
-          self->Guarded([&] { self->ReadHeader(); });
-        });
+    asio::async_write(socket_, asio::buffer(frame_),
+                      [self = shared_from_this(), then_close](const error_code& ec, std::size_t) {
+                        std::string().swap(self->frame_);
+                        if (ec || then_close) return self->Close();
+                        self->Guarded([&] { self->ReadHeader(); });
+                      });
   }
 
   tcp::socket socket_;
@@ -196,7 +196,7 @@ struct CentralServer::Impl {
       : shared{s, c, std::move(l), limits, 0, {}} {}
 
   void Accept() {
-    acceptor.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
+    acceptor.async_accept([this](const error_code& ec, tcp::socket socket) {
       if (!acceptor.is_open() || ec == asio::error::operation_aborted) return;
       if (ec) {
         // Out of file descriptors (or another resource): retrying at once would spin. The
@@ -204,7 +204,7 @@ struct CentralServer::Impl {
         if (!accept_failing) shared.Log("accept failed, pausing: " + ec.message());
         accept_failing = true;
         pause.expires_after(kAcceptPause);
-        pause.async_wait([this](const asio::error_code& waited) {
+        pause.async_wait([this](const error_code& waited) {
           if (!waited) Accept();
         });
         return;
@@ -216,7 +216,7 @@ struct CentralServer::Impl {
                      " connections open");
         }
         over_cap = true;
-        asio::error_code ignored;
+        error_code ignored;
         socket.close(ignored);
       } else {
         over_cap = false;
@@ -233,7 +233,7 @@ struct CentralServer::Impl {
   // Records the stores' calls every interval; a failed write is tried again at the next.
   void WriteCallsEvery() {
     calls_timer.expires_after(shared.limits.call_write_interval);
-    calls_timer.async_wait([this](const asio::error_code& ec) {
+    calls_timer.async_wait([this](const error_code& ec) {
       if (ec) return;
       WriteCalls();
       WriteCallsEvery();
@@ -278,7 +278,7 @@ void CentralServer::Run(bool stop_on_signals) {
   if (stop_on_signals) {
     signals.add(SIGINT);
     signals.add(SIGTERM);
-    signals.async_wait([this](const asio::error_code& ec, int) {
+    signals.async_wait([this](const error_code& ec, int) {
       if (!ec) Stop();
     });
   }
@@ -291,7 +291,7 @@ void CentralServer::Run(bool stop_on_signals) {
 
 void CentralServer::Stop() {
   asio::post(impl_->io, [impl = impl_.get()] {
-    asio::error_code ignored;
+    error_code ignored;
     impl->acceptor.close(ignored);
     impl->pause.cancel();
     impl->calls_timer.cancel();
