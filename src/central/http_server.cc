@@ -25,8 +25,11 @@ HttpResponse ProblemResponse(const HttpProblem& problem, const std::string& requ
                          {"title", problem.title},
                          {"status", problem.status},
                          {"detail", problem.detail},
-                         {"request_id", request_id}};
-  if (problem.pointer) body["pointer"] = *problem.pointer;
+                         {"request_id", request_id},
+                         {"retryable", problem.retryable}};
+  if (problem.pointer) {
+    body["errors"] = {{{"pointer", *problem.pointer}, {"detail", problem.detail}}};
+  }
   return {problem.status, "application/problem+json", DumpJsonText(body)};
 }
 
@@ -122,7 +125,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     try {
       response = server_->handler(request);
     } catch (const std::exception& e) {
-      response = ProblemResponse({500, "internal", "Internal error", e.what(), {}}, id);
+      response = ProblemResponse({500, "internal", "Internal error", e.what(), {}, true}, id);
     }
     if (response.status >= 400) {
       server_->Log("request " + id + ": " + std::to_string(response.status) + " " + request.method +

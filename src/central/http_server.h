@@ -40,11 +40,14 @@ struct HttpResponse {
 };
 
 // An RFC 9457 problem. `type` is the stable name ("not-found"), answered as the URI reference
-// "/problems/not-found"; `pointer` names the offending field of the request's JSON body.
+// "/problems/not-found"; `pointer` names the offending field of the request's JSON body (in
+// "errors": [{"pointer", "detail"}]); `retryable` tells a client whether the same request may
+// succeed later (the hub busy or its database away) or never will as it stands.
 struct HttpProblem {
   int status = 500;
   std::string type, title, detail;
   std::optional<std::string> pointer;
+  bool retryable = false;
 };
 
 // The response that carries the problem for the request.

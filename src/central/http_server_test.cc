@@ -49,14 +49,16 @@ class HttpServerTest : public ::testing::Test {
   asio::io_context io_;
   asio::executor_work_guard<asio::io_context::executor_type> work_{io_.get_executor()};
   std::vector<std::string> logged_;
-  HttpServer server_{io_, "127.0.0.1", 0,
+  HttpServer server_{io_,
+                     "127.0.0.1",
+                     0,
                      [](const HttpRequest& request) {
                        if (request.target == "/echo") {
                          return HttpResponse{200, "application/json", request.body};
                        }
-                       return ProblemResponse({404, "not-found", "Not found",
-                                               "no resource " + request.target, "/id"},
-                                              request.request_id);
+                       return ProblemResponse(
+                           {404, "not-found", "Not found", "no resource " + request.target, "/id"},
+                           request.request_id);
                      },
                      [this](const std::string& line) { logged_.push_back(line); },
                      HttpServerLimits{std::chrono::milliseconds(5000), 64, 1024, 10}};
@@ -77,7 +79,8 @@ TEST_F(HttpServerTest, RequestsShareOneConnectionAndAProblemCarriesTheRequestId)
   const auto problem = nlohmann::json::parse(missing.body());
   EXPECT_EQ(problem["type"], "/problems/not-found");
   EXPECT_EQ(problem["status"], 404);
-  EXPECT_EQ(problem["pointer"], "/id");
+  EXPECT_EQ(problem["errors"][0]["pointer"], "/id");
+  EXPECT_EQ(problem["retryable"], false);
   const std::string id(missing["X-Request-Id"]);
   EXPECT_EQ(problem["request_id"], id);
   EXPECT_EQ(id.size(), 16u);
