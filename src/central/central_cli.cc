@@ -7,11 +7,13 @@
 #include <stdexcept>
 
 #include "bizlib/clock.h"
+#include "central/api_key.h"
 #include "central/central_server.h"
 #include "central/master_data.h"
 #include "central/open_hub_store.h"
 #include "central/order_generator.h"
 #include "central/store_schema.h"
+#include "central/time_zone.h"
 #include "database/database.h"
 
 #ifndef ZLV_DEFAULT_DB_DIR
@@ -39,6 +41,12 @@ constexpr const char* kUsage =
     "                       [--branch B]\n"
     "       zlvsinc-central add-message --db DB --method NAME --text T [--branch B]\n"
     "                       [--store S] [--error]\n"
+    "       zlvsinc-central add-store --db DB --branch B --store S --name N --time-zone TZ\n"
+    "       zlvsinc-central set-branch --db DB --branch B [--client C] [--seller V]\n"
+    "                       [--operator O] [--origin CODE] [--receipt-cash R] [--receipt-card R]\n"
+    "                       [--receipt-voucher R] [--receipt-online R]\n"
+    "       zlvsinc-central add-api-key --db DB (--channel NAME --branch B [--branch B ...]\n"
+    "                       | --support)\n"
     "DB: an SQLite file, or a PostgreSQL URI postgresql://[USER@]HOST[:PORT]/NAME\n";
 
 class Options {
@@ -51,22 +59,28 @@ class Options {
         throw UsageError("unknown option " + name);
       }
       if (flags.count(name)) {
-        values_[name] = "1";
+        values_[name].push_back("1");
       } else if (i + 1 < args.size()) {
-        values_[name] = args[++i];
+        values_[name].push_back(args[++i]);
       } else {
         throw UsageError(name + " needs a value");
       }
     }
   }
+  // The option's value (the last, when it is given more than once).
   std::string Get(const std::string& name) const {
     const auto it = values_.find(name);
     if (it == values_.end()) throw UsageError(name + " is required");
-    return it->second;
+    return it->second.back();
   }
   std::string Get(const std::string& name, const std::string& fallback) const {
     const auto it = values_.find(name);
-    return it == values_.end() ? fallback : it->second;
+    return it == values_.end() ? fallback : it->second.back();
+  }
+  // Every value of an option that may be given more than once.
+  std::vector<std::string> All(const std::string& name) const {
+    const auto it = values_.find(name);
+    return it == values_.end() ? std::vector<std::string>{} : it->second;
   }
   int Number(const std::string& name, int fallback) const {
     const std::string text = Get(name, std::to_string(fallback));
@@ -81,7 +95,7 @@ class Options {
   bool Has(const std::string& name) const { return values_.count(name) > 0; }
 
  private:
-  std::map<std::string, std::string> values_;
+  std::map<std::string, std::vector<std::string>> values_;
 };
 
 int Serve(const Options& options, std::ostream& out, std::ostream& err) {
@@ -214,6 +228,63 @@ int AddMessage(const Options& options, std::ostream& out) {
   return 0;
 }
 
+int AddStore(const Options& options, std::ostream& out) {
+  const StoreRecord record{options.Get("--branch"), options.Get("--store"), options.Get("--name"),
+                           options.Get("--time-zone")};
+  if (!KnownTimeZone(record.time_zone)) {
+    throw UsageError("unknown time zone \"" + record.time_zone +
+                     "\" (an IANA name, as America/Sao_Paulo)");
+  }
+  const std::unique_ptr<HubStore> store = OpenHubStore(options.Get("--db"));
+  store->SaveStore(record);
+  out << "store " << record.branch << "/" << record.store << " saved: " << record.name << " ("
+      << record.time_zone << ")\n";
+  return 0;
+}
+
+// Changes only the settings given; the others keep their values.
+int SetBranch(const Options& options, std::ostream& out) {
+  const std::string branch = options.Get("--branch");
+  const std::unique_ptr<HubStore> store = OpenHubStore(options.Get("--db"));
+  HubTransaction transaction(*store);
+  BranchSettings settings;
+  settings.branch = branch;
+  if (const auto saved = store->FindBranchSettings(branch)) settings = *saved;
+  settings.client = options.Get("--client", settings.client);
+  settings.seller = options.Get("--seller", settings.seller);
+  settings.operator_code = options.Get("--operator", settings.operator_code);
+  settings.origin = options.Get("--origin", settings.origin);
+  for (const char* kind : {"cash", "card", "voucher", "online"}) {
+    const std::string option = std::string("--receipt-") + kind;
+    if (options.Has(option)) settings.receipt_types[kind] = options.Get(option);
+  }
+  store->SaveBranchSettings(settings);
+  transaction.Commit();
+  out << "branch " << branch << " settings saved\n";
+  return 0;
+}
+
+int AddApiKey(const Options& options, std::ostream& out) {
+  ApiKeyRecord record;
+  record.support = options.Has("--support");
+  record.branches = options.All("--branch");
+  if (record.support) {
+    if (options.Has("--channel") || !record.branches.empty()) {
+      throw UsageError("a --support key reads every branch and belongs to no channel");
+    }
+    record.channel = "support";
+  } else {
+    record.channel = options.Get("--channel");
+    if (record.branches.empty()) throw UsageError("a channel's key needs at least one --branch");
+  }
+  const std::string key = NewApiKey();
+  record.hash = ApiKeyHash(key);
+  const std::unique_ptr<HubStore> store = OpenHubStore(options.Get("--db"));
+  store->AddApiKey(record);
+  out << key << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int RunCentralCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -243,6 +314,21 @@ int RunCentralCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (command == "add-message") {
       return AddMessage(
           Options(args, {"--db", "--method", "--text", "--branch", "--store"}, {"--error"}), out);
+    }
+    if (command == "add-store") {
+      return AddStore(Options(args, {"--db", "--branch", "--store", "--name", "--time-zone"}, {}),
+                      out);
+    }
+    if (command == "set-branch") {
+      return SetBranch(
+          Options(args,
+                  {"--db", "--branch", "--client", "--seller", "--operator", "--origin",
+                   "--receipt-cash", "--receipt-card", "--receipt-voucher", "--receipt-online"},
+                  {}),
+          out);
+    }
+    if (command == "add-api-key") {
+      return AddApiKey(Options(args, {"--db", "--channel", "--branch"}, {"--support"}), out);
     }
     throw UsageError("unknown command " + command);
   } catch (const UsageError& e) {

@@ -15,7 +15,9 @@
 #include <sstream>
 #include <thread>
 
+#include "central/api_key.h"
 #include "central/hub_test_backends.h"
+#include "central/open_hub_store.h"
 #include "log/activity_log.h"
 #include "support/temp_dir.h"
 #include "sync/central_client.h"
@@ -172,6 +174,46 @@ TEST_P(CentralCommandLine, StatusCountsWhatWaitsAndBadCommandLinesAreRefused) {
                   "--seed-sql", "/nonexistent"});
   EXPECT_EQ(missing_seed.status, 1);
   EXPECT_NE(missing_seed.err.find("/nonexistent"), std::string::npos);
+}
+
+TEST_P(CentralCommandLine, StoresBranchesAndKeysAreRegisteredAndAKeyIsKeptOnlyAsItsHash) {
+  EXPECT_EQ(RunCommand({"add-store", "--db", db, "--branch", "0001", "--store", "001", "--name",
+                        "Centro", "--time-zone", "America/Sao_Paulo/../../etc"})
+                .status,
+            2);
+  ASSERT_EQ(RunCommand({"add-store", "--db", db, "--branch", "0001", "--store", "001", "--name",
+                        "Centro", "--time-zone", "America/Sao_Paulo"})
+                .status,
+            0);
+  for (const auto& set :
+       std::vector<std::vector<std::string>>{{"--client", "000000001", "--receipt-card", "02"},
+                                             {"--seller", "0002", "--receipt-cash", "01"}}) {
+    std::vector<std::string> args = {"set-branch", "--db", db, "--branch", "0001"};
+    args.insert(args.end(), set.begin(), set.end());
+    ASSERT_EQ(RunCommand(args).status, 0);
+  }
+  const CommandResult made = RunCommand(
+      {"add-api-key", "--db", db, "--channel", "web", "--branch", "0001", "--branch", "0002"});
+  ASSERT_EQ(made.status, 0) << made.err;
+  const std::string key = made.out.substr(0, made.out.find('\n'));
+  EXPECT_TRUE(std::regex_match(key, std::regex("zlvk_[0-9a-f]{64}"))) << key;
+  EXPECT_EQ(RunCommand({"add-api-key", "--db", db, "--support", "--branch", "0001"}).status, 2);
+  EXPECT_EQ(RunCommand({"add-api-key", "--db", db, "--channel", "app"}).status, 2);
+
+  const std::unique_ptr<HubStore> hub = OpenHubStore(db);
+  EXPECT_EQ(hub->FindStore("0001", "001")->time_zone, "America/Sao_Paulo");
+  EXPECT_FALSE(hub->FindStore("0001", "002"));
+  const BranchSettings settings = *hub->FindBranchSettings("0001");
+  EXPECT_EQ(settings.client, "000000001");
+  EXPECT_EQ(settings.seller, "0002");
+  EXPECT_EQ(settings.receipt_types,
+            (std::map<std::string, std::string>{{"card", "02"}, {"cash", "01"}}));
+  EXPECT_FALSE(hub->FindApiKey(key));
+  const auto found = hub->FindApiKey(ApiKeyHash(key));
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->channel, "web");
+  EXPECT_EQ(found->branches, (std::vector<std::string>{"0001", "0002"}));
+  EXPECT_FALSE(found->support);
 }
 
 }  // namespace

@@ -52,4 +52,32 @@ Variant OrderSaleValue(const GeneratedOrder& order, const char* column) {
   return at < 0 || sale.rows.empty() ? Variant::Null() : sale.rows[0][static_cast<std::size_t>(at)];
 }
 
+std::string BranchSettingsText(const BranchSettings& settings) {
+  nlohmann::json text = {{"client", settings.client},
+                         {"seller", settings.seller},
+                         {"operator", settings.operator_code},
+                         {"origin", settings.origin},
+                         {"receipt_types", settings.receipt_types}};
+  return DumpJsonText(text);
+}
+
+BranchSettings BranchSettingsFromText(std::string branch, const std::string& text) {
+  const nlohmann::json parsed = ParseJsonText(text);
+  BranchSettings settings{std::move(branch),          parsed.value("client", ""),
+                          parsed.value("seller", ""), parsed.value("operator", ""),
+                          parsed.value("origin", ""), {}};
+  if (parsed.contains("receipt_types")) {
+    settings.receipt_types = parsed["receipt_types"].get<std::map<std::string, std::string>>();
+  }
+  return settings;
+}
+
+std::string BranchesText(const std::vector<std::string>& branches) {
+  return DumpJsonText(nlohmann::json(branches));
+}
+
+std::vector<std::string> BranchesFromText(const std::string& text) {
+  return ParseJsonText(text).get<std::vector<std::string>>();
+}
+
 }  // namespace zlv

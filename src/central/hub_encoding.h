@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "central/generator_people.h"
+#include "central/hub_store.h"
 #include "central/order_generator.h"
 #include "data/data_packet.h"
 
@@ -23,5 +24,11 @@ std::string OrderPacketsText(const GeneratedOrder& order);
 std::vector<DataPacket> OrderPacketsFromText(const std::string& text);
 // A cell of the order's sale row; Null when the column or the row is missing.
 Variant OrderSaleValue(const GeneratedOrder& order, const char* column);
+
+// A branch's settings and a key's branches, kept as JSON text by both back ends.
+std::string BranchSettingsText(const BranchSettings& settings);
+BranchSettings BranchSettingsFromText(std::string branch, const std::string& text);
+std::string BranchesText(const std::vector<std::string>& branches);
+std::vector<std::string> BranchesFromText(const std::string& text);
 
 }  // namespace zlv

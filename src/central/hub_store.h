@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -99,6 +100,32 @@ struct StoreCallRecord {
   std::string failure;
 };
 
+// A store the hub takes orders for: the registry a channel's order must find its store in.
+struct StoreRecord {
+  std::string branch, store, name;
+  std::string time_zone;  // IANA name, as "America/Sao_Paulo"
+};
+
+// What an order of the branch needs that a channel does not know: the codes of the branch's
+// own registrations the downloaded rows refer to.
+struct BranchSettings {
+  std::string branch;
+  std::string client;         // CDCLIENTE of the channel's consumers
+  std::string seller;         // CDVENDEDOR
+  std::string operator_code;  // CDOPERADOR
+  std::string origin;         // IDORGCMDVENDA when the order names none
+  // CDTIPORECE per way of paying: "cash", "card", "voucher", "online".
+  std::map<std::string, std::string> receipt_types;
+};
+
+// A channel's API key as the hub keeps it: never the key, only its SHA-256.
+struct ApiKeyRecord {
+  std::string hash;  // lower-case hex
+  std::string channel;
+  bool support = false;               // read-only, every branch
+  std::vector<std::string> branches;  // what a channel's key reaches
+};
+
 class HubStore {
  public:
   virtual ~HubStore() = default;
@@ -167,6 +194,18 @@ class HubStore {
   virtual void RecordCalls(const std::vector<StoreCall>& calls) = 0;
   // Every store's record per method, in branch, store and method order.
   virtual std::vector<StoreCallRecord> StoreCalls() = 0;
+
+  // The registry of stores and branches, and the channels' keys.
+
+  // Adds the store, or replaces the one with the same branch and store.
+  virtual void SaveStore(const StoreRecord& store) = 0;
+  virtual std::optional<StoreRecord> FindStore(const std::string& branch,
+                                               const std::string& store) = 0;
+  // Adds the branch's settings, or replaces them.
+  virtual void SaveBranchSettings(const BranchSettings& settings) = 0;
+  virtual std::optional<BranchSettings> FindBranchSettings(const std::string& branch) = 0;
+  virtual void AddApiKey(const ApiKeyRecord& key) = 0;
+  virtual std::optional<ApiKeyRecord> FindApiKey(const std::string& hash) = 0;
 };
 
 // Rolls back unless committed: every change of the hub is all or nothing.

@@ -285,4 +285,50 @@ std::vector<StoreCallRecord> PgHubStore::StoreCalls() {
   return records;
 }
 
+void PgHubStore::SaveStore(const StoreRecord& store) {
+  connection_.Exec(
+      "INSERT INTO CENTRAL_STORE (CDFILIAL, CDLOJA, NMLOJA, DSTIMEZONE) VALUES ($1, $2, $3, $4) "
+      "ON CONFLICT (CDFILIAL, CDLOJA) DO UPDATE SET NMLOJA = excluded.NMLOJA, "
+      "DSTIMEZONE = excluded.DSTIMEZONE",
+      {store.branch, store.store, store.name, store.time_zone});
+}
+
+std::optional<StoreRecord> PgHubStore::FindStore(const std::string& branch,
+                                                 const std::string& store) {
+  const PgResult found = connection_.Exec(
+      "SELECT NMLOJA, DSTIMEZONE FROM CENTRAL_STORE WHERE CDFILIAL = $1 AND CDLOJA = $2",
+      {branch, store});
+  if (found.rows() == 0) return std::nullopt;
+  return StoreRecord{branch, store, found.Text(0, 0), found.Text(0, 1)};
+}
+
+void PgHubStore::SaveBranchSettings(const BranchSettings& settings) {
+  connection_.Exec(
+      "INSERT INTO CENTRAL_BRANCH (CDFILIAL, DSSETTINGS) VALUES ($1, $2) "
+      "ON CONFLICT (CDFILIAL) DO UPDATE SET DSSETTINGS = excluded.DSSETTINGS",
+      {settings.branch, BranchSettingsText(settings)});
+}
+
+std::optional<BranchSettings> PgHubStore::FindBranchSettings(const std::string& branch) {
+  const PgResult found =
+      connection_.Exec("SELECT DSSETTINGS FROM CENTRAL_BRANCH WHERE CDFILIAL = $1", {branch});
+  if (found.rows() == 0) return std::nullopt;
+  return BranchSettingsFromText(branch, found.Text(0, 0));
+}
+
+void PgHubStore::AddApiKey(const ApiKeyRecord& key) {
+  connection_.Exec(
+      "INSERT INTO CENTRAL_API_KEY (DSHASH, NMCHANNEL, IDSUPPORT, DSBRANCHES) "
+      "VALUES ($1, $2, $3, $4)",
+      {key.hash, key.channel, std::string(key.support ? "S" : "N"), BranchesText(key.branches)});
+}
+
+std::optional<ApiKeyRecord> PgHubStore::FindApiKey(const std::string& hash) {
+  const PgResult found = connection_.Exec(
+      "SELECT NMCHANNEL, IDSUPPORT, DSBRANCHES FROM CENTRAL_API_KEY WHERE DSHASH = $1", {hash});
+  if (found.rows() == 0) return std::nullopt;
+  return ApiKeyRecord{hash, found.Text(0, 0), found.Text(0, 1) == "S",
+                      BranchesFromText(found.Text(0, 2))};
+}
+
 }  // namespace zlv

@@ -59,6 +59,13 @@ class PgHubStore : public HubStore {
                                               const std::string& product) override;
   void RecordCalls(const std::vector<StoreCall>& calls) override;
   std::vector<StoreCallRecord> StoreCalls() override;
+  void SaveStore(const StoreRecord& store) override;
+  std::optional<StoreRecord> FindStore(const std::string& branch,
+                                       const std::string& store) override;
+  void SaveBranchSettings(const BranchSettings& settings) override;
+  std::optional<BranchSettings> FindBranchSettings(const std::string& branch) override;
+  void AddApiKey(const ApiKeyRecord& key) override;
+  std::optional<ApiKeyRecord> FindApiKey(const std::string& hash) override;
 
  private:
   PgConnection connection_;

@@ -52,6 +52,14 @@ CREATE TABLE IF NOT EXISTS CENTRAL_STORE_CALL (
   CDFILIAL TEXT NOT NULL, CDLOJA TEXT NOT NULL, DSMETODO TEXT NOT NULL,
   DTLASTCALL TEXT NOT NULL, DTLASTSUCCESS TEXT, DTLASTFAILURE TEXT, DSLASTFAILURE TEXT,
   PRIMARY KEY (CDFILIAL, CDLOJA, DSMETODO));
+CREATE TABLE IF NOT EXISTS CENTRAL_STORE (
+  CDFILIAL TEXT NOT NULL, CDLOJA TEXT NOT NULL, NMLOJA TEXT NOT NULL, DSTIMEZONE TEXT NOT NULL,
+  PRIMARY KEY (CDFILIAL, CDLOJA));
+CREATE TABLE IF NOT EXISTS CENTRAL_BRANCH (
+  CDFILIAL TEXT PRIMARY KEY, DSSETTINGS TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS CENTRAL_API_KEY (
+  DSHASH TEXT PRIMARY KEY, NMCHANNEL TEXT NOT NULL, IDSUPPORT TEXT NOT NULL,
+  DSBRANCHES TEXT NOT NULL, DTCREATED TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP);
 )sql";
 
 // An SQLite date modifier that moves a time back by the age.
@@ -333,6 +341,50 @@ std::vector<StoreCallRecord> SqliteHubStore::StoreCalls() {
                        age(row[4]), age(row[5]), row[6].AsText()});
   }
   return records;
+}
+
+void SqliteHubStore::SaveStore(const StoreRecord& store) {
+  db_->Execute(
+      "INSERT OR REPLACE INTO CENTRAL_STORE (CDFILIAL, CDLOJA, NMLOJA, DSTIMEZONE) "
+      "VALUES (?, ?, ?, ?)",
+      {Variant(store.branch), Variant(store.store), Variant(store.name), Variant(store.time_zone)});
+}
+
+std::optional<StoreRecord> SqliteHubStore::FindStore(const std::string& branch,
+                                                     const std::string& store) {
+  const DataPacket found =
+      db_->Query("SELECT NMLOJA, DSTIMEZONE FROM CENTRAL_STORE WHERE CDFILIAL = ? AND CDLOJA = ?",
+                 {Variant(branch), Variant(store)});
+  if (found.rows.empty()) return std::nullopt;
+  return StoreRecord{branch, store, found.rows[0][0].AsText(), found.rows[0][1].AsText()};
+}
+
+void SqliteHubStore::SaveBranchSettings(const BranchSettings& settings) {
+  db_->Execute("INSERT OR REPLACE INTO CENTRAL_BRANCH (CDFILIAL, DSSETTINGS) VALUES (?, ?)",
+               {Variant(settings.branch), Variant(BranchSettingsText(settings))});
+}
+
+std::optional<BranchSettings> SqliteHubStore::FindBranchSettings(const std::string& branch) {
+  const DataPacket found =
+      db_->Query("SELECT DSSETTINGS FROM CENTRAL_BRANCH WHERE CDFILIAL = ?", {Variant(branch)});
+  if (found.rows.empty()) return std::nullopt;
+  return BranchSettingsFromText(branch, found.rows[0][0].AsText());
+}
+
+void SqliteHubStore::AddApiKey(const ApiKeyRecord& key) {
+  db_->Execute(
+      "INSERT INTO CENTRAL_API_KEY (DSHASH, NMCHANNEL, IDSUPPORT, DSBRANCHES) VALUES (?, ?, ?, ?)",
+      {Variant(key.hash), Variant(key.channel), Variant(key.support ? "S" : "N"),
+       Variant(BranchesText(key.branches))});
+}
+
+std::optional<ApiKeyRecord> SqliteHubStore::FindApiKey(const std::string& hash) {
+  const DataPacket found =
+      db_->Query("SELECT NMCHANNEL, IDSUPPORT, DSBRANCHES FROM CENTRAL_API_KEY WHERE DSHASH = ?",
+                 {Variant(hash)});
+  if (found.rows.empty()) return std::nullopt;
+  return ApiKeyRecord{hash, found.rows[0][0].AsText(), found.rows[0][1].AsText() == "S",
+                      BranchesFromText(found.rows[0][2].AsText())};
 }
 
 }  // namespace zlv

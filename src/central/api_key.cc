@@ -1,0 +1,41 @@
+#include "central/api_key.h"
+
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+
+#include <stdexcept>
+
+namespace zlv {
+
+namespace {
+
+std::string Hex(const unsigned char* bytes, std::size_t size) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (std::size_t i = 0; i < size; ++i) {
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 0xF];
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string NewApiKey() {
+  unsigned char bytes[32];
+  if (RAND_bytes(bytes, sizeof bytes) != 1) {
+    throw std::runtime_error("no randomness to make a key from");
+  }
+  return "zlvk_" + Hex(bytes, sizeof bytes);
+}
+
+std::string ApiKeyHash(const std::string& key) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  if (EVP_Digest(key.data(), key.size(), digest, &size, EVP_sha256(), nullptr) != 1) {
+    throw std::runtime_error("SHA-256 failed");
+  }
+  return Hex(digest, size);
+}
+
+}  // namespace zlv
