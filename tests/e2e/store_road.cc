@@ -7,6 +7,7 @@
 #include <regex>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "bizlib/cp1252.h"
 #include "central/pg_connection.h"

@@ -2,9 +2,10 @@
 // end-to-end tests. It makes a whole installation in a temporary folder (the embedded store
 // database from db/, the configuration key file, the environment pointing ZlvSinc at them:
 // see tests/host/installation.h), starts the reference central server (zlvsinc-central serve,
-// a child process on a free loopback port) with its own database, and points the key's
-// IpServer at it. The synchroniser runs as the real executable, one start-up and one cycle
-// per RunOnce ("ZlvSinc 0001_001_ /ONCE": branch 0001, cash register 001 of store 001).
+// a child process on a free loopback port) on the hub database it is given, SQLite or
+// PostgreSQL, and points the key's IpServer at it. The synchroniser runs as the real
+// executable, one start-up and one cycle per RunOnce ("ZlvSinc 0001_001_ /ONCE": branch 0001,
+// cash register 001 of store 001).
 //
 // Failures of the programs themselves throw std::runtime_error with their output, so a test
 // ends at the step that broke. For use on the test's own thread.
