@@ -1,6 +1,8 @@
 #include "store/cancellation_writer.h"
 
 #include <exception>
+#include <set>
+#include <utility>
 
 #include "bizlib/log_text.h"
 #include "database/named_statement.h"
@@ -36,7 +38,8 @@ void ApplyCancellation(Services& services, const std::string& cdfilial,
   CancelaPedidoKDS(services, cdfilial, nrvendarest);
 }
 
-void ProcessCancellation(Services& services, const Dataset& row) {
+// Whether the cancellation was applied now.
+bool ProcessCancellation(Services& services, const Dataset& row) {
   const std::string cdfilial = row.Text("CDFILIAL");
   const std::string nrvendarest = row.Text("NRVENDARESTAUX");
 
@@ -55,7 +58,7 @@ void ProcessCancellation(Services& services, const Dataset& row) {
         "Não foi possivel cancelar o pedido porque ele não é um pedido de delivery recebido por "
         "esta loja. P_NRVENDAREST: " +
         nrvendarest + " NRVENDARESTAUX: " + row.Text("NRVENDAREST"));
-    return;
+    return false;
   }
 
   NamedStatement completed_sale(services.db, "adqBuscaVenda");
@@ -71,7 +74,7 @@ void ProcessCancellation(Services& services, const Dataset& row) {
 
   if (!has_completed_sale && !already_cancelled) {
     ApplyCancellation(services, cdfilial, nrvendarest);
-    return;
+    return true;
   }
   if (has_completed_sale) {
     services.log.GravaLog(
@@ -84,21 +87,36 @@ void ProcessCancellation(Services& services, const Dataset& row) {
         "Não foi possivel cancelar o pedido porque ele já está cancelado. P_NRVENDAREST: " +
         nrvendarest);
   }
+  return false;
 }
 
 }  // namespace
 
-void InserePedidoCanc(Services& services, DownloadSets& sets) {
+DataPacket InserePedidoCanc(Services& services, DownloadSets& sets) {
   services.log.GravaLog("Metodo -> \"InserePedidoCanc\"");
   Dataset& rows = sets.cdsPedidosCanc;
+  std::set<std::pair<std::string, std::string>> applied;  // CDFILIAL, NRVENDARESTAUX
   for (rows.First(); !rows.Eof(); rows.Next()) {
     try {
-      ProcessCancellation(services, rows);
+      if (ProcessCancellation(services, rows)) {
+        applied.emplace(rows.Text("CDFILIAL"), rows.Text("NRVENDARESTAUX"));
+      }
     } catch (const std::exception& e) {
       services.log.GravaLog("CLIENTE:" + rows.Text("CDCLIENTE") + " " + "NRVENDARESTAUX:" +
                             rows.Text("NRVENDARESTAUX") + " " + "ERRO:" + LogText(e.what()));
     }
   }
+  DataPacket packet = rows.Packet();
+  if (applied.empty()) {
+    packet.rows.clear();
+    return packet;
+  }
+  const auto branch = static_cast<std::size_t>(packet.FieldIndex("CDFILIAL"));
+  const auto sale = static_cast<std::size_t>(packet.FieldIndex("NRVENDARESTAUX"));
+  std::erase_if(packet.rows, [&](const std::vector<Variant>& row) {
+    return applied.count({row.at(branch).AsText(), row.at(sale).AsText()}) == 0;
+  });
+  return packet;
 }
 
 void CancelaPedidoKDS(Services& services, const std::string& cdfilial,

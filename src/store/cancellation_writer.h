@@ -10,12 +10,16 @@
 
 #include <string>
 
+#include "data/data_packet.h"
 #include "store/download_sets.h"
 #include "store/services.h"
 
 namespace zlv {
 
-void InserePedidoCanc(Services& services, DownloadSets& sets);
+// Returns the rows of cdsPedidosCanc it applied now: the cancellations whose tickets are owed.
+// A refused one is not among them, nor one already applied, which is the server handing out
+// again a cancellation whose confirmation it never got.
+DataPacket InserePedidoCanc(Services& services, DownloadSets& sets);
 
 // Sets the order's kitchen display items to "C": those of ITPEDIDOZLVREL when it has any for
 // the order, else those of ITPEDIDOZLV with the cancellation time. Logs its own failure.

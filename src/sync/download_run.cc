@@ -162,22 +162,22 @@ void SyncRun::WriteDownload() {
 
   AbreTransacao(s_.db);
   if (!sets_.cdsConsumiFilial.IsEmpty()) InsereConsumiFilial(s_, sets_);
-  if (!sets_.cdsPedidosCanc.IsEmpty()) InserePedidoCanc(s_, sets_);
+  if (!sets_.cdsPedidosCanc.IsEmpty()) {
+    // A cancellation's tickets are written before it commits: a process that dies in between
+    // leaves it unapplied, and it comes again with its tickets. Once committed, the server
+    // handing it out again (its confirmation lost) finds it applied and prints nothing.
+    Dataset applied(InserePedidoCanc(s_, sets_));
+    if (!applied.IsEmpty() && TicketsOn()) PrintCancellations(applied);
+  }
   ConfirmaTransacao(s_.db);
 
-  // Decided once: when every downloaded order fails, cdsVendaRest is empty after InserePedido,
-  // and asking again would print the cancellations a second time.
   if (!sets_.cdsVendaRest.IsEmpty()) {
     // The orders InserePedido cannot write leave cdsVendaRest.
     const int downloaded = sets_.cdsVendaRest.RecordCount();
     InserePedido(s_, central_, sets_, &journal_);
     tally_.downloaded += downloaded;
     tally_.refused += downloaded - sets_.cdsVendaRest.RecordCount();
-    const bool tickets_on = TicketsOn();
-    PrintOrders(tickets_on);
-    if (tickets_on && !sets_.cdsPedidosCanc.IsEmpty()) PrintCancellations();
-  } else if (TicketsOn() && !sets_.cdsPedidosCanc.IsEmpty()) {
-    PrintCancellations();
+    PrintOrders(TicketsOn());
   }
 
   ConfirmToServer();
@@ -281,9 +281,9 @@ void SyncRun::PrintOwedTickets(const std::string& cdfilial, const std::string& c
   CloseDownload();
 }
 
-void SyncRun::PrintCancellations() {
+void SyncRun::PrintCancellations(Dataset& cancellations) {
   for (std::string_view column : kCancellationColumns) {
-    MontaArquivoPedidoCanc_(s_, sets_.cdsPedidosCanc, column);
+    MontaArquivoPedidoCanc_(s_, cancellations, column);
   }
 }
 

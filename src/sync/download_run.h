@@ -68,7 +68,7 @@ class SyncRun {
   void LoadDownload(const Variant& packets);
   void PrintOrders(bool tickets_on);
   void PrintOrder(TicketSources& sources, bool tickets_on);
-  void PrintCancellations();
+  void PrintCancellations(Dataset& cancellations);
   void ConfirmToServer();
   void DispatchToRouter();
   bool TicketsOn();

@@ -7,8 +7,10 @@
 #include <regex>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "bizlib/cp1252.h"
+#include "central/pg_connection.h"
 #include "database/database.h"
 
 namespace zlv::test {
@@ -56,12 +58,13 @@ std::vector<std::string> NumberRange(const std::string& first, const std::string
 
 }  // namespace
 
-StoreRoad::StoreRoad() : central_db_(install_.home() / "central" / "central.db") {
-  fs::create_directories(central_db_.parent_path());
-  const fs::path out = central_db_.parent_path() / "serve.out";
+StoreRoad::StoreRoad(std::string hub)
+    : hub_(std::move(hub)), central_folder_(install_.home() / "central") {
+  fs::create_directories(central_folder_);
+  const fs::path out = central_folder_ / "serve.out";
   central_ = std::make_unique<ChildProcess>(
-      kCentral, std::vector<std::string>{"serve", "--port", "0", "--db", central_db_.string()}, out,
-      central_db_.parent_path() / "serve.err");
+      kCentral, std::vector<std::string>{"serve", "--port", "0", "--db", hub_}, out,
+      central_folder_ / "serve.err");
   const std::regex listening("listening on (127\\.0\\.0\\.1:[0-9]+)");
   std::string address;
   WaitUntil(
@@ -74,7 +77,7 @@ StoreRoad::StoreRoad() : central_db_(install_.home() / "central" / "central.db")
       seconds(20));
   if (address.empty()) {
     throw std::runtime_error("zlvsinc-central did not start: " +
-                             FileText(central_db_.parent_path() / "serve.err"));
+                             FileText(central_folder_ / "serve.err"));
   }
   central_address_ = address;
   install_.SetRegistry("IpServer=" + address +
@@ -98,18 +101,17 @@ StoreRoad::~StoreRoad() {
 }
 
 std::string StoreRoad::RunCentralCommand(const std::vector<std::string>& args) {
-  const fs::path folder = central_db_.parent_path();
-  ChildProcess command(kCentral, args, folder / "command.out", folder / "command.err");
+  const fs::path out = central_folder_ / "command.out", err = central_folder_ / "command.err";
+  ChildProcess command(kCentral, args, out, err);
   if (command.WaitExit(kRunLimit) != 0) {
-    throw std::runtime_error("zlvsinc-central " + args.at(0) +
-                             " failed: " + FileText(folder / "command.err"));
+    throw std::runtime_error("zlvsinc-central " + args.at(0) + " failed: " + FileText(err));
   }
-  return FileText(folder / "command.out");
+  return FileText(out);
 }
 
 std::vector<std::string> StoreRoad::AddOrders(int count, int scheduled) {
   const std::string out = RunCentralCommand(
-      {"add-orders", "--db", central_db_.string(), "--branch", "0001", "--store", "001", "--count",
+      {"add-orders", "--db", hub_, "--branch", "0001", "--store", "001", "--count",
        std::to_string(count), "--scheduled", std::to_string(scheduled), "--seed",
        std::to_string(100 + runs_), "--store-db", install_.database().string()});
   std::smatch match;
@@ -121,8 +123,8 @@ std::vector<std::string> StoreRoad::AddOrders(int count, int scheduled) {
 
 std::vector<std::string> StoreRoad::CancelOrders(int count) {
   const std::string out = RunCentralCommand(
-      {"add-orders", "--db", central_db_.string(), "--branch", "0001", "--store", "001", "--count",
-       "0", "--cancel", std::to_string(count), "--store-db", install_.database().string()});
+      {"add-orders", "--db", hub_, "--branch", "0001", "--store", "001", "--count", "0", "--cancel",
+       std::to_string(count), "--store-db", install_.database().string()});
   std::smatch match;
   if (!std::regex_search(out, match, std::regex("cancelled [0-9]+ orders((?: [0-9]+)*)"))) {
     throw std::runtime_error("add-orders --cancel said: " + out);
@@ -133,7 +135,14 @@ std::vector<std::string> StoreRoad::CancelOrders(int count) {
   return cancelled;
 }
 
-std::string StoreRoad::Central(const std::string& sql) const { return FirstCell(central_db_, sql); }
+std::string StoreRoad::Central(const std::string& sql) const {
+  if (!hub_.starts_with("postgresql://") && !hub_.starts_with("postgres://")) {
+    return FirstCell(hub_, sql);
+  }
+  PgConnection hub(hub_);
+  const PgResult rows = hub.Exec(sql);
+  return rows.rows() == 0 ? std::string() : rows.Text(0, 0);
+}
 
 void StoreRoad::RunOnce(int expected_status) {
   ++runs_;

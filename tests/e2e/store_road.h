@@ -2,9 +2,10 @@
 // end-to-end tests. It makes a whole installation in a temporary folder (the embedded store
 // database from db/, the configuration key file, the environment pointing ZlvSinc at them:
 // see tests/host/installation.h), starts the reference central server (zlvsinc-central serve,
-// a child process on a free loopback port) with its own database, and points the key's
-// IpServer at it. The synchroniser runs as the real executable, one start-up and one cycle
-// per RunOnce ("ZlvSinc 0001_001_ /ONCE": branch 0001, cash register 001 of store 001).
+// a child process on a free loopback port) on the hub database it is given, SQLite or
+// PostgreSQL, and points the key's IpServer at it. The synchroniser runs as the real
+// executable, one start-up and one cycle per RunOnce ("ZlvSinc 0001_001_ /ONCE": branch 0001,
+// cash register 001 of store 001).
 //
 // Failures of the programs themselves throw std::runtime_error with their output, so a test
 // ends at the step that broke. For use on the test's own thread.
@@ -22,7 +23,9 @@ namespace zlv::test {
 
 class StoreRoad {
  public:
-  StoreRoad();
+  // hub: where the central server keeps its data, an SQLite file or a PostgreSQL URI
+  // (central/hub_test_backends.h makes a new one of either).
+  explicit StoreRoad(std::string hub);
   ~StoreRoad();
   StoreRoad(const StoreRoad&) = delete;
   StoreRoad& operator=(const StoreRoad&) = delete;
@@ -33,7 +36,8 @@ class StoreRoad {
   // numbers: the orders added, the orders whose cancellation is now pending.
   std::vector<std::string> AddOrders(int count, int scheduled = 0);
   std::vector<std::string> CancelOrders(int count);
-  // The first cell of a query on the central server's database; "" for no row.
+  // The first cell of a query on the central server's database, through its own back end (so
+  // SQL both SQLite and PostgreSQL run); "" for no row.
   std::string Central(const std::string& sql) const;
 
   // Points ConnectionString at the same store database through unixODBC and the SQLite ODBC
@@ -63,7 +67,8 @@ class StoreRoad {
   std::string RunCentralCommand(const std::vector<std::string>& args);
 
   Installation install_;
-  std::filesystem::path central_db_;
+  std::string hub_;
+  std::filesystem::path central_folder_;
   std::string central_address_;
   std::unique_ptr<ChildProcess> central_;
   int runs_ = 0;

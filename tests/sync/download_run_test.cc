@@ -280,6 +280,29 @@ TEST(DownloadRun, ServerGoneBeforeTheConfirmationLosesNothingAndWritesNothingTwi
   EXPECT_EQ(s.CentralCounts().orders_pending, 0);
 }
 
+// The connection drops after the store applied a cancellation and before the server recorded
+// its confirmation: the server hands the same cancellation out again.
+TEST(DownloadRun, CancellationHandedOutAgainIsNeitherPrintedNorAppliedTwice) {
+  SyncInstallation s({.through_proxy = true});
+  s.AddOrders(1);
+  s.Tick();
+  const std::string local =
+      s.LocalSale(s.central().CancelOrders(kFilial, kLoja, 1, s.clock().Now()).at(0));
+  s.proxy().DropNextRequestFor("UpdateSincronismo");
+  TicketWatch watch(s.TicketFolder());
+  s.Tick();
+  ASSERT_EQ(s.CentralCounts().cancels_confirmed, 0);
+  ASSERT_FALSE(watch.Take().empty());
+
+  s.Tick();
+  EXPECT_EQ(watch.Take(), std::vector<std::string>{}) << "a cancellation printed twice";
+  EXPECT_EQ(s.CentralCounts().cancels_confirmed, 1);
+  EXPECT_EQ(s.Count("SELECT COUNT(*) FROM COMANDAVEN WHERE NRVENDAREST = '" + local +
+                    "' AND IDSTCOMANDA <> '4'"),
+            0);
+  EXPECT_FALSE(ContainsPrefix(s.LastRun(), "Erro"));
+}
+
 // An order whose central number and opening day the store already holds under another consumer
 // passes the first duplicate check and is caught by the last one. It was rolled back and never
 // confirmed, so the server sent it every run for ever and nobody saw why.
