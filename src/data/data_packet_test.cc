@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 #include "data/packet_json.h"
@@ -130,7 +131,8 @@ TEST(DataPacket, CoerceToFieldConvertsOrNamesTheField) {
 }
 
 TEST(DataPacket, FilesRoundTripAndReplaceWholly) {
-  const auto dir = std::filesystem::temp_directory_path() / "zlv_data_packet_test";
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("zlv_data_packet_test_" + std::to_string(std::random_device{}()));
   std::filesystem::create_directories(dir);
   const auto path = dir / "p.cds";
   SavePacketFile(path, Sample());

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 
 #include "data/filter.h"
@@ -282,7 +283,8 @@ TEST(Dataset, LocateAndFilesAndEmptying) {
   EXPECT_FALSE(ds.Locate({"NMCLIENTE"}, {Variant("ANA ")}));
   EXPECT_EQ(ds.RecNo(), 4);
 
-  const auto path = std::filesystem::temp_directory_path() / "zlv_dataset_test.cds";
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("zlv_dataset_test_" + std::to_string(std::random_device{}()) + ".cds");
   ds.SaveToFile(path);
   Dataset loaded;
   loaded.LoadFromFile(path);

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace zlv {
 namespace {
@@ -13,9 +14,11 @@ namespace fs = std::filesystem;
 class PrintFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // A random part keeps runs of two build trees at once out of each other's folders.
     root_ = fs::temp_directory_path() /
             ("zlv_print_files_" +
-             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+             std::to_string(std::random_device{}()));
     fs::remove_all(root_);
     exe_ = root_ / "inst";
     fs::create_directories(TicketFolder(exe_));
