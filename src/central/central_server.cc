@@ -9,6 +9,7 @@
 
 #include "central/call_log.h"
 #include "central/central_methods.h"
+#include "central/listen.h"
 #include "database/database.h"
 #include "sync/protocol_frame.h"
 #include "sync/protocol_rpc.h"
@@ -261,12 +262,7 @@ struct CentralServer::Impl {
 CentralServer::CentralServer(HubStore& store, const Clock& clock, const std::string& bind_address,
                              int port, LogSink log, CentralServerLimits limits)
     : impl_(std::make_unique<Impl>(store, clock, std::move(log), limits)) {
-  const tcp::endpoint endpoint(asio::ip::make_address(bind_address),
-                               static_cast<unsigned short>(port));
-  impl_->acceptor.open(endpoint.protocol());
-  impl_->acceptor.set_option(tcp::acceptor::reuse_address(true));
-  impl_->acceptor.bind(endpoint);
-  impl_->acceptor.listen();
+  ListenOn(impl_->acceptor, bind_address, port);
 }
 
 CentralServer::~CentralServer() = default;

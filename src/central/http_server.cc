@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <random>
 
+#include "central/listen.h"
 #include "sync/protocol_json.h"
 
 namespace zlv {
@@ -183,12 +184,7 @@ void HttpServer::Impl::Accept() {
 HttpServer::HttpServer(asio::io_context& io, const std::string& bind_address, int port,
                        Handler handler, LogSink log, HttpServerLimits limits)
     : impl_(std::make_shared<Impl>(io, std::move(handler), std::move(log), limits)) {
-  const tcp::endpoint endpoint(asio::ip::make_address(bind_address),
-                               static_cast<unsigned short>(port));
-  impl_->acceptor.open(endpoint.protocol());
-  impl_->acceptor.set_option(tcp::acceptor::reuse_address(true));
-  impl_->acceptor.bind(endpoint);
-  impl_->acceptor.listen();
+  ListenOn(impl_->acceptor, bind_address, port);
 }
 
 HttpServer::~HttpServer() {
