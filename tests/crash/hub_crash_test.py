@@ -48,6 +48,7 @@ import struct
 import sys
 import tempfile
 import time
+import traceback
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -370,6 +371,7 @@ class HubCrashTest:
             tasks = [asyncio.create_task(self.run_sim(s)) for s in self.sims]
             tasks += [asyncio.create_task(self.run_real(i)) for i in self.reals]
             await asyncio.gather(self.kill_hubs(until), self.send_waves(until))
+            raise_failed(tasks)
             for hub in self.hubs:
                 if hub.port is None:
                     await hub.start()
@@ -377,6 +379,7 @@ class HubCrashTest:
             while left := await self.pending():
                 if time.monotonic() > quiet_by:
                     raise Failure(f"still pending {QUIET_TIMEOUT} s after the kills: {left[:10]}")
+                raise_failed(tasks)
                 await asyncio.sleep(1)
             # One more cycle of every simulated store: nothing confirmed may come again.
             ticks = [s.ticks for s in self.sims]
@@ -418,23 +421,32 @@ class HubCrashTest:
                 problems.append(f"store {store.branch}: answered confirmations lost {sorted(lost)}")
         for install in self.reals:
             problems += check_real_store(install, orders, cancels)
-        total = sum(len(s) for s in orders.values())
+        ticks, failed = sum(s.ticks for s in self.sims), sum(s.failed for s in self.sims)
         print(f"  {self.kills} hub kills, {sum(h.starts for h in self.hubs)} hub starts; "
-              f"{sum(s.ticks for s in self.sims)} simulated cycles ({sum(s.failed for s in self.sims)} "
-              f"failed, {self.hub_errors} with an error answer), {self.real_runs} real store runs; "
-              f"{total} orders, {sum(len(s) for s in cancels.values())} cancellations", flush=True)
+              f"{ticks} simulated cycles ({failed} failed, {self.hub_errors} with an error "
+              f"answer), {self.real_runs} real store runs; {sum(len(s) for s in orders.values())} "
+              f"orders, {sum(len(s) for s in cancels.values())} cancellations", flush=True)
         return problems
+
+
+def raise_failed(tasks):
+    """A store's loop that ended on an error fails the test at once."""
+    for task in tasks:
+        if task.done() and task.exception():
+            raise task.exception()
 
 
 def check_real_store(install, orders, cancels):
     branch = install.first_parameter[:4]
     where = f"real store {branch}"
     counts, numbers, tabs = {}, {}, {}
+    for (central,) in install.query("SELECT NRVENDARESTAUX FROM VENDAREST WHERE CDFILIAL = ? AND "
+                                    "NRVENDARESTAUX IS NOT NULL", (branch,)):
+        counts[central] = counts.get(central, 0) + 1
     for central, dscomanda, state in install.query(
             "SELECT V.NRVENDARESTAUX, C.DSCOMANDA, C.IDSTCOMANDA FROM VENDAREST V JOIN COMANDAVEN "
             "C ON C.CDFILIAL = V.CDFILIAL AND C.NRVENDAREST = V.NRVENDAREST WHERE V.CDFILIAL = ? "
             "AND V.NRVENDARESTAUX IS NOT NULL", (branch,)):
-        counts[central] = counts.get(central, 0) + 1
         numbers[dscomanda.replace("DLV_", "")] = central
         tabs.setdefault(central, set()).add(state)
     problems = []
@@ -468,6 +480,7 @@ def main():
     parser.add_argument("--bin-dir", type=Path, required=True)
     parser.add_argument("--source-dir", type=Path, default=Path(__file__).resolve().parents[2])
     args = parser.parse_args()
+    args.bin_dir = args.bin_dir.resolve()  # the stores run in their own folders
     seed = env_number("ZLV_HUB_CRASH_SEED", int(time.time() * 1000) % 1_000_000_007)
     work = Path(tempfile.mkdtemp(prefix="zlv-hub-crash-"))
     print(f"hub crash test: seed {seed}, work folder {work}", flush=True)
@@ -475,6 +488,9 @@ def main():
         problems = asyncio.run(HubCrashTest(args, seed, work).run())
     except Failure as failure:
         problems = [str(failure)]
+    except Exception as error:  # a fault of the harness itself: its trace, and the folder kept
+        traceback.print_exc()
+        problems = [f"{type(error).__name__}: {error}"]
     if problems:
         print(f"FAILED (seed {seed}); work folder kept: {work}")
         for problem in problems[:20]:
