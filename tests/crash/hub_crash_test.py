@@ -67,6 +67,7 @@ class Hub:
         self.name, self.program, self.uri = name, program, uri
         self.log = folder / f"{name}.err"
         self.process, self.port, self.starts = None, None, 0
+        self.answers = 0  # chunks it sent the real stores, which some kills wait for
 
     async def start(self):
         with open(self.log, "ab") as err:
@@ -108,12 +109,14 @@ class Forwarder:
         except OSError:
             writer.close()
             return
-        await asyncio.gather(pipe(reader, up_writer), pipe(up_reader, writer))
+        await asyncio.gather(pipe(reader, up_writer), pipe(up_reader, writer, hub))
 
 
-async def pipe(reader, writer):
+async def pipe(reader, writer, hub=None):
     try:
         while data := await reader.read(65536):
+            if hub:
+                hub.answers += 1
             writer.write(data)
             await writer.drain()
     except OSError:
@@ -317,6 +320,12 @@ class HubCrashTest:
         while time.monotonic() < until:
             await asyncio.sleep(self.rng.uniform(0.2, 2.0))
             victims = self.hubs if self.rng.random() < 0.15 else [self.rng.choice(self.hubs)]
+            if len(victims) == 1 and self.rng.random() < 0.5:
+                # Right after some more answers to the real stores: inside their sessions.
+                target = victims[0].answers + self.rng.randint(1, 8)
+                deadline = time.monotonic() + 3
+                while victims[0].answers < target and time.monotonic() < deadline:
+                    await asyncio.sleep(0.002)
             for hub in victims:
                 await hub.kill()
                 self.kills += 1
@@ -377,6 +386,8 @@ class HubCrashTest:
                     await hub.start()
             quiet_by = time.monotonic() + QUIET_TIMEOUT
             while left := await self.pending():
+                if any(s.problems for s in self.sims):
+                    raise Failure("a simulated store saw a fault")
                 if time.monotonic() > quiet_by:
                     raise Failure(f"still pending {QUIET_TIMEOUT} s after the kills: {left[:10]}")
                 raise_failed(tasks)
@@ -484,10 +495,11 @@ def main():
     seed = env_number("ZLV_HUB_CRASH_SEED", int(time.time() * 1000) % 1_000_000_007)
     work = Path(tempfile.mkdtemp(prefix="zlv-hub-crash-"))
     print(f"hub crash test: seed {seed}, work folder {work}", flush=True)
+    test = HubCrashTest(args, seed, work)
     try:
-        problems = asyncio.run(HubCrashTest(args, seed, work).run())
+        problems = asyncio.run(test.run())
     except Failure as failure:
-        problems = [str(failure)]
+        problems = [str(failure)] + [p for s in test.sims for p in s.problems]
     except Exception as error:  # a fault of the harness itself: its trace, and the folder kept
         traceback.print_exc()
         problems = [f"{type(error).__name__}: {error}"]
