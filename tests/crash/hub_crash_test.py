@@ -219,24 +219,27 @@ class SimStore:
                 self.answered_orders.update(orders)
                 self.answered_cancels.update(cancels)
             sales = [(local, central) for central, local in self.orders.items()
-                     if local not in self.finished][:100]
-            if sales:
-                answer = await rpc.call("AtualizaPedidos", [[
-                    packet(["CDFILIAL", "CDLOJA", "NRVENDAREST", "NRVENDARESTAUX"],
-                           [[self.branch, STORE, local, central] for local, central in sales]),
-                    packet(["NRVENDAREST", "IDSTCOMANDA"],
-                           [[local, "4" if central in self.cancelled else "3"]
-                            for local, central in sales]),
-                    None, None, None, self.branch, STORE]])
-                sent = dict(sales)
-                for local, central, code in rows_of(answer[1], "NRVENDAREST", "NRVENDARESTAUX",
-                                                    "SGSEXOCON"):
-                    if sent.get(local) != central:
-                        self.fail(f"upload of {local} answered with central number {central}")
-                    if code == "D":
-                        self.finished.add(local)
+                     if local not in self.finished]
+            for first in range(0, len(sales), 100):
+                await self.upload(rpc, dict(sales[first:first + 100]))
         finally:
             writer.close()
+
+    async def upload(self, rpc, sales):
+        """Sends a batch of sales (own number -> central number) with their tabs' state."""
+        answer = await rpc.call("AtualizaPedidos", [[
+            packet(["CDFILIAL", "CDLOJA", "NRVENDAREST", "NRVENDARESTAUX"],
+                   [[self.branch, STORE, local, central] for local, central in sales.items()]),
+            packet(["NRVENDAREST", "IDSTCOMANDA"],
+                   [[local, "4" if central in self.cancelled else "3"]
+                    for local, central in sales.items()]),
+            None, None, None, self.branch, STORE]])
+        for local, central, code in rows_of(answer[1], "NRVENDAREST", "NRVENDARESTAUX",
+                                            "SGSEXOCON"):
+            if sales.get(local) != central:
+                self.fail(f"upload of {local} answered with central number {central}")
+            if code == "D":
+                self.finished.add(local)
 
 
 # --- The run ------------------------------------------------------------------------------------
