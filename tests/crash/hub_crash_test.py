@@ -34,7 +34,8 @@ Configuration (environment):
                          the processes' timing still varies from run to run)
   ZLV_HUB_CRASH_KEEP     keep the work folder even when everything passed
   ZLV_HUB_CRASH_VERBOSE  print a line per kill
-A failure names the seed and keeps the work folder (installations, hub logs).
+A failure names the seed and keeps the work folder (installations, hub logs). ctest runs the
+defaults, about a minute; the long form is ZLV_HUB_CRASH_SECONDS=600 ZLV_HUB_CRASH_WAVES=40.
 """
 
 import argparse
