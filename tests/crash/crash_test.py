@@ -44,7 +44,6 @@ import time
 from pathlib import Path
 
 BRANCH, REGISTER, STORE = "0001", "001", "001"
-FIRST_PARAMETER = f"{BRANCH}_{REGISTER}_"
 # The kinds of ticket a downloaded order gets, as they appear after the order number.
 TICKET_KIND = re.compile(r"^(\d+)(P2_|P_|U_|E)(.*)\.txt$")
 TEMP_SUFFIX = ".tmp"
@@ -70,22 +69,36 @@ def env_number(name, default, kind=int):
 # --- Installations and processes ----------------------------------------------------------------
 
 
+def make_store_database(db: Path, source_dir: Path, branch=BRANCH):
+    """The demo store database from db/, its branch code turned into `branch` (stores of other
+    branches can then share one central server)."""
+    con = sqlite3.connect(db)
+    con.executescript("PRAGMA foreign_keys = OFF;")
+    for script in ("schema.sqlite.sql", "demo-seed.sql"):
+        con.executescript((source_dir / "db" / script).read_text(encoding="utf-8"))
+    if branch != BRANCH:
+        tables = [row[0] for row in con.execute("SELECT name FROM sqlite_master WHERE type = "
+                                                 "'table' AND name NOT LIKE 'sqlite%'")]
+        for table in tables:
+            columns = [column[1] for column in con.execute(f"PRAGMA table_info({table})")]
+            if "CDFILIAL" in columns:
+                con.execute(f"UPDATE {table} SET CDFILIAL = ? WHERE CDFILIAL = ?", (branch, BRANCH))
+    con.commit()
+    con.close()
+
+
 class Installation:
     """A store installation in a folder: database from db/, registry file, lock and unit folders."""
 
-    def __init__(self, folder: Path, source_dir: Path):
+    def __init__(self, folder: Path, source_dir: Path, branch=BRANCH):
         self.home = folder
         self.db = folder / "Dados" / "ZlvSinc.db"
         self.tickets = folder / "Dados" / "Imp" / "Files"
         self.registry = folder / "registry.conf"
+        self.first_parameter = f"{branch}_{REGISTER}_"
         (folder / "units").mkdir(parents=True)
         self.db.parent.mkdir(parents=True)
-        con = sqlite3.connect(self.db)
-        con.executescript("PRAGMA foreign_keys = OFF;")
-        for script in ("schema.sqlite.sql", "demo-seed.sql"):
-            con.executescript((source_dir / "db" / script).read_text(encoding="utf-8"))
-        con.commit()
-        con.close()
+        make_store_database(self.db, source_dir, branch)
         self.runs = 0
 
     def environment(self, port):
@@ -97,7 +110,7 @@ class Installation:
 
     def start(self, program, port, once):
         self.runs += 1
-        args = [str(program), FIRST_PARAMETER] + (["/ONCE"] if once else [])
+        args = [str(program), self.first_parameter] + (["/ONCE"] if once else [])
         with open(self.home / "program.out", "ab") as out:
             out.write(f"--- run {self.runs} {'ONCE' if once else 'long-running'}\n".encode())
             out.flush()
