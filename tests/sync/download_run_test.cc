@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "central/channel_order.h"
 #include "log_match.h"
 #include "sync_fixture.h"
 #include "ticket_watch.h"
@@ -306,6 +307,61 @@ TEST(DownloadRun, CancellationHandedOutAgainIsNeitherPrintedNorAppliedTwice) {
 // An order whose central number and opening day the store already holds under another consumer
 // passes the first duplicate check and is caught by the last one. It was rolled back and never
 // confirmed, so the server sent it every run for ever and nobody saw why.
+// An order a channel sent the hub, in the channel's words, is written by the store whole: the
+// rows the hub made of it fit the store's tables, codes and keys.
+TEST(DownloadRun, AChannelsOrderIsWrittenWithItsComboObservationAndChange) {
+  SyncInstallation s;
+  const StoreSchema schema = StoreSchema::FromDatabase(s.db().real());
+  const BranchSettings settings{kFilial, "0001",    "9999",
+                                "0001",  "DLV_ZLV", {{"cash", "001"}, {"change", "004"}}};
+  std::vector<ConsumerRecord> consumers = s.central().Consumers();
+  ChannelOrderContext context{
+      schema,
+      settings,
+      kLoja,
+      SystemClock().Now(),
+      [&s](const std::string& counter) { return s.central().NextNumber(counter); },
+      [](const std::string&) { return std::optional<DateTime>(); },
+      consumers};
+  const nlohmann::json body = R"({
+    "external_id": "web-1", "display_id": "4321", "branch": "0001", "store": "001",
+    "customer": {"name": "Beatriz Ramos", "phone": "11955554444",
+                 "address": {"street": "Rua Augusta", "number": "500", "state": "SP"}},
+    "items": [
+      {"product": "10001", "quantity": 2, "unit_price": 25.90,
+       "observations": [{"group": "01", "code": "001"}]},
+      {"product": "20001", "quantity": 1,
+       "components": [{"product": "10002", "quantity": 1, "unit_price": 22.90},
+                      {"product": "10004", "quantity": 1, "unit_price": 6.50}]}],
+    "delivery_fee": 5.90,
+    "payments": [{"method": "cash", "amount": 87.10, "change_for": 100}]
+  })"_json;
+  HubTransaction transaction(s.central());
+  const GeneratedOrder order = BuildChannelOrder(body, context);
+  s.central().AddOrder(order, context.now);
+  s.central().SaveConsumers(consumers);
+  transaction.Commit();
+
+  s.Tick();
+  const std::string local = s.LocalSale(order.sale);
+  ASSERT_FALSE(local.empty()) << testing::PrintToString(s.LastRun());
+  EXPECT_EQ(s.Count("SELECT COUNT(*) FROM ITCOMANDAVEN WHERE NRVENDAREST = '" + local + "'"), 3);
+  EXPECT_EQ(s.Count("SELECT COUNT(*) FROM ITCOMANDAVEN WHERE NRVENDAREST = '" + local +
+                    "' AND CDPRODPROMOCAO = '20001'"),
+            2);
+  EXPECT_EQ(s.Count("SELECT COUNT(*) FROM OBSITCOMANDAVEN WHERE NRVENDAREST = '" + local + "'"), 1);
+  EXPECT_EQ(s.Value("SELECT SUM(CASE IDTIPOMOVIVEDLV WHEN 'E' THEN VRMOVIVENDDLV ELSE "
+                    "-VRMOVIVENDDLV END) FROM MOVCAIXADLV WHERE NRVENDAREST = '" +
+                    local + "'"),
+            "87.1");
+  EXPECT_EQ(s.Value("SELECT NMCONSUMIDOR FROM CONSUMIDOR C JOIN VENDAREST V ON "
+                    "V.CDCLIENTE = C.CDCLIENTE AND V.CDCONSUMIDOR = C.CDCONSUMIDOR WHERE "
+                    "V.NRVENDAREST = '" +
+                    local + "'"),
+            "Beatriz Ramos");
+  EXPECT_EQ(s.CentralCounts().orders_confirmed, 1);
+}
+
 TEST(DownloadRun, OrderCaughtByTheFinalDuplicateCheckIsConfirmedAndRecordedOnce) {
   SyncInstallation s;
   const std::string sale = s.AddOrders(1).at(0);
