@@ -9,6 +9,7 @@
 #include "bizlib/clock.h"
 #include "central/api_key.h"
 #include "central/central_server.h"
+#include "central/hub_api.h"
 #include "central/master_data.h"
 #include "central/open_hub_store.h"
 #include "central/order_generator.h"
@@ -32,6 +33,7 @@ class UsageError : public std::runtime_error {
 constexpr const char* kUsage =
     "usage: zlvsinc-central serve --db DB [--port N] [--bind ADDRESS] [--verbose]\n"
     "                       [--idle-timeout-ms N] [--request-timeout-ms N] [--max-connections N]\n"
+    "                       [--http-port N] [--store-schema FILE]\n"
     "       zlvsinc-central add-orders --db DB --branch B --store S --count N [--seed N]\n"
     "                       [--scheduled K] [--cancel K]\n"
     "                       [--store-db FILE | --schema FILE --seed-sql FILE]\n"
@@ -116,6 +118,21 @@ int Serve(const Options& options, std::ostream& out, std::ostream& err) {
   }
   CentralServer server(*store, clock, bind, options.Number("--port", 0), log, limits);
   out << "listening on " << bind << ":" << server.port() << std::endl;
+  std::unique_ptr<HubApi> api;
+  if (options.Has("--http-port")) {
+    // Until stores carry their time zone through, the hub's own clock is the stores' clock.
+    StoreTimes times{
+        [&clock](const StoreRecord&) { return clock.Now(); },
+        [](const StoreRecord&, const std::string&) { return std::optional<DateTime>(); }};
+    api = std::make_unique<HubApi>(*store,
+                                   StoreSchema::FromScript(options.Get(
+                                       "--store-schema", ZLV_DEFAULT_DB_DIR "/schema.sqlite.sql")),
+                                   times);
+    const int http_port =
+        server.ServeHttp(bind, options.Number("--http-port", 0),
+                         [&api](const HttpRequest& request) { return api->Handle(request); });
+    out << "http listening on " << bind << ":" << http_port << std::endl;
+  }
   server.Run(true);
   return 0;
 }
@@ -294,7 +311,7 @@ int RunCentralCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (command == "serve") {
       return Serve(Options(args,
                            {"--db", "--port", "--bind", "--idle-timeout-ms", "--request-timeout-ms",
-                            "--max-connections"},
+                            "--max-connections", "--http-port", "--store-schema"},
                            {"--verbose"}),
                    out, err);
     }

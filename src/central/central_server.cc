@@ -257,6 +257,7 @@ struct CentralServer::Impl {
   tcp::acceptor acceptor{io};
   asio::steady_timer pause{io};
   asio::steady_timer calls_timer{io};
+  std::unique_ptr<HttpServer> http;
 };
 
 CentralServer::CentralServer(HubStore& store, const Clock& clock, const std::string& bind_address,
@@ -269,6 +270,18 @@ CentralServer::~CentralServer() = default;
 
 int CentralServer::port() const { return impl_->acceptor.local_endpoint().port(); }
 
+int CentralServer::ServeHttp(const std::string& bind_address, int port, HttpServer::Handler handler,
+                             HttpServerLimits limits) {
+  const LogSink& log = impl_->shared.log;
+  impl_->http = std::make_unique<HttpServer>(
+      impl_->io, bind_address, port, std::move(handler),
+      [log](const std::string& line) {
+        if (log) log(line);
+      },
+      limits);
+  return impl_->http->port();
+}
+
 void CentralServer::Run(bool stop_on_signals) {
   asio::signal_set signals(impl_->io);
   if (stop_on_signals) {
@@ -279,6 +292,7 @@ void CentralServer::Run(bool stop_on_signals) {
     });
   }
   impl_->Accept();
+  if (impl_->http) impl_->http->Start();
   impl_->WriteCallsEvery();
   impl_->io.run();
   // What the last interval noted is not lost to a stop.
@@ -291,6 +305,7 @@ void CentralServer::Stop() {
     impl->acceptor.close(ignored);
     impl->pause.cancel();
     impl->calls_timer.cancel();
+    if (impl->http) impl->http->Stop();
     impl->io.stop();
   });
 }

@@ -27,6 +27,7 @@
 #include <string>
 
 #include "bizlib/clock.h"
+#include "central/http_server.h"
 #include "central/hub_store.h"
 
 namespace zlv {
@@ -56,6 +57,10 @@ class CentralServer {
   CentralServer& operator=(const CentralServer&) = delete;
 
   int port() const;
+  // Also answers HTTP on address:port (0: a free port) on the same event loop, from Run() on;
+  // returns the port. Call before Run(). Throws std::system_error when it cannot bind.
+  int ServeHttp(const std::string& bind_address, int port, HttpServer::Handler handler,
+                HttpServerLimits limits = {});
   // Serves until Stop(), or, when asked, until SIGINT or SIGTERM arrives.
   void Run(bool stop_on_signals = false);
   void Stop();

@@ -126,6 +126,13 @@ struct ApiKeyRecord {
   std::vector<std::string> branches;  // what a channel's key reaches
 };
 
+// An order a channel put in, by the channel's own id for it.
+struct ChannelOrderRecord {
+  std::string channel, external_id;
+  std::string body_hash;  // SHA-256 of the request body: the same id with another body is refused
+  std::string branch, store, sale;
+};
+
 class HubStore {
  public:
   virtual ~HubStore() = default;
@@ -206,6 +213,12 @@ class HubStore {
   virtual std::optional<BranchSettings> FindBranchSettings(const std::string& branch) = 0;
   virtual void AddApiKey(const ApiKeyRecord& key) = 0;
   virtual std::optional<ApiKeyRecord> FindApiKey(const std::string& hash) = 0;
+
+  // The channels' orders by their own ids. AddChannelOrder throws DatabaseError when the
+  // channel already has the id (a process that raced this one put it in first).
+  virtual std::optional<ChannelOrderRecord> FindChannelOrder(const std::string& channel,
+                                                             const std::string& external_id) = 0;
+  virtual void AddChannelOrder(const ChannelOrderRecord& order) = 0;
 };
 
 // Rolls back unless committed: every change of the hub is all or nothing.

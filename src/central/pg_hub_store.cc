@@ -331,4 +331,22 @@ std::optional<ApiKeyRecord> PgHubStore::FindApiKey(const std::string& hash) {
                       BranchesFromText(found.Text(0, 2))};
 }
 
+std::optional<ChannelOrderRecord> PgHubStore::FindChannelOrder(const std::string& channel,
+                                                               const std::string& external_id) {
+  const PgResult found = connection_.Exec(
+      "SELECT DSHASH, CDFILIAL, CDLOJA, NRVENDAREST FROM CENTRAL_CHANNEL_ORDER WHERE "
+      "NMCHANNEL = $1 AND DSEXTERNALID = $2",
+      {channel, external_id});
+  if (found.rows() == 0) return std::nullopt;
+  return ChannelOrderRecord{channel,          external_id,      found.Text(0, 0),
+                            found.Text(0, 1), found.Text(0, 2), found.Text(0, 3)};
+}
+
+void PgHubStore::AddChannelOrder(const ChannelOrderRecord& order) {
+  connection_.Exec(
+      "INSERT INTO CENTRAL_CHANNEL_ORDER (NMCHANNEL, DSEXTERNALID, DSHASH, CDFILIAL, CDLOJA, "
+      "NRVENDAREST) VALUES ($1, $2, $3, $4, $5, $6)",
+      {order.channel, order.external_id, order.body_hash, order.branch, order.store, order.sale});
+}
+
 }  // namespace zlv

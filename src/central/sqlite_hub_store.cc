@@ -60,6 +60,11 @@ CREATE TABLE IF NOT EXISTS CENTRAL_BRANCH (
 CREATE TABLE IF NOT EXISTS CENTRAL_API_KEY (
   DSHASH TEXT PRIMARY KEY, NMCHANNEL TEXT NOT NULL, IDSUPPORT TEXT NOT NULL,
   DSBRANCHES TEXT NOT NULL, DTCREATED TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP);
+CREATE TABLE IF NOT EXISTS CENTRAL_CHANNEL_ORDER (
+  NMCHANNEL TEXT NOT NULL, DSEXTERNALID TEXT NOT NULL, DSHASH TEXT NOT NULL,
+  CDFILIAL TEXT NOT NULL, CDLOJA TEXT NOT NULL, NRVENDAREST TEXT NOT NULL,
+  DTCREATED TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP,
+  PRIMARY KEY (NMCHANNEL, DSEXTERNALID));
 )sql";
 
 // An SQLite date modifier that moves a time back by the age.
@@ -385,6 +390,26 @@ std::optional<ApiKeyRecord> SqliteHubStore::FindApiKey(const std::string& hash) 
   if (found.rows.empty()) return std::nullopt;
   return ApiKeyRecord{hash, found.rows[0][0].AsText(), found.rows[0][1].AsText() == "S",
                       BranchesFromText(found.rows[0][2].AsText())};
+}
+
+std::optional<ChannelOrderRecord> SqliteHubStore::FindChannelOrder(const std::string& channel,
+                                                                   const std::string& external_id) {
+  const DataPacket found = db_->Query(
+      "SELECT DSHASH, CDFILIAL, CDLOJA, NRVENDAREST FROM CENTRAL_CHANNEL_ORDER WHERE "
+      "NMCHANNEL = ? AND DSEXTERNALID = ?",
+      {Variant(channel), Variant(external_id)});
+  if (found.rows.empty()) return std::nullopt;
+  const auto& row = found.rows[0];
+  return ChannelOrderRecord{channel,         external_id,     row[0].AsText(),
+                            row[1].AsText(), row[2].AsText(), row[3].AsText()};
+}
+
+void SqliteHubStore::AddChannelOrder(const ChannelOrderRecord& order) {
+  db_->Execute(
+      "INSERT INTO CENTRAL_CHANNEL_ORDER (NMCHANNEL, DSEXTERNALID, DSHASH, CDFILIAL, CDLOJA, "
+      "NRVENDAREST) VALUES (?, ?, ?, ?, ?, ?)",
+      {Variant(order.channel), Variant(order.external_id), Variant(order.body_hash),
+       Variant(order.branch), Variant(order.store), Variant(order.sale)});
 }
 
 }  // namespace zlv

@@ -62,6 +62,9 @@ class SqliteHubStore : public HubStore {
   std::optional<BranchSettings> FindBranchSettings(const std::string& branch) override;
   void AddApiKey(const ApiKeyRecord& key) override;
   std::optional<ApiKeyRecord> FindApiKey(const std::string& hash) override;
+  std::optional<ChannelOrderRecord> FindChannelOrder(const std::string& channel,
+                                                     const std::string& external_id) override;
+  void AddChannelOrder(const ChannelOrderRecord& order) override;
 
  private:
   std::unique_ptr<Database> db_;

@@ -1,0 +1,48 @@
+// HubApi: the channels' HTTP API over the hub's store. Answers JSON, and every failure as a
+// problem (HttpServer's ProblemResponse) whose type a client can rely on.
+//
+//  POST /v1/orders   a channel's order (channel_order.h), for a registered store of a branch
+//                    the key reaches: 201 with the order's id (its central NRVENDAREST), or 200
+//                    with the same answer when the channel sends the same order again (the
+//                    same external id and body); 409 for the same external id with another
+//                    body; 422 for an order that breaks a rule, naming the field.
+//
+// A key is sent as "Authorization: Bearer <key>": 401 without one or with one the hub does not
+// know, 403 for a branch the key does not reach or a read-only key that would change something.
+//
+// One thread at a time (the server's event loop).
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "central/http_server.h"
+#include "central/hub_store.h"
+#include "central/store_schema.h"
+#include "data/datetime.h"
+
+namespace zlv {
+
+// The store's own time, and an RFC 3339 time given in a request as the store's local time
+// (nullopt when the text is not one): what the store's time zone makes of the hub's clock.
+struct StoreTimes {
+  std::function<DateTime(const StoreRecord&)> now;
+  std::function<std::optional<DateTime>(const StoreRecord&, const std::string&)> local;
+};
+
+class HubApi {
+ public:
+  HubApi(HubStore& store, StoreSchema schema, StoreTimes times);
+
+  HttpResponse Handle(const HttpRequest& request);
+
+ private:
+  HttpResponse PostOrder(const HttpRequest& request, const ApiKeyRecord& key);
+
+  HubStore& store_;
+  StoreSchema schema_;
+  StoreTimes times_;
+};
+
+}  // namespace zlv
