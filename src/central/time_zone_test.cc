@@ -5,6 +5,8 @@
 
 #include <stdexcept>
 
+#include "support/temp_dir.h"
+
 namespace zlv {
 namespace {
 
@@ -77,6 +79,36 @@ TEST(TimeZoneTest, UnknownOrUnreadableZoneIsRefused) {
     } catch (const std::runtime_error& e) {
       EXPECT_EQ(e.what(), "unknown time zone \"" + std::string(name) + "\"");
     }
+  }
+}
+
+// Copies of a real zone file, altered, in a folder of their own.
+class TimeZoneFileTest : public ::testing::Test {
+ protected:
+  const std::string new_york_ = test::ReadFileBytes("/usr/share/zoneinfo/America/New_York");
+  test::TempDir dir_{"tzif"};
+  test::ScopedEnv tzdir_{"TZDIR", dir_.path().string()};
+};
+
+TEST_F(TimeZoneFileTest, FirstVersionFileIsReadWithoutTheLaterBlocks) {
+  // The 32-bit block alone, marked as version 1: counts at bytes 20 to 43.
+  const auto count = [&](size_t at) {
+    uint32_t v = 0;
+    for (size_t i = at; i < at + 4; ++i) v = (v << 8) | static_cast<unsigned char>(new_york_[i]);
+    return size_t{v};
+  };
+  const size_t block =
+      count(20) + count(24) + count(28) * 8 + count(32) * 5 + count(36) * 6 + count(40);
+  std::string v1 = new_york_.substr(0, 44 + block);
+  v1[4] = '\0';
+  test::WriteFileBytes(dir_.path() / "Old", v1);
+  EXPECT_EQ(TimeZone("Old").OffsetAt(Instant("2026-03-08T07:00:00Z")), -4 * 3600);
+}
+
+TEST_F(TimeZoneFileTest, DamagedFileIsRefused) {
+  for (const size_t length : {size_t{10}, size_t{44}, size_t{300}, new_york_.size() / 2 + 100}) {
+    test::WriteFileBytes(dir_.path() / "Cut", new_york_.substr(0, length));
+    EXPECT_THROW(TimeZone("Cut"), std::runtime_error) << length;
   }
 }
 
