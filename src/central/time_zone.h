@@ -33,8 +33,9 @@ int64_t DateTimeToUnixSeconds(DateTime value);
 // order's time must say which instant it is.
 std::optional<int64_t> ParseRfc3339(std::string_view text);
 
-// One zone of the database, loaded whole at construction; immutable, so safe to share between
-// threads.
+// One zone of the database, loaded whole at construction (a file read: a caller converting many
+// times keeps the object); immutable, so safe to share between threads. Instants are those of
+// the years DateTime holds (1 to 9999).
 class TimeZone {
  public:
   // Throws std::runtime_error "unknown time zone \"NAME\"" for a name that is not in the
@@ -53,6 +54,8 @@ class TimeZone {
   // if the change had not happened yet (02:30 in a gap from 02:00 to 03:00 is 03:30 after it).
   int64_t ToUtc(DateTime local) const;
 
+  // The parsed trailing rule; public only so that the file's reader can fill it.
+  //
   // A day of the year on which the rule changes the clocks, and the local time it does so.
   struct RuleDay {
     enum class Kind { kJulian, kZeroBased, kMonthWeekDay } kind = Kind::kMonthWeekDay;
