@@ -14,6 +14,7 @@
 #include "central/open_hub_store.h"
 #include "central/order_generator.h"
 #include "central/store_schema.h"
+#include "central/store_times.h"
 #include "central/time_zone.h"
 #include "database/database.h"
 
@@ -120,14 +121,10 @@ int Serve(const Options& options, std::ostream& out, std::ostream& err) {
   out << "listening on " << bind << ":" << server.port() << std::endl;
   std::unique_ptr<HubApi> api;
   if (options.Has("--http-port")) {
-    // Until stores carry their time zone through, the hub's own clock is the stores' clock.
-    StoreTimes times{
-        [&clock](const StoreRecord&) { return clock.Now(); },
-        [](const StoreRecord&, const std::string&) { return std::optional<DateTime>(); }};
     api = std::make_unique<HubApi>(*store,
                                    StoreSchema::FromScript(options.Get(
                                        "--store-schema", ZLV_DEFAULT_DB_DIR "/schema.sqlite.sql")),
-                                   times);
+                                   SystemStoreTimes());
     const int http_port =
         server.ServeHttp(bind, options.Number("--http-port", 0),
                          [&api](const HttpRequest& request) { return api->Handle(request); });

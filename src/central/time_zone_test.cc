@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "central/store_times.h"
 #include "support/temp_dir.h"
 
 namespace zlv {
@@ -138,6 +139,15 @@ TEST(Rfc3339Test, OtherFormsRefused) {
        }) {
     EXPECT_EQ(ParseRfc3339(text), std::nullopt) << text;
   }
+}
+
+TEST(StoreTimesTest, AChannelsTimeIsTheStoresCivilTime) {
+  const StoreTimes times = SystemStoreTimes();
+  const StoreRecord store{"0001", "001", "Centro", "America/Sao_Paulo"};
+  EXPECT_EQ(times.local(store, "2026-12-09T22:30:00Z"), DateTime::FromCivil(2026, 12, 9, 19, 30));
+  EXPECT_EQ(times.local(store, "2026-12-09T19:30:00-03:00"),
+            DateTime::FromCivil(2026, 12, 9, 19, 30));
+  EXPECT_EQ(times.local(store, "2026-12-09 19:30"), std::nullopt);
 }
 
 }  // namespace
