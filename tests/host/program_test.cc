@@ -453,6 +453,9 @@ TEST_F(ProgramTest, TheCentralServerKeepsAnsweringAndStaysSmallWhateverClientsSe
     return std::string("answered");
   };
 
+  // What the hub holds of its own, before any client: the sanitizers' build holds several
+  // times the plain one's, so the growth is what is measured.
+  const auto idle_kib = central.ResidentKiB();
   std::vector<std::unique_ptr<RawConnection>> hostile;
   for (int i = 0; i < 8; ++i) {
     hostile.push_back(std::make_unique<RawConnection>(central.port()));
@@ -463,7 +466,8 @@ TEST_F(ProgramTest, TheCentralServerKeepsAnsweringAndStaysSmallWhateverClientsSe
     hostile.back()->Send(1000, "{");
   }
   EXPECT_TRUE(good_client_answered_within_a_second());
-  EXPECT_LT(central.ResidentKiB(), 64 * 1024);
+  // One announced payload held at once would be 64 MiB.
+  EXPECT_LT(central.ResidentKiB() - idle_kib, 48 * 1024);
   EXPECT_TRUE(test::WaitUntil(
       [&] {
         return std::all_of(hostile.begin(), hostile.end(), [](auto& c) { return c->Closed(); });
@@ -487,7 +491,7 @@ TEST_F(ProgramTest, TheCentralServerKeepsAnsweringAndStaysSmallWhateverClientsSe
       refusal("UpdateSincronismo", {Variant(wide), Variant(DataPacket{})});
   EXPECT_NE(wide_packet.find("campos"), std::string::npos) << wide_packet;
   EXPECT_TRUE(good_client_answered_within_a_second());
-  EXPECT_LT(central.ResidentKiB(), 256 * 1024);
+  EXPECT_LT(central.ResidentKiB() - idle_kib, 256 * 1024);
 }
 
 // The /STATUS command on the real program. The health record's readings of the steady clock
