@@ -15,17 +15,8 @@ namespace {
 constexpr int64_t kSecondsPerDayInt = 86'400;
 constexpr double kUnixEpochDay = 25'569;  // 1970-01-01 as a DateTime
 
-// Days from 1970-01-01 to a proleptic Gregorian date, and back (Howard Hinnant's algorithms).
-// These never throw: a rule is evaluated for whatever year an instant falls in.
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
+// Back from days since 1970-01-01 to the year (the inverse of DaysFromCivil, Howard Hinnant's
+// civil_from_days). Never throws: a rule is evaluated for whatever year an instant falls in.
 int64_t YearOfDay(int64_t z) {
   z += 719468;
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <compare>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,17 @@ inline constexpr double kMillisecondsPerDay = 86'400'000.0;
 // A number of days in whole milliseconds, rounded to the nearest.
 inline long long DaysToMilliseconds(double days) {
   return std::llround(days * kMillisecondsPerDay);
+}
+
+// Days from 1970-01-01 to a proleptic Gregorian date (Howard Hinnant's days_from_civil). Never
+// throws, whatever the year.
+constexpr int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
 struct CivilTime {
