@@ -427,30 +427,17 @@ class Builder {
       }
     }
     const DateTime due = scheduled_ ? *scheduled_ : context_.now.AddSeconds(60 * kDeliveryMinutes);
+    values.insert(DeliveryTabDefaults().begin(), DeliveryTabDefaults().end());
     values.insert({{"CDFILIAL", made.branch},
                    {"NRVENDAREST", made.sale},
                    {"NRCOMANDA", tab},
                    {"DSCOMANDA", (scheduled_ ? "ENC_" : "DLV_") + tab},
-                   {"IDSTCOMANDA", "P"},
                    {"VRDESCOMANDA", Money(discount_cents_)},
-                   {"VRCOMISVENDE", 0.0},
                    {"CDLOJA", made.store},
-                   {"VRCONSUMAMIN", 0.0},
                    {"VRACRCOMANDA", Money(fee_cents_)},
-                   {"IDUTILTXSERV", "N"},
-                   {"IDUTILCONSUMA", "N"},
-                   {"IDUTILCOUVERT", "N"},
                    {"DTENTREGA", due},
                    {"IDRETBALLOJA", pickup_ ? "S" : "N"},
-                   {"DTHRAGENDADA", scheduled_ ? Variant(*scheduled_) : Variant::Null()},
-                   {"IDIMPCUPEXP", "N"},
-                   {"VRDESCFID", 0.0},
-                   {"VRDESCCASH4ALL", 0.0},
-                   {"VRDESCPROMO4ALL", 0.0},
-                   {"VRDESCCASHUDS", 0.0},
-                   {"VRRESGCOREBANC", 0.0},
-                   {"IDREQVALPRE", "N"},
-                   {"IDREQCOREBANC", "N"}});
+                   {"DTHRAGENDADA", scheduled_ ? Variant(*scheduled_) : Variant::Null()}});
     Put(values, sources, "IDORGCMDVENDA", *origin_);
     Put(values, sources, "NRCONTATOCON", phone_);
     if (notes_) Put(values, sources, "DSOBSCOMANDA", *notes_);

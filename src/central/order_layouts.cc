@@ -209,4 +209,14 @@ DataPacket MergePackets(const std::vector<DataPacket>& packets) {
   return merged;
 }
 
+const std::map<std::string, Variant>& DeliveryTabDefaults() {
+  static const std::map<std::string, Variant> kDefaults = {
+      {"IDSTCOMANDA", "P"},     {"VRCOMISVENDE", 0.0},  {"VRCONSUMAMIN", 0.0},
+      {"IDUTILTXSERV", "N"},    {"IDUTILCONSUMA", "N"}, {"IDUTILCOUVERT", "N"},
+      {"IDIMPCUPEXP", "N"},     {"VRDESCFID", 0.0},     {"VRDESCCASH4ALL", 0.0},
+      {"VRDESCPROMO4ALL", 0.0}, {"VRDESCCASHUDS", 0.0}, {"VRRESGCOREBANC", 0.0},
+      {"IDREQVALPRE", "N"},     {"IDREQCOREBANC", "N"}};
+  return kDefaults;
+}
+
 }  // namespace zlv

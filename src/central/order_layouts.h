@@ -50,6 +50,10 @@ Variant NeutralValue(const FieldDef& field, DateTime now);
 std::vector<Variant> MakeRow(const std::vector<FieldDef>& fields,
                              const std::map<std::string, Variant>& values, bool lenient = false);
 
+// The columns of a delivery order tab every order of the hub gives the same value: a tab still
+// open ("P") with no service fee, cover, minimum, loyalty discount or bank redemption.
+const std::map<std::string, Variant>& DeliveryTabDefaults();
+
 // Answer packets (empty, with their fields).
 DataPacket RetComandaVenPacket();   // NRVENDAREST, NRVENDARESTAUX, SGSEXOCON
 DataPacket HistPedConsRetPacket();  // CDFILIAL 4, CDLOJA 10, NRVENDAREST 10, NRCOMANDA 10,

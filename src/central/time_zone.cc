@@ -15,17 +15,8 @@ namespace {
 constexpr int64_t kSecondsPerDayInt = 86'400;
 constexpr double kUnixEpochDay = 25'569;  // 1970-01-01 as a DateTime
 
-// Back from days since 1970-01-01 to the year (the inverse of DaysFromCivil, Howard Hinnant's
-// civil_from_days). Never throws: a rule is evaluated for whatever year an instant falls in.
-int64_t YearOfDay(int64_t z) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  return static_cast<int64_t>(yoe) + era * 400 + (mp >= 10);
-}
+// The year a day since 1970-01-01 falls in.
+int64_t YearOfDay(int64_t z) { return CivilFromDays(z).y; }
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 

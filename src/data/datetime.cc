@@ -10,24 +10,6 @@ namespace {
 
 constexpr int64_t kMsPerDay = static_cast<int64_t>(kMillisecondsPerDay);
 
-struct Ymd {
-  int64_t y;
-  unsigned m, d;
-};
-
-// The inverse (Howard Hinnant's civil_from_days).
-constexpr Ymd CivilFromDays(int64_t z) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-  return {static_cast<int64_t>(yoe) + era * 400 + (m <= 2), m, d};
-}
-
 constexpr int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
 // Years 1 to 9999: the range the store database and the server's packets can hold. Outside it
 // a value is garbage, and turning it into a calendar date would overflow.

@@ -35,6 +35,24 @@ constexpr int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
   return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
+struct Ymd {
+  int64_t y;
+  unsigned m, d;
+};
+
+// The inverse (Howard Hinnant's civil_from_days). Never throws, whatever the day.
+constexpr Ymd CivilFromDays(int64_t z) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+  return {static_cast<int64_t>(yoe) + era * 400 + (m <= 2), m, d};
+}
+
 struct CivilTime {
   int year = 1899, month = 12, day = 30;
   int hour = 0, minute = 0, second = 0, millisecond = 0;
