@@ -97,6 +97,8 @@ json ChannelOrderMaker::Customer() {
   PutText(address, "state", made.values, "SGESTADO");
   PutText(address, "postal_code", made.values, "NRCEPCONS");
   PutText(address, "reference", made.values, "DSREFERENDECONS");
+  PutText(address, "country_code", made.values, "CDPAIS");
+  PutText(address, "municipality_code", made.values, "CDMUNICIPIO");
   customer["address"] = std::move(address);
   customers_.push_back(customer);
   return customer;
