@@ -91,9 +91,10 @@ class HttpSession : public std::enable_shared_from_this<HttpSession<Stream>> {
       // A client that connects and never finishes its handshake is closed like an idle one.
       beast::get_lowest_layer(stream_).expires_after(server_->limits.idle_timeout);
       stream_.async_handshake(
-          asio::ssl::stream_base::server, [self = this->shared_from_this()](const error_code& ec) {
+          asio::ssl::stream_base::server,
+          [self = this->shared_from_this(), peer = Peer()](const error_code& ec) {
             if (ec) {
-              self->server_->Log("tls handshake from " + self->Peer() + " failed: " + ec.message());
+              self->server_->Log("tls handshake from " + peer + " failed: " + ec.message());
               return self->Close(false);
             }
             self->Read();
