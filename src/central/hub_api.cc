@@ -6,6 +6,8 @@
 
 #include "central/api_key.h"
 #include "central/channel_order.h"
+#include "central/order_road.h"
+#include "central/url_text.h"
 #include "database/database.h"
 #include "sync/protocol_json.h"
 
@@ -14,6 +16,9 @@ namespace zlv {
 namespace {
 
 using json = nlohmann::json;
+
+// A cancellation's reason is for people reading the order's road, not a document.
+constexpr std::size_t kMaxReason = 500;
 
 // A problem to answer, thrown from where it is found.
 struct Refusal {
@@ -60,10 +65,30 @@ HubApi::HubApi(HubStore& store, StoreSchema schema, StoreTimes times)
 
 HttpResponse HubApi::Handle(const HttpRequest& request) {
   try {
-    const std::string path = request.target.substr(0, request.target.find('?'));
-    if (path != "/v1/orders") Refuse(404, "not-found", "Not found", "no resource " + path);
-    if (request.method != "POST") {
-      Refuse(405, "method-not-allowed", "Method not allowed", request.method + " " + path);
+    const std::size_t query_at = request.target.find('?');
+    const std::string path = request.target.substr(0, query_at);
+    const std::string query =
+        query_at == std::string::npos ? "" : request.target.substr(query_at + 1);
+    // "/v1/orders", "/v1/orders/{id}" or "/v1/orders/{id}/cancel".
+    const std::string base = "/v1/orders";
+    std::string id, action;
+    if (path.rfind(base + "/", 0) == 0) {
+      id = path.substr(base.size() + 1);
+      if (const std::size_t slash = id.find('/'); slash != std::string::npos) {
+        action = id.substr(slash + 1);
+        id.resize(slash);
+      }
+    }
+    const bool orders = path == base;
+    const bool order = !id.empty() && action.empty();
+    const bool cancel = !id.empty() && action == "cancel";
+    if (!orders && !order && !cancel) {
+      Refuse(404, "not-found", "Not found", "no resource " + path);
+    }
+    const std::string allowed = orders ? "GET, POST" : order ? "GET" : "POST";
+    if (allowed.find(request.method) == std::string::npos || request.method.empty()) {
+      Refuse(405, "method-not-allowed", "Method not allowed",
+             request.method + " " + path + " (allowed: " + allowed + ")");
     }
     const auto header = request.headers.find("authorization");
     const std::string prefix = "Bearer ";
@@ -73,6 +98,9 @@ HttpResponse HubApi::Handle(const HttpRequest& request) {
     }
     const auto key = store_.FindApiKey(ApiKeyHash(header->second.substr(prefix.size())));
     if (!key) Refuse(401, "unauthorized", "Unknown API key", "the hub knows no such key");
+    if (cancel) return CancelOrder(id, request, *key);
+    if (order) return GetOrder(id, *key);
+    if (request.method == "GET") return FindOrder(query, *key);
     return PostOrder(request, *key);
   } catch (const Refusal& refusal) {
     return ProblemResponse(refusal.problem, request.request_id);
@@ -84,6 +112,111 @@ HttpResponse HubApi::Handle(const HttpRequest& request) {
         {503, "database-unavailable", "The hub cannot reach its database", e.what(), {}, true},
         request.request_id);
   }
+}
+
+OrderRoadRecord HubApi::ReachableRoad(const std::string& id, const ApiKeyRecord& key) {
+  auto road = store_.FindOrderRoad(id);
+  if (!road) Refuse(404, "unknown-order", "Unknown order", "the hub has no order " + id);
+  if (!key.support &&
+      std::find(key.branches.begin(), key.branches.end(), road->branch) == key.branches.end()) {
+    Refuse(403, "branch-not-allowed", "Branch not allowed",
+           "the key of channel " + key.channel + " does not reach branch " + road->branch);
+  }
+  return *road;
+}
+
+HttpResponse HubApi::Road(int status, const OrderRoadRecord& road) {
+  std::vector<ProductProblemOfOrder> problems;
+  for (const std::string& product : OrderProducts(road)) {
+    for (const ProductProblem& problem : store_.ProductProblems(road.branch, product)) {
+      problems.push_back({product, problem});
+    }
+  }
+  return Json(status, OrderRoadJson(road, problems));
+}
+
+HttpResponse HubApi::GetOrder(const std::string& id, const ApiKeyRecord& key) {
+  HubTransaction transaction(store_);  // one snapshot of the order's rows
+  return Road(200, ReachableRoad(id, key));
+}
+
+HttpResponse HubApi::FindOrder(const std::string& query, const ApiKeyRecord& key) {
+  const auto parameters = QueryParameters(query);
+  const auto external_id = parameters.find("external_id");
+  if (external_id == parameters.end() || external_id->second.empty()) {
+    Refuse(400, "missing-parameter", "Parameter missing",
+           "look an order up by ?channel=…&external_id=…, or ask for /v1/orders/{id}");
+  }
+  const auto channel = parameters.find("channel");
+  const std::string name = channel == parameters.end() ? key.channel : channel->second;
+  if (name.empty()) {
+    Refuse(400, "missing-parameter", "Parameter missing", "a support key names the channel");
+  }
+  HubTransaction transaction(store_);
+  const auto found = store_.FindChannelOrder(name, external_id->second);
+  if (!found) {
+    Refuse(404, "unknown-order", "Unknown order",
+           "channel " + name + " sent no order " + external_id->second);
+  }
+  return Road(200, ReachableRoad(found->sale, key));
+}
+
+HttpResponse HubApi::CancelOrder(const std::string& id, const HttpRequest& request,
+                                 const ApiKeyRecord& key) {
+  if (key.support) {
+    Refuse(403, "read-only-key", "Read-only key", "a support key cannot cancel orders");
+  }
+  json body;
+  try {
+    body = ParseJsonText(request.body);
+  } catch (const std::exception& e) {
+    Refuse(400, "malformed-json", "The body is not JSON", e.what());
+  }
+  if (!body.is_object()) throw ChannelOrderError("", "must be an object");
+  const std::string reason = TextMember(body, "reason");
+  if (reason.size() > kMaxReason) {
+    throw ChannelOrderError("/reason", "is longer than " + std::to_string(kMaxReason) + " bytes");
+  }
+  HubTransaction transaction(store_);
+  const OrderRoadRecord road = ReachableRoad(id, key);
+  if (road.cancel_state) return Road(200, road);  // asked before: the same answer
+  const std::string state = RoadState(road);
+  if (state == "closed" || state == "cancelled") {
+    HttpResponse refused = ProblemResponse(
+        {409,
+         "order-closed",
+         "The order is closed",
+         "the store already " + std::string(state == "closed" ? "closed" : "cancelled") +
+             " order " + id + " (its sale " + road.local_sale.value_or("?") + ")",
+         {},
+         false},
+        request.request_id);
+    json problem = ParseJsonText(refused.body);
+    problem["state"] = state;
+    refused.body = DumpJsonText(problem);
+    return refused;
+  }
+  const auto registered = store_.FindStore(road.branch, road.store);
+  const DateTime now =
+      times_.now(registered.value_or(StoreRecord{road.branch, road.store, "", "UTC"}));
+  // Still in the queue: no store gets it any more. One a download took may nevertheless be in
+  // its store (its confirmation lost): the cancellation then waits for the store's upload.
+  const bool withdrawn = road.state == "PENDING" && store_.WithdrawOrder(road.branch, id);
+  const bool store_may_have_it = !withdrawn || road.downloads > 0 || road.local_sale;
+  try {
+    store_.AddCancellation(
+        {road.branch, road.store, id, store_may_have_it ? "PENDING" : "DONE", reason}, now);
+    transaction.Commit();
+  } catch (const DatabaseError&) {
+    // Another process took the same cancellation in meanwhile: its answer is this one's.
+    store_.Rollback();
+    HubTransaction again(store_);
+    const OrderRoadRecord now_road = ReachableRoad(id, key);
+    if (!now_road.cancel_state) throw;
+    return Road(200, now_road);
+  }
+  HubTransaction read(store_);
+  return Road(200, ReachableRoad(id, key));
 }
 
 HttpResponse HubApi::PostOrder(const HttpRequest& request, const ApiKeyRecord& key) {
@@ -118,7 +251,15 @@ HttpResponse HubApi::PostOrder(const HttpRequest& request, const ApiKeyRecord& k
   BranchSettings settings;
   settings.branch = branch;
   if (const auto saved = store_.FindBranchSettings(branch)) settings = *saved;
-  std::vector<ConsumerRecord> consumers = store_.Consumers();
+  // The customer's earlier orders made a consumer of the branch's client: found by phone.
+  const json* phone = body.contains("customer") && body["customer"].is_object() &&
+                              body["customer"].contains("phone")
+                          ? &body["customer"]["phone"]
+                          : nullptr;
+  std::vector<ConsumerRecord> consumers =
+      phone != nullptr && phone->is_string()
+          ? store_.ConsumersByPhone(settings.client, phone->get<std::string>())
+          : std::vector<ConsumerRecord>{};
   ChannelOrderContext context{
       schema_,
       settings,

@@ -7,6 +7,14 @@
 //                    same external id and body); 409 for the same external id with another
 //                    body; 422 for an order that breaks a rule, naming the field.
 //
+//  GET  /v1/orders/{id}                      the order's road (order_road.h)
+//  GET  /v1/orders?channel=C&external_id=E    the same, by the channel's own id (a channel's
+//                                             key may leave out its own channel)
+//  POST /v1/orders/{id}/cancel {"reason"}     cancels it: an order the store has not confirmed
+//                    leaves the queue at once; one the store has is cancelled there at its next
+//                    download; 409 when the store already closed or cancelled it. Asking again
+//                    answers the same. Both answer the order's road.
+//
 // A key is sent as "Authorization: Bearer <key>": 401 without one or with one the hub does not
 // know, 403 for a branch the key does not reach or a read-only key that would change something.
 //
@@ -39,6 +47,13 @@ class HubApi {
 
  private:
   HttpResponse PostOrder(const HttpRequest& request, const ApiKeyRecord& key);
+  HttpResponse GetOrder(const std::string& id, const ApiKeyRecord& key);
+  HttpResponse FindOrder(const std::string& query, const ApiKeyRecord& key);
+  HttpResponse CancelOrder(const std::string& id, const HttpRequest& request,
+                           const ApiKeyRecord& key);
+  // The order's road as the key may see it; 404 for an order it does not reach.
+  OrderRoadRecord ReachableRoad(const std::string& id, const ApiKeyRecord& key);
+  HttpResponse Road(int status, const OrderRoadRecord& road);
 
   HubStore& store_;
   StoreSchema schema_;

@@ -9,6 +9,7 @@
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -32,12 +33,13 @@ struct Answer {
   json body;
 };
 
-Answer Post(int port, const std::string& key, const std::string& body) {
+Answer Request(int port, const std::string& key, http::verb verb, const std::string& target,
+               const std::string& body = "") {
   boost::asio::io_context io;
   beast::tcp_stream stream(io);
   stream.connect(boost::asio::ip::tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"),
                                                 static_cast<unsigned short>(port)));
-  http::request<http::string_body> request{http::verb::post, "/v1/orders", 11};
+  http::request<http::string_body> request{verb, target, 11};
   request.set(http::field::host, "hub");
   if (!key.empty()) request.set(http::field::authorization, "Bearer " + key);
   request.body() = body;
@@ -47,6 +49,10 @@ Answer Post(int port, const std::string& key, const std::string& body) {
   http::response<http::string_body> response;
   http::read(stream, buffer, response);
   return {response.result_int(), json::parse(response.body())};
+}
+
+Answer Post(int port, const std::string& key, const std::string& body) {
+  return Request(port, key, http::verb::post, "/v1/orders", body);
 }
 
 // One hub process: its own connection to the shared database, serving on its own thread.
@@ -154,6 +160,113 @@ TEST_P(HubApiTest, EachRefusalHasItsStatusTypeAndField) {
     EXPECT_EQ(answer.body.contains("errors") ? answer.body["errors"][0]["pointer"] : json(""),
               c.pointer);
   }
+}
+
+DataPacket Packet(std::vector<std::string> names, std::vector<std::vector<Variant>> rows) {
+  DataPacket packet;
+  for (auto& name : names) packet.fields.push_back({std::move(name), FieldType::String, 10});
+  packet.rows = std::move(rows);
+  return packet;
+}
+
+TEST_P(HubApiTest, AnOrdersRoadFollowsTheStoreAndItsCancellationGoesWhereTheOrderIs) {
+  Hub hub(location_, clock_);
+  const int port = hub.http_port();
+  const auto post = [&](const char* external_id) {
+    json order = json::parse(kOrder);
+    order["external_id"] = external_id;
+    return Post(port, key_, order.dump()).body.at("id").get<std::string>();
+  };
+  const auto road = [&](const std::string& id) {
+    return Request(port, key_, http::verb::get, "/v1/orders/" + id).body;
+  };
+  const auto cancel = [&](const std::string& id) {
+    return Request(port, key_, http::verb::post, "/v1/orders/" + id + "/cancel",
+                   R"({"reason": "cliente desistiu"})");
+  };
+  const auto store = [&](const char* method, std::vector<Variant> params) {
+    return CallCentralMethod(*admin_, method, params, clock_.Now());
+  };
+  const std::string kept = post("web-1"), dropped = post("web-2"), closed = post("web-3");
+  EXPECT_EQ(road(kept)["state"], "queued");
+  EXPECT_EQ(road(kept)["external_id"], "web-1");
+  EXPECT_EQ(admin_->Consumers().size(), 1u) << "the customer is found again by phone";
+
+  // Cancelled before a store took it: out of the queue at once.
+  EXPECT_EQ(cancel(dropped).body["state"], "cancelled");
+  const Variant download = store("BaixaPedidos", {Variant("0001"), Variant("001")});
+  const DataPacket& sales = download.AsArray().at(kVendaRest).AsPacket();
+  ASSERT_EQ(sales.rows.size(), 2u);
+  json seen = road(kept);
+  EXPECT_EQ(seen["state"], "handed_out");
+  EXPECT_EQ(seen["handed_out"]["count"], 1);
+  EXPECT_TRUE(seen["handed_out"]["last_at"].is_string());
+
+  store("UpdateSincronismo", {Variant(sales), Variant(DataPacket{})});
+  EXPECT_EQ(road(kept)["state"], "received");
+  // The store's upload: the kept order open as its sale 12, the other closed at the till.
+  const std::vector<Variant> upload = {
+      Variant(Packet({"NRVENDAREST", "NRVENDARESTAUX"},
+                     {{Variant("12"), Variant(kept)}, {Variant("13"), Variant(closed)}})),
+      Variant(Packet({"NRVENDAREST", "IDSTCOMANDA"},
+                     {{Variant("12"), Variant("3")}, {Variant("13"), Variant("X")}})),
+      Variant(DataPacket{}),
+      Variant(DataPacket{}),
+      Variant(DataPacket{}),
+      Variant("0001"),
+      Variant("001")};
+  store("AtualizaPedidos", {Variant(upload)});
+  store("AtualizaHistPedCons",
+        {Variant(std::vector<Variant>{
+            Variant(Packet(
+                {"CDFILIAL", "CDLOJA", "NRVENDAREST", "NRCOMANDA", "NRSEQHISTPED", "IDSTATUS"},
+                {{Variant("0001"), Variant("001"), Variant("12"), Variant("7"), Variant("1"),
+                  Variant("EM PREPARO")}})),
+            Variant(DataPacket{})})});
+  seen = road(kept);
+  EXPECT_EQ(seen["state"], "open_at_store");
+  EXPECT_EQ(seen["store_sale"], "12");
+  ASSERT_EQ(seen["status_history"].size(), 1u);
+  EXPECT_EQ(seen["status_history"][0]["IDSTATUS"], "EM PREPARO");
+
+  // One the store has is cancelled at its next download; asking again answers the same.
+  EXPECT_EQ(cancel(kept).body["cancellation"]["state"], "pending");
+  EXPECT_EQ(cancel(kept).status, 200u);
+  const Variant next = store("BaixaPedidos", {Variant("0001"), Variant("001")});
+  ASSERT_TRUE(next.IsArray());
+  EXPECT_EQ(next.AsArray().at(kPedidosCanc).AsPacket().rows.size(), 1u);
+
+  // Closed at the store: too late, and the answer says what became of it.
+  const Answer late = cancel(closed);
+  EXPECT_EQ(late.status, 409u) << late.body;
+  EXPECT_EQ(late.body["type"], "/problems/order-closed");
+  EXPECT_EQ(late.body["state"], "closed");
+  // Looked up by the channel's own id; another branch's key does not reach it.
+  EXPECT_EQ(Request(port, key_, http::verb::get, "/v1/orders?external_id=web-3").body["state"],
+            "closed");
+  EXPECT_EQ(Request(port, other_key_, http::verb::get, "/v1/orders/" + closed).status, 403u);
+}
+
+// The OpenAPI file is what clients generate their code from: every operation it names is
+// served, and the hub serves nothing it leaves out.
+TEST_P(HubApiTest, TheOpenApiFileNamesEveryOperationServed) {
+  Hub hub(location_, clock_);
+  std::ifstream file(std::string(ZLV_SOURCE_DIR) + "/docs/hub-api.openapi.json");
+  const json api = json::parse(file);
+  int operations = 0;
+  for (const auto& [path, methods] : api.at("paths").items()) {
+    std::string target = path;
+    if (const auto at = target.find("{id}"); at != std::string::npos) target.replace(at, 4, "1");
+    for (const auto& [method, operation] : methods.items()) {
+      const Answer answer = Request(hub.http_port(), "",
+                                    http::string_to_verb(method == "get" ? "GET" : "POST"), target);
+      EXPECT_EQ(answer.status, 401u) << method << " " << path << answer.body;
+      ++operations;
+    }
+  }
+  EXPECT_EQ(operations, 4);
+  EXPECT_EQ(Request(hub.http_port(), "", http::verb::delete_, "/v1/orders/1").status, 405u);
+  EXPECT_EQ(Request(hub.http_port(), "", http::verb::get, "/v1/order").status, 404u);
 }
 
 }  // namespace

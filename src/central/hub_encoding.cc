@@ -21,6 +21,12 @@ std::string ConsumerValuesText(const ConsumerRecord& consumer) {
   return DumpJsonText(values);
 }
 
+Variant ConsumerPhone(const ConsumerRecord& consumer) {
+  const auto phone = consumer.values.find("NRTELECONS");
+  if (phone == consumer.values.end() || phone->second.IsEmptyOrNull()) return Variant::Null();
+  return Variant(phone->second.AsText());
+}
+
 ConsumerRecord ConsumerFromText(std::string client, std::string consumer,
                                 const std::string& values) {
   ConsumerRecord record{std::move(client), std::move(consumer), {}};

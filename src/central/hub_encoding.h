@@ -19,6 +19,8 @@ int64_t FirstNumber(const std::string& counter);
 std::string ConsumerValuesText(const ConsumerRecord& consumer);
 ConsumerRecord ConsumerFromText(std::string client, std::string consumer,
                                 const std::string& values);
+// The consumer's phone as its own column keeps it for the look-up by phone; Null without one.
+Variant ConsumerPhone(const ConsumerRecord& consumer);
 
 std::string OrderPacketsText(const GeneratedOrder& order);
 std::vector<DataPacket> OrderPacketsFromText(const std::string& text);

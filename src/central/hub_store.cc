@@ -34,4 +34,9 @@ void CountStore(StoreCounts& counts,
   counts.history_rows = count("CENTRAL_HISTORY", "");
 }
 
+const char* const kUploadStatesUpdate =
+    "IDSTCOMANDA = CASE WHEN CENTRAL_UPLOAD.SGSEXOCON = 'D' THEN CENTRAL_UPLOAD.IDSTCOMANDA "
+    "ELSE excluded.IDSTCOMANDA END, SGSEXOCON = CASE WHEN CENTRAL_UPLOAD.SGSEXOCON = 'D' "
+    "THEN 'D' ELSE excluded.SGSEXOCON END";
+
 }  // namespace zlv

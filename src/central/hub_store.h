@@ -47,6 +47,11 @@ struct StoreCounts {
 void CountStore(StoreCounts& counts,
                 const std::function<int(const std::string&, const std::string&)>& count);
 
+// The SET clause of an upload's upsert for the sale's states and answer: once the hub
+// answered "D" (closed or cancelled at the store) they stay, so that an order's road never
+// moves back from its end.
+extern const char* const kUploadStatesUpdate;
+
 struct StoreMessage {
   std::string text;
   bool as_error = false;  // answered as a JSON-RPC error instead of a text result
@@ -133,6 +138,31 @@ struct ChannelOrderRecord {
   std::string branch, store, sale;
 };
 
+// An order's road as the hub knows it: what the hub did with it and what its store reported.
+// Times are RFC 3339 in UTC, on the database's clock.
+struct OrderRoadRecord {
+  std::string branch, store, sale;
+  std::string state;  // PENDING, CONFIRMED, or WITHDRAWN (cancelled before the store had it)
+  int downloads = 0;  // how many times it was handed out
+  std::optional<std::string> queued_at, last_download_at, received_at;
+  std::optional<double> received_age_s;             // how long ago the store confirmed it
+  std::optional<std::string> channel, external_id;  // for a channel's order
+  // The store's last upload of its sale: its own number, the order tabs' states, the answer.
+  std::optional<std::string> local_sale, tab_states, answer;
+  // A cancellation asked for: PENDING (for the store to apply), CONFIRMED (applied) or DONE
+  // (the order was withdrawn before the store had it), with its reason and time.
+  std::optional<std::string> cancel_state, cancel_reason, cancel_requested_at;
+  std::vector<std::string> history;  // the status-history rows the store uploaded, as JSON
+  std::vector<DataPacket> sets;      // the order's download rows
+};
+
+// A cancellation to keep for an order of the branch and store.
+struct CancellationRequest {
+  std::string branch, store, sale;
+  std::string state;  // PENDING or DONE
+  std::string reason;
+};
+
 class HubStore {
  public:
   virtual ~HubStore() = default;
@@ -146,6 +176,10 @@ class HubStore {
   // The next value of a named counter.
   virtual int64_t NextNumber(const std::string& counter) = 0;
   virtual std::vector<ConsumerRecord> Consumers() = 0;
+  // The client's consumers with this phone (NRTELECONS), through an index: a channel's order
+  // finds its customer without reading the whole chain's.
+  virtual std::vector<ConsumerRecord> ConsumersByPhone(const std::string& client,
+                                                       const std::string& phone) = 0;
   // Adds the consumers, replacing those with the same client and consumer codes.
   virtual void SaveConsumers(const std::vector<ConsumerRecord>& consumers) = 0;
   // A new pending order for its branch and store.
@@ -219,6 +253,14 @@ class HubStore {
   virtual std::optional<ChannelOrderRecord> FindChannelOrder(const std::string& channel,
                                                              const std::string& external_id) = 0;
   virtual void AddChannelOrder(const ChannelOrderRecord& order) = 0;
+
+  // The road of the order with this central number, if the hub has it.
+  virtual std::optional<OrderRoadRecord> FindOrderRoad(const std::string& sale) = 0;
+  // Takes a pending order out of the queue (state WITHDRAWN): no store gets it any more.
+  // False when it was not pending (a store confirmed it meanwhile).
+  virtual bool WithdrawOrder(const std::string& branch, const std::string& sale) = 0;
+  // Keeps the cancellation; a PENDING one is handed to the store once it uploaded the sale.
+  virtual void AddCancellation(const CancellationRequest& cancellation, DateTime now) = 0;
 };
 
 // Rolls back unless committed: every change of the hub is all or nothing.

@@ -13,6 +13,11 @@ PgParam Param(const Variant& value) {
   return value.AsText();
 }
 
+// A road time as RFC 3339 text in UTC.
+std::string Rfc3339(const std::string& column) {
+  return "to_char(" + column + " AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
+}
+
 }  // namespace
 
 PgHubStore::PgHubStore(const std::string& uri) : connection_(uri) { MigrateHubSchema(connection_); }
@@ -51,20 +56,35 @@ std::vector<ConsumerRecord> PgHubStore::Consumers() {
   return consumers;
 }
 
+std::vector<ConsumerRecord> PgHubStore::ConsumersByPhone(const std::string& client,
+                                                         const std::string& phone) {
+  const PgResult found = connection_.Exec(
+      "SELECT CDCONSUMIDOR, DSVALUES FROM CENTRAL_CONSUMER WHERE CDCLIENTE = $1 AND "
+      "NRTELECONS = $2 ORDER BY CDCONSUMIDOR COLLATE \"C\"",
+      {client, phone});
+  std::vector<ConsumerRecord> consumers;
+  for (int r = 0; r < found.rows(); ++r) {
+    consumers.push_back(ConsumerFromText(client, found.Text(r, 0), found.Text(r, 1)));
+  }
+  return consumers;
+}
+
 void PgHubStore::SaveConsumers(const std::vector<ConsumerRecord>& consumers) {
   for (const auto& consumer : consumers) {
     connection_.Exec(
-        "INSERT INTO CENTRAL_CONSUMER (CDCLIENTE, CDCONSUMIDOR, DSVALUES) VALUES ($1, $2, $3) "
-        "ON CONFLICT (CDCLIENTE, CDCONSUMIDOR) DO UPDATE SET DSVALUES = excluded.DSVALUES",
-        {consumer.client, consumer.consumer, ConsumerValuesText(consumer)});
+        "INSERT INTO CENTRAL_CONSUMER (CDCLIENTE, CDCONSUMIDOR, DSVALUES, NRTELECONS) "
+        "VALUES ($1, $2, $3, $4) ON CONFLICT (CDCLIENTE, CDCONSUMIDOR) DO UPDATE SET "
+        "DSVALUES = excluded.DSVALUES, NRTELECONS = excluded.NRTELECONS",
+        {consumer.client, consumer.consumer, ConsumerValuesText(consumer),
+         Param(ConsumerPhone(consumer))});
   }
 }
 
 void PgHubStore::AddOrder(const GeneratedOrder& order, DateTime now) {
   connection_.Exec(
       "INSERT INTO CENTRAL_ORDER (CDFILIAL, CDLOJA, NRVENDAREST, CDCLIENTE, CDCONSUMIDOR, "
-      "CDVENDEDOR, IDAGENDADO, STATE, DTCREATED, NRDOWNLOADS, DSPACKETS) "
-      "VALUES ($1, $2, $3, $4, $5, $6, $7, 'PENDING', $8, 0, $9)",
+      "CDVENDEDOR, IDAGENDADO, STATE, DTCREATED, NRDOWNLOADS, DSPACKETS, DTQUEUED) "
+      "VALUES ($1, $2, $3, $4, $5, $6, $7, 'PENDING', $8, 0, $9, now())",
       {order.branch, order.store, order.sale, Param(OrderSaleValue(order, "CDCLIENTE")),
        Param(OrderSaleValue(order, "CDCONSUMIDOR")), Param(OrderSaleValue(order, "CDVENDEDOR")),
        std::string(order.scheduled ? "S" : "N"), now.ToIso(), OrderPacketsText(order)});
@@ -83,10 +103,7 @@ std::vector<std::string> PgHubStore::CancelOrders(const std::string& branch,
   std::vector<std::string> cancelled;
   for (int r = 0; r < found.rows(); ++r) {
     cancelled.push_back(found.Text(r, 0));
-    connection_.Exec(
-        "INSERT INTO CENTRAL_CANCEL (CDFILIAL, CDLOJA, NRVENDAREST, STATE, DTCREATED) "
-        "VALUES ($1, $2, $3, 'PENDING', $4)",
-        {branch, store, cancelled.back(), now.ToIso()});
+    AddCancellation({branch, store, cancelled.back(), "PENDING", ""}, now);
   }
   return cancelled;
 }
@@ -154,7 +171,8 @@ std::vector<OrderDownload> PgHubStore::HandOutOrders(const std::string& branch,
       "WITH PICKED AS (SELECT CDFILIAL, NRVENDAREST FROM CENTRAL_ORDER WHERE CDFILIAL = $1 "
       "AND CDLOJA = $2 AND STATE = 'PENDING' ORDER BY DTCREATED COLLATE \"C\", "
       "NRVENDAREST COLLATE \"C\" LIMIT $3::int), "
-      "COUNTED AS (UPDATE CENTRAL_ORDER O SET NRDOWNLOADS = O.NRDOWNLOADS + 1 FROM PICKED P "
+      "COUNTED AS (UPDATE CENTRAL_ORDER O SET NRDOWNLOADS = O.NRDOWNLOADS + 1, "
+      "DTLASTDOWNLOAD = now() FROM PICKED P "
       "WHERE O.CDFILIAL = P.CDFILIAL AND O.NRVENDAREST = P.NRVENDAREST AND O.STATE = 'PENDING' "
       "RETURNING O.NRVENDAREST, O.DSPACKETS, O.DTCREATED) "
       "SELECT NRVENDAREST, DSPACKETS FROM COUNTED "
@@ -188,8 +206,8 @@ std::vector<CancellationDownload> PgHubStore::PendingCancellations(const std::st
 
 void PgHubStore::ConfirmOrder(const std::string& branch, const std::string& sale, DateTime now) {
   connection_.Exec(
-      "UPDATE CENTRAL_ORDER SET STATE = 'CONFIRMED', DTCONFIRMED = $1 WHERE CDFILIAL = $2 AND "
-      "NRVENDAREST = $3 AND STATE = 'PENDING'",
+      "UPDATE CENTRAL_ORDER SET STATE = 'CONFIRMED', DTCONFIRMED = $1, DTRECEIVED = now() "
+      "WHERE CDFILIAL = $2 AND NRVENDAREST = $3 AND STATE = 'PENDING'",
       {now.ToIso(), branch, sale});
 }
 
@@ -217,9 +235,10 @@ void PgHubStore::RecordUpload(const SaleUpload& upload, DateTime now) {
       "INSERT INTO CENTRAL_UPLOAD (CDFILIAL, CDLOJA, NRVENDAREST, NRVENDARESTAUX, IDSTCOMANDA, "
       "SGSEXOCON, DTUPLOAD, NRUPLOADS) VALUES ($1, $2, $3, $4, $5, $6, $7, 1) "
       "ON CONFLICT (CDFILIAL, CDLOJA, NRVENDAREST) DO UPDATE SET NRVENDARESTAUX = "
-      "excluded.NRVENDARESTAUX, IDSTCOMANDA = excluded.IDSTCOMANDA, SGSEXOCON = "
-      "excluded.SGSEXOCON, DTUPLOAD = excluded.DTUPLOAD, "
-      "NRUPLOADS = CENTRAL_UPLOAD.NRUPLOADS + 1",
+      "excluded.NRVENDARESTAUX, " +
+          std::string(kUploadStatesUpdate) +
+          ", DTUPLOAD = excluded.DTUPLOAD, "
+          "NRUPLOADS = CENTRAL_UPLOAD.NRUPLOADS + 1",
       {upload.branch, upload.store, upload.local_sale, upload.central_sale, upload.tab_states,
        upload.answer, now.ToIso()});
 }
@@ -347,6 +366,68 @@ void PgHubStore::AddChannelOrder(const ChannelOrderRecord& order) {
       "INSERT INTO CENTRAL_CHANNEL_ORDER (NMCHANNEL, DSEXTERNALID, DSHASH, CDFILIAL, CDLOJA, "
       "NRVENDAREST) VALUES ($1, $2, $3, $4, $5, $6)",
       {order.channel, order.external_id, order.body_hash, order.branch, order.store, order.sale});
+}
+
+std::optional<OrderRoadRecord> PgHubStore::FindOrderRoad(const std::string& sale) {
+  const PgResult found = connection_.Exec(
+      "SELECT O.CDFILIAL, O.CDLOJA, O.STATE, O.NRDOWNLOADS, " + Rfc3339("O.DTQUEUED") + ", " +
+          Rfc3339("O.DTLASTDOWNLOAD") + ", " + Rfc3339("O.DTRECEIVED") +
+          ", EXTRACT(EPOCH FROM now() - O.DTRECEIVED)::float8, H.NMCHANNEL, H.DSEXTERNALID, "
+          "U.NRVENDAREST, U.IDSTCOMANDA, U.SGSEXOCON, C.STATE, C.DSREASON, " +
+          Rfc3339("C.DTREQUESTED") +
+          ", O.DSPACKETS FROM CENTRAL_ORDER O LEFT JOIN CENTRAL_CHANNEL_ORDER H ON "
+          "H.CDFILIAL = O.CDFILIAL AND H.NRVENDAREST = O.NRVENDAREST LEFT JOIN CENTRAL_UPLOAD U "
+          "ON U.CDFILIAL = O.CDFILIAL AND U.CDLOJA = O.CDLOJA AND U.NRVENDARESTAUX = "
+          "O.NRVENDAREST LEFT JOIN CENTRAL_CANCEL C ON C.CDFILIAL = O.CDFILIAL AND "
+          "C.NRVENDAREST = O.NRVENDAREST WHERE O.NRVENDAREST = $1 "
+          "ORDER BY O.CDFILIAL COLLATE \"C\", U.DTUPLOAD COLLATE \"C\" DESC NULLS LAST LIMIT 1",
+      {sale});
+  if (found.rows() == 0) return std::nullopt;
+  OrderRoadRecord road;
+  road.branch = found.Text(0, 0);
+  road.store = found.Text(0, 1);
+  road.sale = sale;
+  road.state = found.Text(0, 2);
+  road.downloads = static_cast<int>(found.Integer(0, 3));
+  road.queued_at = found.OptionalText(0, 4);
+  road.last_download_at = found.OptionalText(0, 5);
+  road.received_at = found.OptionalText(0, 6);
+  if (!found.IsNull(0, 7)) road.received_age_s = std::stod(found.Text(0, 7));
+  road.channel = found.OptionalText(0, 8);
+  road.external_id = found.OptionalText(0, 9);
+  road.local_sale = found.OptionalText(0, 10);
+  road.tab_states = found.OptionalText(0, 11);
+  road.answer = found.OptionalText(0, 12);
+  road.cancel_state = found.OptionalText(0, 13);
+  road.cancel_reason = found.OptionalText(0, 14);
+  road.cancel_requested_at = found.OptionalText(0, 15);
+  road.sets = OrderPacketsFromText(found.Text(0, 16));
+  if (road.local_sale) {
+    const PgResult history = connection_.Exec(
+        "SELECT DSROW FROM CENTRAL_HISTORY WHERE CDFILIAL = $1 AND CDLOJA = $2 AND "
+        "NRVENDAREST = $3 ORDER BY NRCOMANDA COLLATE \"C\", length(NRSEQHISTPED), "
+        "NRSEQHISTPED COLLATE \"C\"",
+        {road.branch, road.store, *road.local_sale});
+    for (int r = 0; r < history.rows(); ++r) road.history.push_back(history.Text(r, 0));
+  }
+  return road;
+}
+
+bool PgHubStore::WithdrawOrder(const std::string& branch, const std::string& sale) {
+  return connection_
+             .Exec(
+                 "UPDATE CENTRAL_ORDER SET STATE = 'WITHDRAWN' WHERE CDFILIAL = $1 AND "
+                 "NRVENDAREST = $2 AND STATE = 'PENDING' RETURNING 1",
+                 {branch, sale})
+             .rows() > 0;
+}
+
+void PgHubStore::AddCancellation(const CancellationRequest& cancellation, DateTime now) {
+  connection_.Exec(
+      "INSERT INTO CENTRAL_CANCEL (CDFILIAL, CDLOJA, NRVENDAREST, STATE, DTCREATED, DSREASON, "
+      "DTREQUESTED) VALUES ($1, $2, $3, $4, $5, $6, now())",
+      {cancellation.branch, cancellation.store, cancellation.sale, cancellation.state, now.ToIso(),
+       cancellation.reason});
 }
 
 }  // namespace zlv

@@ -30,6 +30,8 @@ class PgHubStore : public HubStore {
 
   int64_t NextNumber(const std::string& counter) override;
   std::vector<ConsumerRecord> Consumers() override;
+  std::vector<ConsumerRecord> ConsumersByPhone(const std::string& client,
+                                               const std::string& phone) override;
   void SaveConsumers(const std::vector<ConsumerRecord>& consumers) override;
   void AddOrder(const GeneratedOrder& order, DateTime now) override;
   std::vector<std::string> CancelOrders(const std::string& branch, const std::string& store,
@@ -69,6 +71,9 @@ class PgHubStore : public HubStore {
   std::optional<ChannelOrderRecord> FindChannelOrder(const std::string& channel,
                                                      const std::string& external_id) override;
   void AddChannelOrder(const ChannelOrderRecord& order) override;
+  std::optional<OrderRoadRecord> FindOrderRoad(const std::string& sale) override;
+  bool WithdrawOrder(const std::string& branch, const std::string& sale) override;
+  void AddCancellation(const CancellationRequest& cancellation, DateTime now) override;
 
  private:
   PgConnection connection_;

@@ -65,7 +65,39 @@ CREATE TABLE IF NOT EXISTS CENTRAL_CHANNEL_ORDER (
   CDFILIAL TEXT NOT NULL, CDLOJA TEXT NOT NULL, NRVENDAREST TEXT NOT NULL,
   DTCREATED TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP,
   PRIMARY KEY (NMCHANNEL, DSEXTERNALID));
+CREATE INDEX IF NOT EXISTS CENTRAL_ORDER_SALE ON CENTRAL_ORDER (NRVENDAREST);
+CREATE INDEX IF NOT EXISTS CENTRAL_CHANNEL_ORDER_SALE
+  ON CENTRAL_CHANNEL_ORDER (CDFILIAL, NRVENDAREST);
 )sql";
+
+// Columns added since the first hub files, with their types: an older file gains them when
+// opened. Times of the orders' road are UTC on the database's clock, 'YYYY-MM-DD HH:MM:SS.SSS'.
+struct AddedColumn {
+  const char* table;
+  const char* column;
+  const char* type;
+  const char* fill = nullptr;  // what the rows already there get
+};
+constexpr AddedColumn kAddedColumns[] = {
+    {"CENTRAL_ORDER", "DTQUEUED", "TEXT"},
+    {"CENTRAL_ORDER", "DTLASTDOWNLOAD", "TEXT"},
+    {"CENTRAL_ORDER", "DTRECEIVED", "TEXT"},
+    {"CENTRAL_CANCEL", "DSREASON", "TEXT"},
+    {"CENTRAL_CANCEL", "DTREQUESTED", "TEXT"},
+    {"CENTRAL_CONSUMER", "NRTELECONS", "TEXT",
+     "UPDATE CENTRAL_CONSUMER SET NRTELECONS = json_extract(DSVALUES, '$.NRTELECONS')"},
+};
+
+constexpr const char* kNow = "strftime('%Y-%m-%d %H:%M:%f', 'now')";
+
+// A road time as RFC 3339 text.
+std::string Rfc3339(const std::string& column) {
+  return "strftime('%Y-%m-%dT%H:%M:%fZ', " + column + ")";
+}
+
+std::optional<std::string> OptionalText(const Variant& value) {
+  return value.IsEmptyOrNull() ? std::nullopt : std::optional<std::string>(value.AsText());
+}
 
 // An SQLite date modifier that moves a time back by the age.
 std::string AgeModifier(double age_s) {
@@ -83,6 +115,22 @@ int Count(Database& db, const std::string& sql, const std::vector<Variant>& para
 
 SqliteHubStore::SqliteHubStore(const std::string& path) : db_(OpenDatabase("sqlite:" + path)) {
   db_->Execute(kSchema, {}, 0);
+  for (const AddedColumn& added : kAddedColumns) {
+    const DataPacket found = db_->Query(
+        std::string("SELECT 1 FROM pragma_table_info('") + added.table + "') WHERE name = ?",
+        {Variant(added.column)});
+    if (found.rows.empty()) {
+      db_->Execute(std::string("ALTER TABLE ") + added.table + " ADD COLUMN " + added.column + " " +
+                       added.type,
+                   {});
+      if (added.fill != nullptr) db_->Execute(added.fill, {});
+    }
+  }
+  // A channel's order finds its customer by phone without reading every consumer.
+  db_->Execute(
+      "CREATE INDEX IF NOT EXISTS CENTRAL_CONSUMER_PHONE ON CENTRAL_CONSUMER (CDCLIENTE, "
+      "NRTELECONS)",
+      {});
 }
 
 int64_t SqliteHubStore::NextNumber(const std::string& counter) {
@@ -112,13 +160,25 @@ std::vector<ConsumerRecord> SqliteHubStore::Consumers() {
   return consumers;
 }
 
+std::vector<ConsumerRecord> SqliteHubStore::ConsumersByPhone(const std::string& client,
+                                                             const std::string& phone) {
+  std::vector<ConsumerRecord> consumers;
+  for (const auto& row : db_->Query("SELECT CDCONSUMIDOR, DSVALUES FROM CENTRAL_CONSUMER WHERE "
+                                    "CDCLIENTE = ? AND NRTELECONS = ? ORDER BY CDCONSUMIDOR",
+                                    {Variant(client), Variant(phone)})
+                             .rows) {
+    consumers.push_back(ConsumerFromText(client, row[0].AsText(), row[1].AsText()));
+  }
+  return consumers;
+}
+
 void SqliteHubStore::SaveConsumers(const std::vector<ConsumerRecord>& consumers) {
   for (const auto& consumer : consumers) {
     db_->Execute(
-        "INSERT OR REPLACE INTO CENTRAL_CONSUMER (CDCLIENTE, CDCONSUMIDOR, DSVALUES) "
-        "VALUES (?, ?, ?)",
+        "INSERT OR REPLACE INTO CENTRAL_CONSUMER (CDCLIENTE, CDCONSUMIDOR, DSVALUES, "
+        "NRTELECONS) VALUES (?, ?, ?, ?)",
         {Variant(consumer.client), Variant(consumer.consumer),
-         Variant(ConsumerValuesText(consumer))});
+         Variant(ConsumerValuesText(consumer)), ConsumerPhone(consumer)});
   }
 }
 
@@ -126,8 +186,9 @@ void SqliteHubStore::AddOrder(const GeneratedOrder& order, DateTime now) {
   const auto value = [&order](const char* name) { return OrderSaleValue(order, name); };
   db_->Execute(
       "INSERT INTO CENTRAL_ORDER (CDFILIAL, CDLOJA, NRVENDAREST, CDCLIENTE, CDCONSUMIDOR, "
-      "CDVENDEDOR, IDAGENDADO, STATE, DTCREATED, NRDOWNLOADS, DSPACKETS) "
-      "VALUES (?, ?, ?, ?, ?, ?, ?, 'PENDING', ?, 0, ?)",
+      "CDVENDEDOR, IDAGENDADO, STATE, DTCREATED, NRDOWNLOADS, DSPACKETS, DTQUEUED) "
+      "VALUES (?, ?, ?, ?, ?, ?, ?, 'PENDING', ?, 0, ?, " +
+          std::string(kNow) + ")",
       {Variant(order.branch), Variant(order.store), Variant(order.sale), value("CDCLIENTE"),
        value("CDCONSUMIDOR"), value("CDVENDEDOR"), Variant(order.scheduled ? "S" : "N"),
        Variant(now.ToIso()), Variant(OrderPacketsText(order))});
@@ -145,10 +206,7 @@ std::vector<std::string> SqliteHubStore::CancelOrders(const std::string& branch,
   std::vector<std::string> cancelled;
   for (const auto& row : candidates.rows) {
     cancelled.push_back(row[0].AsText());
-    db_->Execute(
-        "INSERT INTO CENTRAL_CANCEL (CDFILIAL, CDLOJA, NRVENDAREST, STATE, DTCREATED) "
-        "VALUES (?, ?, ?, 'PENDING', ?)",
-        {Variant(branch), Variant(store), row[0], Variant(now.ToIso())});
+    AddCancellation({branch, store, cancelled.back(), "PENDING", ""}, now);
   }
   return cancelled;
 }
@@ -216,10 +274,9 @@ std::vector<OrderDownload> SqliteHubStore::HandOutOrders(const std::string& bran
   std::vector<OrderDownload> orders;
   for (const auto& row : found.rows) {
     OrderDownload order{row[0].AsText(), OrderPacketsFromText(row[1].AsText())};
-    db_->Execute(
-        "UPDATE CENTRAL_ORDER SET NRDOWNLOADS = NRDOWNLOADS + 1 WHERE CDFILIAL = ? AND "
-        "NRVENDAREST = ?",
-        {Variant(branch), row[0]});
+    db_->Execute("UPDATE CENTRAL_ORDER SET NRDOWNLOADS = NRDOWNLOADS + 1, DTLASTDOWNLOAD = " +
+                     std::string(kNow) + " WHERE CDFILIAL = ? AND NRVENDAREST = ?",
+                 {Variant(branch), row[0]});
     orders.push_back(std::move(order));
   }
   return orders;
@@ -247,10 +304,10 @@ std::vector<CancellationDownload> SqliteHubStore::PendingCancellations(const std
 
 void SqliteHubStore::ConfirmOrder(const std::string& branch, const std::string& sale,
                                   DateTime now) {
-  db_->Execute(
-      "UPDATE CENTRAL_ORDER SET STATE = 'CONFIRMED', DTCONFIRMED = ? WHERE CDFILIAL = ? AND "
-      "NRVENDAREST = ? AND STATE = 'PENDING'",
-      {Variant(now.ToIso()), Variant(branch), Variant(sale)});
+  db_->Execute("UPDATE CENTRAL_ORDER SET STATE = 'CONFIRMED', DTCONFIRMED = ?, DTRECEIVED = " +
+                   std::string(kNow) +
+                   " WHERE CDFILIAL = ? AND NRVENDAREST = ? AND STATE = 'PENDING'",
+               {Variant(now.ToIso()), Variant(branch), Variant(sale)});
 }
 
 void SqliteHubStore::ConfirmCancellation(const std::string& branch, const std::string& sale,
@@ -277,8 +334,9 @@ void SqliteHubStore::RecordUpload(const SaleUpload& upload, DateTime now) {
       "INSERT INTO CENTRAL_UPLOAD (CDFILIAL, CDLOJA, NRVENDAREST, NRVENDARESTAUX, IDSTCOMANDA, "
       "SGSEXOCON, DTUPLOAD, NRUPLOADS) VALUES (?, ?, ?, ?, ?, ?, ?, 1) "
       "ON CONFLICT (CDFILIAL, CDLOJA, NRVENDAREST) DO UPDATE SET NRVENDARESTAUX = "
-      "excluded.NRVENDARESTAUX, IDSTCOMANDA = excluded.IDSTCOMANDA, SGSEXOCON = "
-      "excluded.SGSEXOCON, DTUPLOAD = excluded.DTUPLOAD, NRUPLOADS = NRUPLOADS + 1",
+      "excluded.NRVENDARESTAUX, " +
+          std::string(kUploadStatesUpdate) +
+          ", DTUPLOAD = excluded.DTUPLOAD, NRUPLOADS = NRUPLOADS + 1",
       {Variant(upload.branch), Variant(upload.store), Variant(upload.local_sale),
        Variant(upload.central_sale), Variant(upload.tab_states), Variant(upload.answer),
        Variant(now.ToIso())});
@@ -410,6 +468,69 @@ void SqliteHubStore::AddChannelOrder(const ChannelOrderRecord& order) {
       "NRVENDAREST) VALUES (?, ?, ?, ?, ?, ?)",
       {Variant(order.channel), Variant(order.external_id), Variant(order.body_hash),
        Variant(order.branch), Variant(order.store), Variant(order.sale)});
+}
+
+std::optional<OrderRoadRecord> SqliteHubStore::FindOrderRoad(const std::string& sale) {
+  const DataPacket found = db_->Query(
+      "SELECT O.CDFILIAL, O.CDLOJA, O.STATE, O.NRDOWNLOADS, " + Rfc3339("O.DTQUEUED") + ", " +
+          Rfc3339("O.DTLASTDOWNLOAD") + ", " + Rfc3339("O.DTRECEIVED") +
+          ", (julianday('now') - julianday(O.DTRECEIVED)) * 86400.0, H.NMCHANNEL, "
+          "H.DSEXTERNALID, U.NRVENDAREST, U.IDSTCOMANDA, U.SGSEXOCON, C.STATE, C.DSREASON, " +
+          Rfc3339("C.DTREQUESTED") +
+          ", O.DSPACKETS FROM CENTRAL_ORDER O LEFT JOIN CENTRAL_CHANNEL_ORDER H ON "
+          "H.CDFILIAL = O.CDFILIAL AND H.NRVENDAREST = O.NRVENDAREST LEFT JOIN CENTRAL_UPLOAD U "
+          "ON U.CDFILIAL = O.CDFILIAL AND U.CDLOJA = O.CDLOJA AND U.NRVENDARESTAUX = "
+          "O.NRVENDAREST LEFT JOIN CENTRAL_CANCEL C ON C.CDFILIAL = O.CDFILIAL AND "
+          "C.NRVENDAREST = O.NRVENDAREST WHERE O.NRVENDAREST = ? "
+          "ORDER BY O.CDFILIAL, U.DTUPLOAD DESC LIMIT 1",
+      {Variant(sale)});
+  if (found.rows.empty()) return std::nullopt;
+  const auto& row = found.rows[0];
+  OrderRoadRecord road;
+  road.branch = row[0].AsText();
+  road.store = row[1].AsText();
+  road.sale = sale;
+  road.state = row[2].AsText();
+  road.downloads = static_cast<int>(row[3].AsInteger());
+  road.queued_at = OptionalText(row[4]);
+  road.last_download_at = OptionalText(row[5]);
+  road.received_at = OptionalText(row[6]);
+  if (!row[7].IsEmptyOrNull()) road.received_age_s = row[7].AsFloat();
+  road.channel = OptionalText(row[8]);
+  road.external_id = OptionalText(row[9]);
+  road.local_sale = OptionalText(row[10]);
+  road.tab_states = OptionalText(row[11]);
+  road.answer = OptionalText(row[12]);
+  road.cancel_state = OptionalText(row[13]);
+  road.cancel_reason = OptionalText(row[14]);
+  road.cancel_requested_at = OptionalText(row[15]);
+  road.sets = OrderPacketsFromText(row[16].AsText());
+  if (road.local_sale) {
+    for (const auto& history :
+         db_->Query("SELECT DSROW FROM CENTRAL_HISTORY WHERE CDFILIAL = ? AND CDLOJA = ? AND "
+                    "NRVENDAREST = ? ORDER BY NRCOMANDA, length(NRSEQHISTPED), NRSEQHISTPED",
+                    {Variant(road.branch), Variant(road.store), Variant(*road.local_sale)})
+             .rows) {
+      road.history.push_back(history[0].AsText());
+    }
+  }
+  return road;
+}
+
+bool SqliteHubStore::WithdrawOrder(const std::string& branch, const std::string& sale) {
+  return db_->Execute(
+             "UPDATE CENTRAL_ORDER SET STATE = 'WITHDRAWN' WHERE CDFILIAL = ? AND "
+             "NRVENDAREST = ? AND STATE = 'PENDING'",
+             {Variant(branch), Variant(sale)}) > 0;
+}
+
+void SqliteHubStore::AddCancellation(const CancellationRequest& cancellation, DateTime now) {
+  db_->Execute(
+      "INSERT INTO CENTRAL_CANCEL (CDFILIAL, CDLOJA, NRVENDAREST, STATE, DTCREATED, DSREASON, "
+      "DTREQUESTED) VALUES (?, ?, ?, ?, ?, ?, " +
+          std::string(kNow) + ")",
+      {Variant(cancellation.branch), Variant(cancellation.store), Variant(cancellation.sale),
+       Variant(cancellation.state), Variant(now.ToIso()), Variant(cancellation.reason)});
 }
 
 }  // namespace zlv

@@ -95,12 +95,15 @@ PostgresServer::PostgresServer() : folder_("zlv-pg"), bin_(FindBinaries()) {
                  "--locale=C", "--no-sync", "--no-instructions"}),
            log, folder);
   {
-    // Durability is worth nothing in a cluster thrown away after the test.
+    // Surviving the machine's crash is worth nothing in a cluster thrown away after the test
+    // (no fsync), but a commit must survive the server's: Stop() kills it the way a crash
+    // would, and a commit whose WAL the server had not yet written (synchronous_commit off)
+    // would be gone after Start().
     std::ofstream conf(data / "postgresql.conf", std::ios::app);
     conf << "\nlisten_addresses = ''\n"
          << "unix_socket_directories = '" << folder.string() << "'\n"
          << "port = " << kPort << "\n"
-         << "fsync = off\nsynchronous_commit = off\nfull_page_writes = off\n";
+         << "fsync = off\nfull_page_writes = off\n";
     if (!conf) throw std::runtime_error("cannot configure the cluster in " + data.string());
   }
   Start();
