@@ -4,7 +4,10 @@
 #include <cmath>
 #include <iostream>
 #include <map>
+<<<<<<< HEAD
 #include <nlohmann/json.hpp>
+=======
+>>>>>>> main
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -39,7 +42,8 @@ class UsageError : public std::runtime_error {
 constexpr const char* kUsage =
     "usage: zlvsinc-central serve --db DB [--port N] [--bind ADDRESS] [--verbose]\n"
     "                       [--idle-timeout-ms N] [--request-timeout-ms N] [--max-connections N]\n"
-    "                       [--http-port N] [--store-schema FILE]\n"
+    "                       [--http-port N [--tls-cert FILE --tls-key FILE]]\n"
+    "                       [--store-schema FILE]\n"
     "       zlvsinc-central add-orders --db DB --branch B --store S --count N [--seed N]\n"
     "                       [--scheduled K] [--cancel K]\n"
     "                       [--store-db FILE | --schema FILE --seed-sql FILE]\n"
@@ -110,6 +114,14 @@ class Options {
 };
 
 int Serve(const Options& options, std::ostream& out, std::ostream& err) {
+  std::optional<TlsFiles> tls;
+  if (options.Has("--tls-cert") || options.Has("--tls-key")) {
+    if (!options.Has("--tls-cert") || !options.Has("--tls-key")) {
+      throw UsageError("--tls-cert and --tls-key go together");
+    }
+    if (!options.Has("--http-port")) throw UsageError("--tls-cert and --tls-key need --http-port");
+    tls = TlsFiles{options.Get("--tls-cert"), options.Get("--tls-key")};
+  }
   const std::unique_ptr<HubStore> store = OpenHubStore(options.Get("--db"));
   SystemClock clock;
   const std::string bind = options.Get("--bind", "127.0.0.1");
@@ -126,17 +138,22 @@ int Serve(const Options& options, std::ostream& out, std::ostream& err) {
     throw UsageError("time-outs and --max-connections must be above 0");
   }
   CentralServer server(*store, clock, bind, options.Number("--port", 0), log, limits);
-  out << "listening on " << bind << ":" << server.port() << std::endl;
+  // Both listeners are set up before the first line is printed: a script that waits for it
+  // never takes a server that failed to start for a ready one.
   std::unique_ptr<HubApi> api;
+  int http_port = 0;
   if (options.Has("--http-port")) {
     api = std::make_unique<HubApi>(*store,
                                    StoreSchema::FromScript(options.Get(
                                        "--store-schema", ZLV_DEFAULT_DB_DIR "/schema.sqlite.sql")),
                                    SystemStoreTimes());
-    const int http_port =
-        server.ServeHttp(bind, options.Number("--http-port", 0),
-                         [&api](const HttpRequest& request) { return api->Handle(request); });
-    out << "http listening on " << bind << ":" << http_port << std::endl;
+    http_port = server.ServeHttp(
+        bind, options.Number("--http-port", 0),
+        [&api](const HttpRequest& request) { return api->Handle(request); }, {}, tls);
+  }
+  out << "listening on " << bind << ":" << server.port() << std::endl;
+  if (api) {
+    out << (tls ? "https" : "http") << " listening on " << bind << ":" << http_port << std::endl;
   }
   server.Run(true);
   return 0;
@@ -383,11 +400,12 @@ int RunCentralCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (args.empty()) throw UsageError("no command");
     const std::string& command = args[0];
     if (command == "serve") {
-      return Serve(Options(args,
-                           {"--db", "--port", "--bind", "--idle-timeout-ms", "--request-timeout-ms",
-                            "--max-connections", "--http-port", "--store-schema"},
-                           {"--verbose"}),
-                   out, err);
+      return Serve(
+          Options(args,
+                  {"--db", "--port", "--bind", "--idle-timeout-ms", "--request-timeout-ms",
+                   "--max-connections", "--http-port", "--tls-cert", "--tls-key", "--store-schema"},
+                  {"--verbose"}),
+          out, err);
     }
     if (command == "add-orders") {
       return AddOrders(Options(args,

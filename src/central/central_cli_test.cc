@@ -19,6 +19,7 @@
 #include "central/hub_test_backends.h"
 #include "central/open_hub_store.h"
 #include "log/activity_log.h"
+#include "support/https_server.h"
 #include "support/temp_dir.h"
 #include "sync/central_client.h"
 
@@ -269,6 +270,39 @@ TEST_P(CentralCommandLine, PostOrdersSendsEachOrderOnceThroughTheApiAndStopsAtAR
                              "0001/002 is not registered"),
             std::string::npos)
       << refused.err;
+}
+
+// Half a TLS pair is a wrong command line; a certificate that cannot be read or a key of
+// another certificate stops the start, naming the file and OpenSSL's reason, before anything
+// claims to listen.
+TEST(CentralCommandLineTls, HalfAPairIsRefusedAndUnusableFilesStopTheStart) {
+  test::TempDir home{"zlv-central-tls"};
+  test::MakeTestCertificate(home.path(), "hub", "/CN=127.0.0.1");
+  test::MakeTestCertificate(home.path(), "other", "/CN=127.0.0.1");
+  const std::string db = test::NewHubLocation(test::HubBackend::kSqlite, home.path());
+  const std::string cert = (home.path() / "hub.pem").string();
+  const std::vector<std::string> serve = {"serve", "--db", db, "--http-port", "0"};
+  auto with = [&serve](std::vector<std::string> more) {
+    more.insert(more.begin(), serve.begin(), serve.end());
+    return RunCommand(more);
+  };
+
+  const CommandResult half = with({"--tls-cert", cert});
+  EXPECT_EQ(half.status, 2);
+  EXPECT_NE(half.err.find("--tls-cert and --tls-key go together"), std::string::npos) << half.err;
+
+  struct Case {
+    std::string cert, key, file, reason;
+  };
+  const std::string other_key = (home.path() / "other.key").string();
+  const std::string missing = (home.path() / "missing.pem").string();
+  for (const Case& c : {Case{cert, other_key, other_key, "key values mismatch"},
+                        Case{missing, other_key, missing, "No such file or directory"}}) {
+    const CommandResult refused = with({"--tls-cert", c.cert, "--tls-key", c.key});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find(c.file + ": " + c.reason), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out, "");
+  }
 }
 
 }  // namespace

@@ -271,14 +271,14 @@ CentralServer::~CentralServer() = default;
 int CentralServer::port() const { return impl_->acceptor.local_endpoint().port(); }
 
 int CentralServer::ServeHttp(const std::string& bind_address, int port, HttpServer::Handler handler,
-                             HttpServerLimits limits) {
+                             HttpServerLimits limits, const std::optional<TlsFiles>& tls) {
   const LogSink& log = impl_->shared.log;
   impl_->http = std::make_unique<HttpServer>(
       impl_->io, bind_address, port, std::move(handler),
       [log](const std::string& line) {
         if (log) log(line);
       },
-      limits);
+      limits, tls);
   return impl_->http->port();
 }
 

@@ -24,6 +24,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "bizlib/clock.h"
@@ -57,10 +58,11 @@ class CentralServer {
   CentralServer& operator=(const CentralServer&) = delete;
 
   int port() const;
-  // Also answers HTTP on address:port (0: a free port) on the same event loop, from Run() on;
-  // returns the port. Call before Run(). Throws std::system_error when it cannot bind.
+  // Also answers HTTP (HTTPS with `tls`) on address:port (0: a free port) on the same event
+  // loop, from Run() on; returns the port. Call before Run(). Throws std::system_error when it
+  // cannot bind, std::runtime_error when the TLS files cannot be used.
   int ServeHttp(const std::string& bind_address, int port, HttpServer::Handler handler,
-                HttpServerLimits limits = {});
+                HttpServerLimits limits = {}, const std::optional<TlsFiles>& tls = {});
   // Serves until Stop(), or, when asked, until SIGINT or SIGTERM arrives.
   void Run(bool stop_on_signals = false);
   void Stop();

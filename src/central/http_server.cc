@@ -4,13 +4,17 @@
 #include <utility>  // before Boost.Asio 1.74, whose awaitable.hpp misses it
 
 #include <boost/asio.hpp>
+#include <boost/asio/ssl.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
 #include <cctype>
 #include <cstdio>
 #include <random>
+#include <type_traits>
 
 #include "central/listen.h"
+#include "central/tls_context.h"
 #include "sync/protocol_json.h"
 
 namespace zlv {
@@ -54,33 +58,77 @@ struct HttpServer::Impl : std::enable_shared_from_this<HttpServer::Impl> {
   Handler handler;
   LogSink log;
   HttpServerLimits limits;
+  std::unique_ptr<asio::ssl::context> tls;  // null: plain HTTP
   int sessions = 0;
   std::mt19937_64 random{std::random_device{}()};
 };
 
 namespace {
 
-class HttpSession : public std::enable_shared_from_this<HttpSession> {
+using PlainStream = beast::tcp_stream;
+using TlsStream = beast::ssl_stream<beast::tcp_stream>;
+
+// How long a closing HTTPS connection waits for the client's close_notify: a client that never
+// sends it holds its place among the connections no longer than this.
+constexpr std::chrono::seconds kTlsCloseGrace{2};
+
+// One connection, plain or TLS: the same reading, answering and limits over either stream.
+template <class Stream>
+class HttpSession : public std::enable_shared_from_this<HttpSession<Stream>> {
+  static constexpr bool kTls = std::is_same_v<Stream, TlsStream>;
+
  public:
   HttpSession(tcp::socket socket, std::shared_ptr<HttpServer::Impl> server)
-      : stream_(std::move(socket)), server_(std::move(server)) {
+      : stream_(Open(std::move(socket), *server)), server_(std::move(server)) {
     ++server_->sessions;
   }
   ~HttpSession() { --server_->sessions; }
   HttpSession(const HttpSession&) = delete;
   HttpSession& operator=(const HttpSession&) = delete;
 
+  void Start() {
+    if constexpr (kTls) {
+      // A client that connects and never finishes its handshake is closed like an idle one.
+      beast::get_lowest_layer(stream_).expires_after(server_->limits.idle_timeout);
+      stream_.async_handshake(
+          asio::ssl::stream_base::server,
+          [self = this->shared_from_this(), peer = Peer()](const error_code& ec) {
+            if (ec) {
+              self->server_->Log("tls handshake from " + peer + " failed: " + ec.message());
+              return self->Close(false);
+            }
+            self->Read();
+          });
+    } else {
+      Read();
+    }
+  }
+
+ private:
+  static Stream Open(tcp::socket socket, HttpServer::Impl& server) {
+    if constexpr (kTls) {
+      return Stream(std::move(socket), *server.tls);
+    } else {
+      return Stream(std::move(socket));
+    }
+  }
+
+  std::string Peer() {
+    error_code ec;
+    const tcp::endpoint peer = beast::get_lowest_layer(stream_).socket().remote_endpoint(ec);
+    return ec ? std::string("a client") : peer.address().to_string();
+  }
+
   void Read() {
     parser_.emplace();
     parser_->body_limit(server_->limits.max_body);
     parser_->header_limit(static_cast<std::uint32_t>(server_->limits.max_head));
-    stream_.expires_after(server_->limits.idle_timeout);
+    beast::get_lowest_layer(stream_).expires_after(server_->limits.idle_timeout);
     http::async_read(
         stream_, buffer_, *parser_,
-        [self = shared_from_this()](const error_code& ec, std::size_t) { self->OnRead(ec); });
+        [self = this->shared_from_this()](const error_code& ec, std::size_t) { self->OnRead(ec); });
   }
 
- private:
   void OnRead(const error_code& ec) {
     const std::string id = server_->NewRequestId();
     if (ec) {
@@ -104,7 +152,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
                  ec != http::error::end_of_stream && ec != http::error::partial_message) {
         problem = {400, "malformed-request", "Malformed request", ec.message(), {}};
       } else {
-        return Close();
+        return Close(false);
       }
       server_->Log("request " + id + ": " + std::to_string(problem.status) + " " + problem.detail);
       return Write(ProblemResponse(problem, id), id, false);
@@ -144,20 +192,31 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     response_.body() = std::move(response.body);
     response_.keep_alive(keep_alive);
     response_.prepare_payload();
-    http::async_write(stream_, response_,
-                      [self = shared_from_this(), keep_alive](const error_code& ec, std::size_t) {
-                        if (ec || !keep_alive) return self->Close();
-                        self->Read();
-                      });
+    http::async_write(
+        stream_, response_,
+        [self = this->shared_from_this(), keep_alive](const error_code& ec, std::size_t) {
+          if (ec || !keep_alive) return self->Close(!ec);
+          self->Read();
+        });
   }
 
-  void Close() {
+  // `graceful`: the stream is in step, so a TLS connection says close_notify first.
+  void Close(bool graceful) {
+    if constexpr (kTls) {
+      if (graceful) {
+        beast::get_lowest_layer(stream_).expires_after(kTlsCloseGrace);
+        stream_.async_shutdown(
+            [self = this->shared_from_this()](const error_code&) { self->Close(false); });
+        return;
+      }
+    }
+    auto& tcp_stream = beast::get_lowest_layer(stream_);
     error_code ignored;
-    stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
-    stream_.close();
+    tcp_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+    tcp_stream.close();
   }
 
-  beast::tcp_stream stream_;
+  Stream stream_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   http::response<http::string_body> response_;
@@ -173,8 +232,10 @@ void HttpServer::Impl::Accept() {
       if (self->sessions >= self->limits.max_connections) {
         error_code ignored;
         socket.close(ignored);
+      } else if (self->tls) {
+        std::make_shared<HttpSession<TlsStream>>(std::move(socket), self)->Start();
       } else {
-        std::make_shared<HttpSession>(std::move(socket), self)->Read();
+        std::make_shared<HttpSession<PlainStream>>(std::move(socket), self)->Start();
       }
     }
     self->Accept();
@@ -182,8 +243,10 @@ void HttpServer::Impl::Accept() {
 }
 
 HttpServer::HttpServer(asio::io_context& io, const std::string& bind_address, int port,
-                       Handler handler, LogSink log, HttpServerLimits limits)
+                       Handler handler, LogSink log, HttpServerLimits limits,
+                       const std::optional<TlsFiles>& tls)
     : impl_(std::make_shared<Impl>(io, std::move(handler), std::move(log), limits)) {
+  if (tls) impl_->tls = MakeServerTlsContext(tls->cert, tls->key);
   ListenOn(impl_->acceptor, bind_address, port);
 }
 

@@ -10,6 +10,10 @@
 // Bounded like the store listener: a request's head and body are capped, a connection idle
 // between requests or slow to send one is closed, and the number of connections is capped.
 //
+// Given a certificate and its key, the port speaks HTTPS only: the TLS handshake comes first,
+// under the same idle limit as a request, and a client that speaks plain HTTP there is closed
+// unanswered.
+//
 // Lives on the event loop it is given; the handler runs there, one request at a time.
 #pragma once
 
@@ -60,15 +64,23 @@ struct HttpServerLimits {
   int max_connections = 500;
 };
 
+// The PEM files of an HTTPS listener.
+struct TlsFiles {
+  std::string cert;  // the server's certificate followed by its chain
+  std::string key;   // its private key, unencrypted
+};
+
 class HttpServer {
  public:
   using Handler = std::function<HttpResponse(const HttpRequest&)>;
   using LogSink = std::function<void(const std::string&)>;
 
   // Binds and listens on address:port (0: a free port); accepting starts with Start(). Throws
-  // std::system_error when the address cannot be bound.
+  // std::system_error when the address cannot be bound, std::runtime_error naming the file
+  // when the TLS files cannot be used.
   HttpServer(boost::asio::io_context& io, const std::string& bind_address, int port,
-             Handler handler, LogSink log = {}, HttpServerLimits limits = {});
+             Handler handler, LogSink log = {}, HttpServerLimits limits = {},
+             const std::optional<TlsFiles>& tls = {});
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;

@@ -41,15 +41,6 @@ std::string Unhex(std::string_view hex) {
   return out;
 }
 
-void MakeCertificate(const std::filesystem::path& folder, const std::string& name,
-                     const std::string& subject) {
-  RunChild({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-            "-nodes", "-days", "2", "-subj", subject, "-addext",
-            "subjectAltName=IP:127.0.0.1,DNS:localhost", "-keyout",
-            (folder / (name + ".key")).string(), "-out", (folder / (name + ".pem")).string()},
-           folder / "openssl.log");
-}
-
 // Reads the port the server prints once it listens; 0 when it ended or said nothing in time.
 int ReadPort(int fd) {
   std::string line;
@@ -75,6 +66,15 @@ int ReadPort(int fd) {
 
 }  // namespace
 
+void MakeTestCertificate(const std::filesystem::path& folder, const std::string& name,
+                         const std::string& subject) {
+  RunChild({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+            "-nodes", "-days", "2", "-subj", subject, "-addext",
+            "subjectAltName=IP:127.0.0.1,DNS:localhost", "-keyout",
+            (folder / (name + ".key")).string(), "-out", (folder / (name + ".pem")).string()},
+           folder / "openssl.log");
+}
+
 std::string ReceivedRequest::Header(std::string_view name) const {
   auto lower = [](std::string_view text) {
     std::string out(text);
@@ -90,10 +90,10 @@ std::string ReceivedRequest::Header(std::string_view name) const {
 
 TestHttpsServer::TestHttpsServer(Certificate certificate) : folder_("zlv-https") {
   const std::filesystem::path& folder = folder_.path();
-  MakeCertificate(folder, "server", "/CN=localhost");
+  MakeTestCertificate(folder, "server", "/CN=localhost");
   ca_file_ = folder / "server.pem";
   if (certificate == Certificate::kUntrusted) {
-    MakeCertificate(folder, "other", "/CN=Another test CA");
+    MakeTestCertificate(folder, "other", "/CN=Another test CA");
     ca_file_ = folder / "other.pem";
   }
   WriteReply();

@@ -33,6 +33,12 @@ struct ReceivedRequest {
   std::string Header(std::string_view name) const;
 };
 
+// Writes folder/name.pem, a self-signed certificate for 127.0.0.1 and localhost with the
+// subject given ("/CN=..."), and its unencrypted key folder/name.key. Throws
+// std::runtime_error with openssl's output when it fails.
+void MakeTestCertificate(const std::filesystem::path& folder, const std::string& name,
+                         const std::string& subject);
+
 class TestHttpsServer {
  public:
   enum class Certificate { kTrusted, kUntrusted };
