@@ -4,10 +4,7 @@
 #include <cmath>
 #include <iostream>
 #include <map>
-<<<<<<< HEAD
 #include <nlohmann/json.hpp>
-=======
->>>>>>> main
 #include <optional>
 #include <set>
 #include <stdexcept>
