@@ -1,8 +1,10 @@
 #include "central/central_cli.h"
 
+#include <chrono>
 #include <cmath>
 #include <iostream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -10,7 +12,9 @@
 #include "bizlib/clock.h"
 #include "central/api_key.h"
 #include "central/central_server.h"
+#include "central/channel_order_maker.h"
 #include "central/hub_api.h"
+#include "central/hub_client.h"
 #include "central/master_data.h"
 #include "central/open_hub_store.h"
 #include "central/order_generator.h"
@@ -39,6 +43,9 @@ constexpr const char* kUsage =
     "                       [--store-schema FILE]\n"
     "       zlvsinc-central add-orders --db DB --branch B --store S --count N [--seed N]\n"
     "                       [--scheduled K] [--cancel K]\n"
+    "                       [--store-db FILE | --schema FILE --seed-sql FILE]\n"
+    "       zlvsinc-central post-orders --url http://HOST:PORT --key KEY --branch B --store S\n"
+    "                       --count N [--seed N] [--scheduled K]\n"
     "                       [--store-db FILE | --schema FILE --seed-sql FILE]\n"
     "       zlvsinc-central migrate --db DB\n"
     "       zlvsinc-central status --db DB\n"
@@ -149,27 +156,34 @@ int Serve(const Options& options, std::ostream& out, std::ostream& err) {
   return 0;
 }
 
+struct StoreMaster {
+  StoreSchema schema;
+  MasterData master;
+};
+
+// What the store sells and who works there: from its database (--store-db), or from the schema
+// and seed scripts (default: the project's db/ folder).
+StoreMaster LoadStoreMaster(const Options& options, const std::string& branch,
+                            const std::string& shop) {
+  std::unique_ptr<Database> db;
+  if (options.Has("--store-db")) {
+    db = OpenDatabase("sqlite:" + options.Get("--store-db"));
+  } else {
+    db = OpenDatabase("sqlite::memory:");
+    db->Execute(ReadTextFile(options.Get("--schema", ZLV_DEFAULT_DB_DIR "/schema.sqlite.sql")), {},
+                0);
+    db->Execute(ReadTextFile(options.Get("--seed-sql", ZLV_DEFAULT_DB_DIR "/demo-seed.sql")), {},
+                0);
+  }
+  return {StoreSchema::FromDatabase(*db), LoadMasterData(*db, branch, shop)};
+}
+
 int AddOrders(const Options& options, std::ostream& out) {
   const std::string branch = options.Get("--branch"), shop = options.Get("--store");
   const int count = options.Number("--count", 0);
   const int scheduled = options.Number("--scheduled", 0);
   if (scheduled > count) throw UsageError("--scheduled cannot exceed --count");
-  StoreSchema schema;
-  MasterData master;
-  if (options.Has("--store-db")) {
-    auto store_db = OpenDatabase("sqlite:" + options.Get("--store-db"));
-    schema = StoreSchema::FromDatabase(*store_db);
-    master = LoadMasterData(*store_db, branch, shop);
-  } else {
-    const std::string schema_file =
-        options.Get("--schema", ZLV_DEFAULT_DB_DIR "/schema.sqlite.sql");
-    const std::string seed_file = options.Get("--seed-sql", ZLV_DEFAULT_DB_DIR "/demo-seed.sql");
-    auto seeded = OpenDatabase("sqlite::memory:");
-    seeded->Execute(ReadTextFile(schema_file), {}, 0);
-    seeded->Execute(ReadTextFile(seed_file), {}, 0);
-    schema = StoreSchema::FromDatabase(*seeded);
-    master = LoadMasterData(*seeded, branch, shop);
-  }
+  const auto [schema, master] = LoadStoreMaster(options, branch, shop);
 
   const std::unique_ptr<HubStore> store = OpenHubStore(options.Get("--db"));
   SystemClock clock;
@@ -198,6 +212,68 @@ int AddOrders(const Options& options, std::ostream& out) {
     out << "cancelled " << cancelled.size() << " orders";
     for (const auto& sale : cancelled) out << " " << sale;
     out << "\n";
+  }
+  return 0;
+}
+
+// The hub's problem as one line: its status, type, the field it names and the detail.
+std::string ProblemText(const HubAnswer& answer) {
+  std::string text = std::to_string(answer.status);
+  try {
+    const nlohmann::json problem = nlohmann::json::parse(answer.body);
+    const auto member = [&problem](const char* name) {
+      const auto found = problem.find(name);
+      return found != problem.end() && found->is_string() ? found->get<std::string>() : "";
+    };
+    text += " " + member("type") + ": ";
+    const auto errors = problem.find("errors");
+    if (errors != problem.end() && errors->is_array() && !errors->empty() &&
+        (*errors)[0].contains("pointer")) {
+      text += (*errors)[0]["pointer"].get<std::string>() + " ";
+    }
+    text += member("detail");
+    if (!member("request_id").empty()) text += " (request " + member("request_id") + ")";
+  } catch (const nlohmann::json::exception&) {
+    text += " " + answer.body.substr(0, 200);
+  }
+  return text;
+}
+
+// Sends generated orders to the hub's API as a channel would; stops at the first the hub
+// refuses, so that a script running it fails there.
+int PostOrders(const Options& options, std::ostream& out) {
+  const std::string branch = options.Get("--branch"), shop = options.Get("--store");
+  const int count = options.Number("--count", 0);
+  const int scheduled = options.Number("--scheduled", 0);
+  if (scheduled > count) throw UsageError("--scheduled cannot exceed --count");
+  const int seed = options.Number("--seed", 1);
+  std::optional<HubClient> hub;
+  try {
+    hub.emplace(options.Get("--url"), options.Get("--key"));
+  } catch (const std::invalid_argument& e) {
+    throw UsageError(e.what());
+  }
+  const StoreMaster store = LoadStoreMaster(options, branch, shop);
+  ChannelOrderMaker maker(store.master, branch, shop, static_cast<uint64_t>(seed));
+  const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+  for (int i = 0; i < count; ++i) {
+    const std::string external_id = "demo-" + std::to_string(seed) + "-" + std::to_string(i + 1);
+    const nlohmann::json order = maker.Next(
+        external_id, i >= count - scheduled ? std::optional<int64_t>(now) : std::nullopt);
+    const HubAnswer answer = hub->Post("/v1/orders", order.dump());
+    if (answer.status != 200 && answer.status != 201) {
+      throw std::runtime_error("the hub refused order " + external_id + ": " + ProblemText(answer));
+    }
+    std::string id;
+    try {
+      id = nlohmann::json::parse(answer.body).at("id").get<std::string>();
+    } catch (const nlohmann::json::exception&) {
+      throw std::runtime_error("the hub's answer to order " + external_id +
+                               " has no id: " + answer.body.substr(0, 200));
+    }
+    out << external_id << " " << id << " " << answer.status << std::endl;
   }
   return 0;
 }
@@ -334,6 +410,13 @@ int RunCentralCommand(const std::vector<std::string>& args, std::ostream& out, s
                                 "--cancel", "--store-db", "--schema", "--seed-sql"},
                                {}),
                        out);
+    }
+    if (command == "post-orders") {
+      return PostOrders(Options(args,
+                                {"--url", "--key", "--branch", "--store", "--count", "--seed",
+                                 "--scheduled", "--store-db", "--schema", "--seed-sql"},
+                                {}),
+                        out);
     }
     if (command == "migrate") return Migrate(Options(args, {"--db"}, {}), out);
     if (command == "status") return Status(Options(args, {"--db"}, {}), out);

@@ -9,6 +9,13 @@
 //       Generates N orders (K of them scheduled) from the store's master data: a store
 //       database, or the schema and seed scripts (default: the project's db/ folder); and
 //       cancels K orders the store has already confirmed.
+//   post-orders --url http://HOST:PORT --key KEY --branch B --store S --count N [--seed N]
+//               [--scheduled K] [--store-db FILE | --schema FILE --seed-sql FILE]
+//       Makes N orders (the last K scheduled) from the store's master data as a channel sends
+//       them, and posts each to the hub's API under the external id "demo-<seed>-<n>"; prints
+//       "<external id> <hub id> <status>" per order. The same seed sends the same orders, which
+//       the hub answers again with their first ids. A refusal ends the command (status 1) with
+//       the hub's problem.
 //   status --db FILE
 //   add-product-problem --db FILE --product P --arvprod A --message M [--branch B]
 //   add-message --db FILE --method NAME --text T [--branch B] [--store S] [--error]

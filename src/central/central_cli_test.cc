@@ -44,7 +44,7 @@ CommandResult RunCommand(std::vector<std::string> args) {
 // The server executable in a child process; its first output line names the port.
 class ServingProcess {
  public:
-  explicit ServingProcess(const std::string& db) {
+  explicit ServingProcess(const std::string& db, const std::vector<std::string>& more = {}) {
     int pipe_fds[2];
     if (pipe(pipe_fds) != 0) throw std::runtime_error("pipe");
     posix_spawn_file_actions_t actions;
@@ -53,6 +53,7 @@ class ServingProcess {
     posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
     const std::string exe = std::string(ZLV_BIN_DIR) + "/zlvsinc-central";
     std::vector<std::string> args = {exe, "serve", "--db", db, "--port", "0"};
+    args.insert(args.end(), more.begin(), more.end());
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -70,20 +71,24 @@ class ServingProcess {
     close(out_);
   }
 
-  // The first line of output, waiting at most a few seconds for it.
-  std::string FirstLine() {
-    std::string line;
+  // The next line of output, waiting at most a few seconds for it.
+  std::string NextLine() {
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    while (pending_.find('\n') == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
       pollfd fd{out_, POLLIN, 0};
       if (poll(&fd, 1, 100) <= 0) continue;
       char buffer[256];
       const ssize_t n = read(out_, buffer, sizeof buffer);
       if (n <= 0) break;
-      line.append(buffer, static_cast<std::size_t>(n));
+      pending_.append(buffer, static_cast<std::size_t>(n));
     }
-    return line.substr(0, line.find('\n'));
+    const std::size_t end = std::min(pending_.find('\n'), pending_.size());
+    std::string line = pending_.substr(0, end);
+    pending_.erase(0, end + 1);
+    return line;
   }
+  std::string FirstLine() { return NextLine(); }
 
   // Sends SIGTERM and waits for the exit; the exit status, or -1 when it did not stop.
   int Terminate() {
@@ -103,6 +108,7 @@ class ServingProcess {
  private:
   pid_t pid_ = -1;
   int out_ = -1;
+  std::string pending_;  // read but not yet returned
 };
 
 // The same commands on each back end: --db names an SQLite file or a PostgreSQL URI.
@@ -215,6 +221,55 @@ TEST_P(CentralCommandLine, StoresBranchesAndKeysAreRegisteredAndAKeyIsKeptOnlyAs
   EXPECT_EQ(found->channel, "web");
   EXPECT_EQ(found->branches, (std::vector<std::string>{"0001", "0002"}));
   EXPECT_FALSE(found->support);
+}
+
+TEST_P(CentralCommandLine, PostOrdersSendsEachOrderOnceThroughTheApiAndStopsAtARefusal) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"add-store", "--branch", "0001", "--store", "001", "--name", "Centro", "--time-zone",
+            "America/Sao_Paulo"},
+           {"set-branch", "--branch", "0001", "--client", "0001", "--seller", "9999", "--operator",
+            "0001", "--origin", "DLV_ZLV", "--receipt-cash", "001", "--receipt-card", "002",
+            "--receipt-voucher", "010", "--receipt-online", "005"}}) {
+    std::vector<std::string> command = {args[0], "--db", db};
+    command.insert(command.end(), args.begin() + 1, args.end());
+    ASSERT_EQ(RunCommand(command).status, 0) << command[0];
+  }
+  const CommandResult made =
+      RunCommand({"add-api-key", "--db", db, "--channel", "demo", "--branch", "0001"});
+  ASSERT_EQ(made.status, 0) << made.err;
+  ServingProcess server(db, {"--http-port", "0"});
+  server.NextLine();
+  std::smatch match;
+  const std::string http = server.NextLine();
+  ASSERT_TRUE(std::regex_match(http, match, std::regex(R"(http listening on (127\.0\.0\.1:\d+))")))
+      << http;
+  const std::string url = "http://" + match[1].str(), key = made.out.substr(0, made.out.find('\n'));
+  const std::vector<std::string> post = {"post-orders", "--url",  url,       "--key", key,
+                                         "--branch",    "0001",   "--store", "001",   "--count",
+                                         "3",           "--seed", "7"};
+
+  const CommandResult first = RunCommand(post);
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_TRUE(std::regex_match(first.out, std::regex(R"((demo-7-[123] \d+ 201\n){3})")))
+      << first.out;
+  const CommandResult status = RunCommand({"status", "--db", db});
+  EXPECT_NE(status.out.find("branch 0001 store 001\n  orders pending: 3\n"), std::string::npos)
+      << status.out;
+  // Sent again, the hub knows each order and answers with its first id.
+  const CommandResult again = RunCommand(post);
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out, std::regex_replace(first.out, std::regex(" 201\n"), " 200\n"));
+
+  std::vector<std::string> elsewhere = post;
+  elsewhere[8] = "002";  // a store the hub does not know
+  elsewhere[12] = "8";   // new ids: the hub answers an id it knows before it looks at the store
+  const CommandResult refused = RunCommand(elsewhere);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_NE(refused.err.find("refused order demo-8-1: 404 /problems/unknown-store: /store store "
+                             "0001/002 is not registered"),
+            std::string::npos)
+      << refused.err;
 }
 
 // Half a TLS pair is a wrong command line; a certificate that cannot be read or a key of

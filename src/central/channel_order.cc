@@ -552,7 +552,11 @@ class Builder {
       {"reference", "DSREFERENDECONS"},
       {"postal_code", "NRCEPCONS"},
       {"district", "NMBAIRRO"},
-      {"state", "SGESTADO"}};
+      {"state", "SGESTADO"},
+      // The store's place codes: its delivery router takes only orders whose tab names its
+      // country and municipality (MUNICIPIO, ESTADO).
+      {"country_code", "CDPAIS"},
+      {"municipality_code", "CDMUNICIPIO"}};
   // The consumer's address columns and the order tab's columns they are copied to.
   static inline const std::vector<std::pair<std::string, std::string>> kTabAddressColumns = {
       {"DSENDECONS", "DSENDECONSCOMAN"},
@@ -561,7 +565,9 @@ class Builder {
       {"DSREFERENDECONS", "DSREFENDCONSCOM"},
       {"NRCEPCONS", "NRCEPCONSCOMAND"},
       {"SGESTADO", "SGESTADO"},
-      {"NMBAIRRO", "DSBAIRRO"}};
+      {"NMBAIRRO", "DSBAIRRO"},
+      {"CDPAIS", "CDPAIS"},
+      {"CDMUNICIPIO", "CDMUNICIPIO"}};
 
   ChannelOrderContext& context_;
   std::array<std::vector<FieldDef>, kDownloadSetCount> fields_;

@@ -13,8 +13,8 @@
 //   origin        the channel's origin code (IDORGCMDVENDA), else the branch's default
 //   branch, store
 //   customer      {name, phone, email, document, address: {street, number, complement,
-//                 district, state, postal_code, reference}}; the address is required unless
-//                 pickup is true
+//                 district, state, postal_code, reference, country_code, municipality_code}};
+//                 the address is required unless pickup is true
 //   pickup        true when the customer fetches the order at the store
 //   items         [{product, quantity, unit_price, discount, notes,
 //                   observations: [{group, code}],

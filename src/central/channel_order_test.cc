@@ -22,7 +22,8 @@ json GoodOrder() {
     "branch": "0001", "store": "001",
     "customer": {"name": "Beatriz Ramos", "phone": "11955554444",
                  "address": {"street": "Rua Augusta", "number": "500", "district": "Consolação",
-                             "state": "SP", "postal_code": "01305000"}},
+                             "state": "SP", "postal_code": "01305000",
+                             "country_code": "1058", "municipality_code": "3550308"}},
     "items": [
       {"product": "10001", "quantity": 2, "unit_price": 25.90, "notes": "Sem picles",
        "observations": [{"group": "01", "code": "001"}]},
@@ -74,6 +75,9 @@ TEST_F(ChannelOrderTest, AGoodOrderBecomesTheRowsOfEachSetAndItsCustomerIsKnownN
   EXPECT_EQ(Column(order.sets[kComandaVen], "NRCOMANDAEXT"), std::vector<std::string>{"4321"});
   EXPECT_EQ(Column(order.sets[kComandaVen], "DSENDECONSCOMAN"),
             std::vector<std::string>{"Rua Augusta"});
+  // The place codes the store's router query joins on.
+  EXPECT_EQ(Column(order.sets[kComandaVen], "CDMUNICIPIO"), std::vector<std::string>{"3550308"});
+  EXPECT_EQ(Column(order.sets[kComandaVen], "CDPAIS"), std::vector<std::string>{"1058"});
   EXPECT_EQ(Column(order.sets[kItComandaVen], "CDPRODUTO"),
             (std::vector<std::string>{"10001", "10002", "10004"}));
   EXPECT_EQ(Column(order.sets[kItComandaVen], "CDPRODPROMOCAO"),
@@ -95,6 +99,7 @@ TEST_F(ChannelOrderTest, AGoodOrderBecomesTheRowsOfEachSetAndItsCustomerIsKnownN
   ASSERT_EQ(consumers_.size(), 1u);
   EXPECT_EQ(Column(later.sets[kCons], "CDCONSUMIDOR"), Column(order.sets[kCons], "CDCONSUMIDOR"));
   EXPECT_EQ(Column(later.sets[kComandaVen], "DSBAIRRO"), std::vector<std::string>{""});
+  EXPECT_EQ(Column(later.sets[kComandaVen], "CDMUNICIPIO"), std::vector<std::string>{""});
   EXPECT_EQ(Column(later.sets[kComandaVen], "DSCOMANDA")[0].rfind("ENC_", 0), 0u);
 }
 

@@ -97,6 +97,45 @@ void UpdateConsumer(Random& random, const MasterData& master, ConsumerRecord& co
   consumer.values["IDATUCONSUMI"] = "N";  // the central copy: nothing left for the store to send
 }
 
+const std::vector<DeliveryOrigin>& DeliveryOrigins() {
+  static const std::vector<DeliveryOrigin> origins = {
+      {"DLV_ZLV", false}, {"DLV_APP", false}, {"DLV_SIT", false}, {"DLV_CAL", false},
+      {"DLV_IFO", true},  {"DLV_UBR", true},  {"DLV_RAP", true},  {"DLV_ORD", true},
+      {"DLV_99F", true},  {"DLV_ANT", true}};
+  return origins;
+}
+
+bool IsMarketplace(const std::string& origin) {
+  for (const auto& known : DeliveryOrigins()) {
+    if (origin == known.code) return known.marketplace;
+  }
+  return false;
+}
+
+std::string ExternalNumber(Random& random, const std::string& origin) {
+  if (origin == "DLV_IFO") return random.Digits(4);
+  if (origin == "DLV_UBR") return random.Digits(3) + "-" + random.Digits(4);
+  if (origin == "DLV_RAP") return random.Digits(10);
+  return random.Digits(6);
+}
+
+const std::vector<std::string>& TabNotes() {
+  static const std::vector<std::string> notes = {"",
+                                                 "",
+                                                 "",
+                                                 "Troco para 100",
+                                                 "Tocar o interfone",
+                                                 "Sem talheres, por favor",
+                                                 "Entregar na portaria"};
+  return notes;
+}
+
+const std::vector<std::string>& ItemNotes() {
+  static const std::vector<std::string> notes = {"Bem passado", "Sem cebola", "Molho à parte",
+                                                 "Pouco sal", "Sem gelo"};
+  return notes;
+}
+
 std::map<std::string, Variant> DeliveryAddress(const ConsumerRecord& consumer) {
   const auto value = [&consumer](const char* name) {
     const auto it = consumer.values.find(name);

@@ -1,6 +1,7 @@
 // The consumers of generated orders: new ones with Brazilian names, phones and addresses, and
 // known ones coming back with a changed phone or address and a later DTULTATUCSUM (the store
-// then overwrites its copy). Also the random helpers the order generator shares.
+// then overwrites its copy). Also what the order generator and the channel order maker share:
+// the random helpers, the channels' origins and the customers' notes.
 //
 // Not thread-safe: one generator run owns its random engine.
 #pragma once
@@ -43,5 +44,20 @@ void UpdateConsumer(Random& random, const MasterData& master, ConsumerRecord& co
 
 // The delivery address columns of an order tab for a consumer (street, number, district...).
 std::map<std::string, Variant> DeliveryAddress(const ConsumerRecord& consumer);
+
+// Where delivery orders come from (IDORGCMDVENDA codes). A marketplace's orders are paid
+// online, carry the marketplace's own number and the consumer's name on the tab.
+struct DeliveryOrigin {
+  const char* code;
+  bool marketplace;
+};
+const std::vector<DeliveryOrigin>& DeliveryOrigins();
+bool IsMarketplace(const std::string& origin);
+// The number the marketplace shows its customer, in that marketplace's format.
+std::string ExternalNumber(Random& random, const std::string& origin);
+
+// What customers write on an order (an empty text: nothing) and on an item.
+const std::vector<std::string>& TabNotes();
+const std::vector<std::string>& ItemNotes();
 
 }  // namespace zlv

@@ -8,45 +8,12 @@ namespace zlv {
 
 namespace {
 
-struct Origin {
-  const char* code;
-  bool marketplace;  // paid online, external number, consumer name on the tab
-};
-
-const std::vector<Origin> kOrigins = {{"DLV_ZLV", false}, {"DLV_APP", false}, {"DLV_SIT", false},
-                                      {"DLV_CAL", false}, {"DLV_IFO", true},  {"DLV_UBR", true},
-                                      {"DLV_RAP", true},  {"DLV_ORD", true},  {"DLV_99F", true},
-                                      {"DLV_ANT", true}};
-const std::vector<std::string> kTabNotes = {"",
-                                            "",
-                                            "",
-                                            "Troco para 100",
-                                            "Tocar o interfone",
-                                            "Sem talheres, por favor",
-                                            "Entregar na portaria"};
-const std::vector<std::string> kItemNotes = {"Bem passado", "Sem cebola", "Molho à parte",
-                                             "Pouco sal", "Sem gelo"};
-
-bool IsMarketplace(const std::string& origin) {
-  for (const auto& known : kOrigins) {
-    if (origin == known.code) return known.marketplace;
-  }
-  return false;
-}
-
 double Cents(double value) { return std::round(value * 100.0) / 100.0; }
 
 // Whole seconds: the store compares and prints these, fractions would only add noise.
 DateTime WholeSeconds(DateTime t) {
   const CivilTime c = t.Civil();
   return DateTime::FromCivil(c.year, c.month, c.day, c.hour, c.minute, c.second);
-}
-
-std::string ExternalNumber(Random& random, const std::string& origin) {
-  if (origin == "DLV_IFO") return random.Digits(4);
-  if (origin == "DLV_UBR") return random.Digits(3) + "-" + random.Digits(4);
-  if (origin == "DLV_RAP") return random.Digits(10);
-  return random.Digits(6);
 }
 
 }  // namespace
@@ -123,7 +90,7 @@ GeneratedOrder OrderGenerator::Next(DateTime now, bool scheduled) {
           {"DTULTATU", now},
           {"IDATUCONSUMI", "N"}});
 
-  const Origin& origin = random_.Pick(kOrigins);
+  const DeliveryOrigin& origin = random_.Pick(DeliveryOrigins());
   double total = 0;
   const int tabs = random_.Chance(0.15) ? 2 : 1;
   for (int i = 0; i < tabs; ++i) AddTab(order, consumer, now, scheduled, origin.code, total);
@@ -159,7 +126,7 @@ void OrderGenerator::AddTab(GeneratedOrder& order, const ConsumerRecord& consume
                  {"DTENTREGA", due},
                  {"IDORGCMDVENDA", origin},
                  {"IDRETBALLOJA", pickup ? "S" : "N"},
-                 {"DSOBSCOMANDA", random_.PickText(kTabNotes)},
+                 {"DSOBSCOMANDA", random_.PickText(TabNotes())},
                  {"DTHRAGENDADA", scheduled_for},
                  {"DSPREVENTREGA", pickup ? "20-30 min" : "40-50 min"},
                  {"NRCONTATOCON", consumer.values.at("NRTELECONS")},
@@ -228,9 +195,9 @@ void OrderGenerator::AddItems(GeneratedOrder& order, const std::string& tab, boo
            {"CDSENHAPED", call_code},
            {"IDORIGEMVENDA", "DLV"},
            {"TXPRODCOMVEN",
-            random_.Chance(0.2) ? Variant(random_.Pick(kItemNotes)) : Variant::Null()},
+            random_.Chance(0.2) ? Variant(random_.Pick(ItemNotes())) : Variant::Null()},
            {"DSOBSPEDDIGCMD",
-            random_.Chance(0.15) ? Variant(random_.Pick(kItemNotes)) : Variant::Null()}});
+            random_.Chance(0.15) ? Variant(random_.Pick(ItemNotes())) : Variant::Null()}});
       Append(order, kItComandaVen, values);
       if (!master_.occurrences.empty() && random_.Chance(0.3)) {
         auto obs = keys;
@@ -270,7 +237,7 @@ void OrderGenerator::AddComposition(GeneratedOrder& order,
                 {"VRDESITCOMEST", 0.0},
                 {"IDIMPPRGRPROMO", "N"},
                 {"TXPRODCOMVENEST",
-                 random_.Chance(0.2) ? Variant(random_.Pick(kItemNotes)) : Variant::Null()}});
+                 random_.Chance(0.2) ? Variant(random_.Pick(ItemNotes())) : Variant::Null()}});
     Append(order, kItComandaEst, est);
     if (!master_.occurrences.empty() && random_.Chance(0.3)) {
       auto obs = item_keys;

@@ -1,0 +1,42 @@
+// HubClient: a channel's side of the hub's HTTP API (docs/hub-api.md), for the order generator
+// and the demo. Synchronous: each request opens a connection, sends, reads the answer and
+// closes, all within one time-out, so a hub that stalls ends the request with an error instead
+// of hanging the caller.
+//
+// The transport (connect, send, read) is one function, where a TLS stream would go for https.
+// Not thread-safe; one object per thread.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace zlv {
+
+struct HubAnswer {
+  int status = 0;
+  std::string content_type;
+  std::string body;
+};
+
+class HubClient {
+ public:
+  // `url`: "http://HOST:PORT" (a path after it prefixes every target). Throws
+  // std::invalid_argument for a URL it cannot use.
+  HubClient(const std::string& url, std::string key,
+            std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+  // Throws std::runtime_error naming the hub when it cannot be reached or does not answer in
+  // time; any HTTP status is an answer.
+  HubAnswer Post(const std::string& target, const std::string& json_body);
+  HubAnswer Get(const std::string& target);
+
+  const std::string& url() const { return url_; }
+
+ private:
+  HubAnswer Send(bool post, const std::string& target, const std::string& body);
+
+  std::string url_, host_, port_, base_path_, key_;
+  std::chrono::milliseconds timeout_;
+};
+
+}  // namespace zlv
