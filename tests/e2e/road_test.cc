@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <set>
 
+#include <nlohmann/json.hpp>
+
 #include "central/hub_encoding.h"
 #include "central/hub_test_backends.h"
 #include "central/order_layouts.h"
@@ -183,6 +185,48 @@ TEST_P(Road, ACancellationReachesTheStoreAndPrintsItsTickets) {
   road.ClearTickets();
   road.RunOnce();
   EXPECT_EQ(road.Tickets(), Names{}) << "a cancellation is printed once";
+}
+
+// A channel's order through the hub's API: the store takes it, prints it, and the channel sees
+// it there under the store's sale number; the channel's cancellation reaches the kitchen.
+TEST_P(Road, AChannelsOrderIsFollowedToTheStoreAndItsCancellationToTheKitchen) {
+  using json = nlohmann::json;
+  StoreRoad road(Hub());
+  HubClient& channel = road.Channel();
+  const HubAnswer posted = channel.Post("/v1/orders", R"({
+    "external_id": "web-77", "branch": "0001", "store": "001",
+    "customer": {"name": "Beatriz Ramos", "phone": "11955554444",
+                 "address": {"street": "Rua Augusta", "number": "500"}},
+    "items": [{"product": "10001", "quantity": 2, "unit_price": 25.90,
+               "observations": [{"group": "01", "code": "001"}]}],
+    "delivery_fee": 5.90,
+    "payments": [{"method": "cash", "amount": 57.70, "change_for": 100}]})");
+  ASSERT_EQ(posted.status, 201) << posted.body;
+  const std::string id = json::parse(posted.body).at("id");
+
+  road.RunOnce();
+  const std::string local = LocalSale(road, id);
+  ASSERT_NE(local, "") << LogText(road);
+  EXPECT_EQ(road.Tickets(), ExpectedTickets(road, local));
+  const json seen = json::parse(channel.Get("/v1/orders?external_id=web-77").body);
+  EXPECT_EQ(seen["state"], "open_at_store") << seen;
+  EXPECT_EQ(seen["store_sale"], local);
+  EXPECT_EQ(seen["handed_out"]["count"], 1);
+  EXPECT_TRUE(seen["received_at"].is_string());
+
+  road.ClearTickets();
+  const HubAnswer cancelled =
+      channel.Post("/v1/orders/" + id + "/cancel", R"({"reason": "cliente desistiu"})");
+  ASSERT_EQ(cancelled.status, 200) << cancelled.body;
+  road.RunOnce();
+  const Names tickets = road.Tickets();
+  ASSERT_FALSE(tickets.empty()) << LogText(road);
+  for (const std::string& name : tickets) {
+    EXPECT_TRUE(name.ends_with("C_001.txt") || name.ends_with("C2_001.txt")) << name;
+  }
+  const json after = json::parse(channel.Get("/v1/orders/" + id).body);
+  EXPECT_EQ(after["state"], "cancelled") << after;
+  EXPECT_EQ(after["cancellation"]["state"], "confirmed");
 }
 
 // Scheduled orders are released from ENC_ order tabs, which the store's own sales write (a

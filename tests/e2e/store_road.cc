@@ -63,15 +63,21 @@ StoreRoad::StoreRoad(std::string hub)
   fs::create_directories(central_folder_);
   const fs::path out = central_folder_ / "serve.out";
   central_ = std::make_unique<ChildProcess>(
-      kCentral, std::vector<std::string>{"serve", "--port", "0", "--db", hub_}, out,
+      kCentral,
+      std::vector<std::string>{"serve", "--port", "0", "--http-port", "0", "--db", hub_}, out,
       central_folder_ / "serve.err");
-  const std::regex listening("listening on (127\\.0\\.0\\.1:[0-9]+)");
+  const std::regex listening("(^|\\n)listening on (127\\.0\\.0\\.1:[0-9]+)");
+  const std::regex api("http listening on (127\\.0\\.0\\.1:[0-9]+)");
   std::string address;
   WaitUntil(
       [&] {
-        std::smatch match;
+        std::smatch match, api_match;
         const std::string text = FileText(out);
-        if (std::regex_search(text, match, listening)) address = match[1];
+        if (std::regex_search(text, match, listening) &&
+            std::regex_search(text, api_match, api)) {
+          address = match[2];
+          api_url_ = "http://" + api_match[1].str();
+        }
         return !address.empty() || !central_->Running();
       },
       seconds(20));
@@ -107,6 +113,21 @@ std::string StoreRoad::RunCentralCommand(const std::vector<std::string>& args) {
     throw std::runtime_error("zlvsinc-central " + args.at(0) + " failed: " + FileText(err));
   }
   return FileText(out);
+}
+
+HubClient& StoreRoad::Channel() {
+  if (channel_ == nullptr) {
+    RunCentralCommand({"add-store", "--db", hub_, "--branch", "0001", "--store", "001", "--name",
+                       "Centro", "--time-zone", "UTC"});
+    RunCentralCommand({"set-branch", "--db", hub_, "--branch", "0001", "--client", "0001",
+                       "--seller", "9999", "--operator", "0001", "--origin", "DLV_SIT",
+                       "--receipt-cash", "001", "--receipt-card", "002"});
+    std::string key =
+        RunCentralCommand({"add-api-key", "--db", hub_, "--channel", "web", "--branch", "0001"});
+    key.erase(key.find_last_not_of("\r\n") + 1);
+    channel_ = std::make_unique<HubClient>(api_url_, key);
+  }
+  return *channel_;
 }
 
 std::vector<std::string> StoreRoad::AddOrders(int count, int scheduled) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "central/hub_client.h"
 #include "child_process.h"
 #include "installation.h"
 
@@ -36,6 +37,10 @@ class StoreRoad {
   // numbers: the orders added, the orders whose cancellation is now pending.
   std::vector<std::string> AddOrders(int count, int scheduled = 0);
   std::vector<std::string> CancelOrders(int count);
+  // A channel of the hub's HTTP API for the store: registers the store (its time zone UTC),
+  // its branch's settings (the demo store database's codes) and a key for channel "web" on
+  // first use.
+  HubClient& Channel();
   // The first cell of a query on the central server's database, through its own back end (so
   // SQL both SQLite and PostgreSQL run); "" for no row.
   std::string Central(const std::string& sql) const;
@@ -69,7 +74,8 @@ class StoreRoad {
   Installation install_;
   std::string hub_;
   std::filesystem::path central_folder_;
-  std::string central_address_;
+  std::string central_address_, api_url_;
+  std::unique_ptr<HubClient> channel_;
   std::unique_ptr<ChildProcess> central_;
   int runs_ = 0;
 };
