@@ -63,9 +63,8 @@ StoreRoad::StoreRoad(std::string hub)
   fs::create_directories(central_folder_);
   const fs::path out = central_folder_ / "serve.out";
   central_ = std::make_unique<ChildProcess>(
-      kCentral,
-      std::vector<std::string>{"serve", "--port", "0", "--http-port", "0", "--db", hub_}, out,
-      central_folder_ / "serve.err");
+      kCentral, std::vector<std::string>{"serve", "--port", "0", "--http-port", "0", "--db", hub_},
+      out, central_folder_ / "serve.err");
   const std::regex listening("(^|\\n)listening on (127\\.0\\.0\\.1:[0-9]+)");
   const std::regex api("http listening on (127\\.0\\.0\\.1:[0-9]+)");
   std::string address;
@@ -73,8 +72,7 @@ StoreRoad::StoreRoad(std::string hub)
       [&] {
         std::smatch match, api_match;
         const std::string text = FileText(out);
-        if (std::regex_search(text, match, listening) &&
-            std::regex_search(text, api_match, api)) {
+        if (std::regex_search(text, match, listening) && std::regex_search(text, api_match, api)) {
           address = match[2];
           api_url_ = "http://" + api_match[1].str();
         }
