@@ -92,7 +92,8 @@ class HubApiTest : public ::testing::TestWithParam<test::HubBackend> {
  protected:
   HubApiTest() {
     admin_->SaveStore({"0001", "001", "Centro", "America/Sao_Paulo"});
-    admin_->SaveBranchSettings({"0001", "0001", "9999", "0001", "", {{"card", "002"}}});
+    admin_->SaveBranchSettings(
+        {"0001", "0001", "9999", "0001", "", {{"card", "002"}}, "1058", "SP", "3550308"});
     admin_->AddApiKey({ApiKeyHash(key_), "web", false, {"0001"}});
     admin_->AddApiKey({ApiKeyHash(other_key_), "app", false, {"0002"}});
   }
