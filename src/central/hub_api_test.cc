@@ -34,12 +34,13 @@ struct Answer {
 };
 
 Answer Request(int port, const std::string& key, http::verb verb, const std::string& target,
-               const std::string& body = "") {
+               const std::string& body = "", const std::string& method_text = "") {
   boost::asio::io_context io;
   beast::tcp_stream stream(io);
   stream.connect(boost::asio::ip::tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"),
                                                 static_cast<unsigned short>(port)));
   http::request<http::string_body> request{verb, target, 11};
+  if (!method_text.empty()) request.method_string(method_text);
   request.set(http::field::host, "hub");
   if (!key.empty()) request.set(http::field::authorization, "Bearer " + key);
   request.body() = body;
@@ -267,6 +268,9 @@ TEST_P(HubApiTest, TheOpenApiFileNamesEveryOperationServed) {
   }
   EXPECT_EQ(operations, 4);
   EXPECT_EQ(Request(hub.http_port(), "", http::verb::delete_, "/v1/orders/1").status, 405u);
+  // A method is matched whole: "GE" is no GET.
+  EXPECT_EQ(Request(hub.http_port(), "", http::verb::unknown, "/v1/orders/1", "", "GE").status,
+            405u);
   EXPECT_EQ(Request(hub.http_port(), "", http::verb::get, "/v1/order").status, 404u);
 }
 
