@@ -86,7 +86,8 @@ HttpResponse HubApi::Handle(const HttpRequest& request) {
       Refuse(404, "not-found", "Not found", "no resource " + path);
     }
     const std::string allowed = orders ? "GET, POST" : order ? "GET" : "POST";
-    if (allowed.find(request.method) == std::string::npos || request.method.empty()) {
+    const bool get = request.method == "GET", post = request.method == "POST";
+    if (!(orders ? get || post : order ? get : post)) {
       Refuse(405, "method-not-allowed", "Method not allowed",
              request.method + " " + path + " (allowed: " + allowed + ")");
     }
@@ -100,7 +101,7 @@ HttpResponse HubApi::Handle(const HttpRequest& request) {
     if (!key) Refuse(401, "unauthorized", "Unknown API key", "the hub knows no such key");
     if (cancel) return CancelOrder(id, request, *key);
     if (order) return GetOrder(id, *key);
-    if (request.method == "GET") return FindOrder(query, *key);
+    if (get) return FindOrder(query, *key);
     return PostOrder(request, *key);
   } catch (const Refusal& refusal) {
     return ProblemResponse(refusal.problem, request.request_id);
