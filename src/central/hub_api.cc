@@ -290,11 +290,12 @@ HttpResponse HubApi::PostOrder(const HttpRequest& request, const ApiKeyRecord& k
   if (require_online != body.end() && require_online->get<bool>()) {
     const std::vector<StorePresence> presence = store_.StorePresences(StoreKey{branch, shop});
     if (presence.empty() || !IsOnline(presence[0])) {
-      const json seen = presence.empty() ? json(nullptr) : PresenceJson(presence[0]);
+      // Registered, so the store is there; its presence is "never" until it calls.
+      const json seen = presence.empty() ? json{{"presence", "never"}} : PresenceJson(presence[0]);
       HttpResponse refused =
           ProblemResponse({409, "store-not-online", "The store is not online",
                            "store " + branch + "/" + shop + " is " +
-                               seen.value("presence", "never") + ": the order was not taken",
+                               seen["presence"].get<std::string>() + ": the order was not taken",
                            "/require_online", false},
                           request.request_id);
       json problem = ParseJsonText(refused.body);
