@@ -268,8 +268,9 @@ TEST_P(HubApiTest, StoresShowWhichAreDarkAndOrdersCanRequireAnOnlineStore) {
   order["require_online"] = true;
   EXPECT_EQ(Post(port, key_, order.dump()).status, 201u);
   order["store"] = "002";
+  order["external_id"] = "web-2";
   const Answer refused = Post(port, key_, order.dump());
-  EXPECT_EQ(refused.status, 409u) << refused.text;
+  ASSERT_EQ(refused.status, 409u) << refused.text;
   EXPECT_EQ(refused.body["type"], "/problems/store-not-online");
   EXPECT_EQ(refused.body["store"]["presence"], "offline");
   // Handed out three times and never received: stuck.
