@@ -6,6 +6,7 @@ namespace zlv {
 
 void CallLog::Note(const std::string& branch, const std::string& store, const std::string& method,
                    const std::optional<std::string>& failure, Clock::time_point now) {
+  ++totals_[{method, failure ? "failure" : "success"}];
   auto key = std::make_tuple(branch, store, method);
   auto found = waiting_.find(key);
   if (found == waiting_.end()) {

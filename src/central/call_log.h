@@ -12,10 +12,12 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "central/hub_store.h"
 
@@ -39,6 +41,14 @@ class CallLog {
 
   bool empty() const { return waiting_.empty(); }
 
+  // A failure of the hub's own (its database, its code), not the caller's, met since start.
+  void NoteError() { ++errors_; }
+
+  // What this process answered since it started, per method and "success" or "failure",
+  // and its own errors: counters for the metrics.
+  const std::map<std::pair<std::string, std::string>, uint64_t>& totals() const { return totals_; }
+  uint64_t errors() const { return errors_; }
+
  private:
   struct Calls {
     Clock::time_point last;
@@ -46,6 +56,8 @@ class CallLog {
     std::string failure_text;
   };
   std::map<std::tuple<std::string, std::string, std::string>, Calls> waiting_;
+  std::map<std::pair<std::string, std::string>, uint64_t> totals_;
+  uint64_t errors_ = 0;
 };
 
 }  // namespace zlv

@@ -146,7 +146,7 @@ int Serve(const Options& options, std::ostream& out, std::ostream& err) {
     api = std::make_unique<HubApi>(*store,
                                    StoreSchema::FromScript(options.Get(
                                        "--store-schema", ZLV_DEFAULT_DB_DIR "/schema.sqlite.sql")),
-                                   SystemStoreTimes());
+                                   SystemStoreTimes(), &server.calls());
     http_port = server.ServeHttp(
         bind, options.Number("--http-port", 0),
         [&api](const HttpRequest& request) {

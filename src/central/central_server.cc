@@ -148,10 +148,12 @@ class Session : public std::enable_shared_from_this<Session> {
       shared_.Log(CutText(request.method) + " failed: " + CutText(message, kMaxErrorText));
       response = BuildErrorResponse(request.id, rpc_code::kServerError, message);
       failure = message;
+      shared_.calls.NoteError();
     } catch (const std::exception& e) {
       shared_.Log(CutText(request.method) + " failed: " + CutText(e.what(), kMaxErrorText));
       response = BuildErrorResponse(request.id, rpc_code::kServerError, e.what());
       failure = e.what();
+      shared_.calls.NoteError();
     }
     NoteCall(request, failure);
     Reply(std::move(response), false);
@@ -245,6 +247,7 @@ struct CentralServer::Impl {
     try {
       shared.calls.Write(shared.store, std::chrono::steady_clock::now());
     } catch (const std::exception& e) {
+      shared.calls.NoteError();
       shared.Log("recording the stores' calls failed: " + CutText(e.what(), kMaxErrorText));
     }
   }
@@ -267,6 +270,8 @@ CentralServer::CentralServer(HubStore& store, const Clock& clock, const std::str
 }
 
 CentralServer::~CentralServer() = default;
+
+const CallLog& CentralServer::calls() const { return impl_->shared.calls; }
 
 int CentralServer::port() const { return impl_->acceptor.local_endpoint().port(); }
 

@@ -28,6 +28,7 @@
 #include <string>
 
 #include "bizlib/clock.h"
+#include "central/call_log.h"
 #include "central/http_server.h"
 #include "central/hub_store.h"
 
@@ -58,6 +59,9 @@ class CentralServer {
   CentralServer& operator=(const CentralServer&) = delete;
 
   int port() const;
+  // What the stores' calls came to since the start: read on the event loop's thread only (as
+  // the HTTP handler is).
+  const CallLog& calls() const;
   // Also answers HTTP (HTTPS with `tls`) on address:port (0: a free port) on the same event
   // loop, from Run() on; returns the port. Call before Run(). Throws std::system_error when it
   // cannot bind, std::runtime_error when the TLS files cannot be used.

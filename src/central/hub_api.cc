@@ -6,7 +6,9 @@
 
 #include "central/api_key.h"
 #include "central/channel_order.h"
+#include "central/hub_metrics.h"
 #include "central/order_road.h"
+#include "central/presence.h"
 #include "central/url_text.h"
 #include "database/database.h"
 #include "sync/protocol_json.h"
@@ -60,10 +62,17 @@ HttpResponse Again(const ChannelOrderRecord& existing, const std::string& body_h
 
 }  // namespace
 
-HubApi::HubApi(HubStore& store, StoreSchema schema, StoreTimes times)
-    : store_(store), schema_(std::move(schema)), times_(std::move(times)) {}
+HubApi::HubApi(HubStore& store, StoreSchema schema, StoreTimes times, const CallLog* calls)
+    : store_(store), schema_(std::move(schema)), times_(std::move(times)), calls_(calls) {}
 
 HttpResponse HubApi::Handle(const HttpRequest& request) {
+  HttpResponse response = Answer(request);
+  ++answered_[std::to_string(response.status / 100) + "xx"];
+  if (response.status >= 500) ++errors_;
+  return response;
+}
+
+HttpResponse HubApi::Answer(const HttpRequest& request) {
   try {
     const std::size_t query_at = request.target.find('?');
     const std::string path = request.target.substr(0, query_at);
@@ -82,14 +91,16 @@ HttpResponse HubApi::Handle(const HttpRequest& request) {
     const bool orders = path == base;
     const bool order = !id.empty() && action.empty();
     const bool cancel = !id.empty() && action == "cancel";
-    if (!orders && !order && !cancel) {
+    const bool stores = path == "/v1/stores", metrics = path == "/metrics";
+    if (!orders && !order && !cancel && !stores && !metrics) {
       Refuse(404, "not-found", "Not found", "no resource " + path);
     }
-    const std::string allowed = orders ? "GET, POST" : order ? "GET" : "POST";
+    const std::string allowed = orders ? "GET, POST" : cancel ? "POST" : "GET";
     if (allowed.find(request.method) == std::string::npos || request.method.empty()) {
       Refuse(405, "method-not-allowed", "Method not allowed",
              request.method + " " + path + " (allowed: " + allowed + ")");
     }
+    if (metrics) return Metrics();  // for a scraper, which holds no key
     const auto header = request.headers.find("authorization");
     const std::string prefix = "Bearer ";
     if (header == request.headers.end() || header->second.rfind(prefix, 0) != 0) {
@@ -98,6 +109,7 @@ HttpResponse HubApi::Handle(const HttpRequest& request) {
     }
     const auto key = store_.FindApiKey(ApiKeyHash(header->second.substr(prefix.size())));
     if (!key) Refuse(401, "unauthorized", "Unknown API key", "the hub knows no such key");
+    if (stores) return GetStores(*key);
     if (cancel) return CancelOrder(id, request, *key);
     if (order) return GetOrder(id, *key);
     if (request.method == "GET") return FindOrder(query, *key);
@@ -112,6 +124,29 @@ HttpResponse HubApi::Handle(const HttpRequest& request) {
         {503, "database-unavailable", "The hub cannot reach its database", e.what(), {}, true},
         request.request_id);
   }
+}
+
+HttpResponse HubApi::GetStores(const ApiKeyRecord& key) {
+  HubTransaction transaction(store_);  // one snapshot of the registry, calls and orders
+  json stores = json::array();
+  for (const StorePresence& presence : store_.StorePresences(std::nullopt)) {
+    if (key.support || std::find(key.branches.begin(), key.branches.end(), presence.store.branch) !=
+                           key.branches.end()) {
+      stores.push_back(PresenceJson(presence));
+    }
+  }
+  return Json(200, {{"stores", stores}});
+}
+
+HttpResponse HubApi::Metrics() {
+  HubCounters counters{{}, answered_, errors_};
+  if (calls_ != nullptr) {
+    counters.calls = calls_->totals();
+    counters.errors += calls_->errors();
+  }
+  HubTransaction transaction(store_);
+  return {200, "text/plain; version=0.0.4",
+          MetricsText(store_.StorePresences(std::nullopt), counters)};
 }
 
 OrderRoadRecord HubApi::ReachableRoad(const std::string& id, const ApiKeyRecord& key) {
@@ -229,6 +264,10 @@ HttpResponse HubApi::PostOrder(const HttpRequest& request, const ApiKeyRecord& k
   if (!body.is_object()) throw ChannelOrderError("", "must be an object");
   const std::string branch = TextMember(body, "branch"), shop = TextMember(body, "store");
   const std::string external_id = TextMember(body, "external_id");
+  const auto require_online = body.find("require_online");
+  if (require_online != body.end() && !require_online->is_boolean()) {
+    throw ChannelOrderError("/require_online", "must be true or false");
+  }
   if (key.support) {
     Refuse(403, "read-only-key", "Read-only key", "a support key cannot put orders in");
   }
@@ -247,6 +286,23 @@ HttpResponse HubApi::PostOrder(const HttpRequest& request, const ApiKeyRecord& k
   if (!registered) {
     Refuse(404, "unknown-store", "Unknown store",
            "store " + branch + "/" + shop + " is not registered at the hub", "/store");
+  }
+  if (require_online != body.end() && require_online->get<bool>()) {
+    const std::vector<StorePresence> presence = store_.StorePresences(StoreKey{branch, shop});
+    if (presence.empty() || !IsOnline(presence[0])) {
+      // Registered, so the store is there; its presence is "never" until it calls.
+      const json seen = presence.empty() ? json{{"presence", "never"}} : PresenceJson(presence[0]);
+      HttpResponse refused =
+          ProblemResponse({409, "store-not-online", "The store is not online",
+                           "store " + branch + "/" + shop + " is " +
+                               seen["presence"].get<std::string>() + ": the order was not taken",
+                           "/require_online", false},
+                          request.request_id);
+      json problem = ParseJsonText(refused.body);
+      problem["store"] = seen;
+      refused.body = DumpJsonText(problem);
+      return refused;
+    }
   }
   BranchSettings settings;
   settings.branch = branch;

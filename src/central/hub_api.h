@@ -15,16 +15,26 @@
 //                    download; 409 when the store already closed or cancelled it. Asking again
 //                    answers the same. Both answer the order's road.
 //
+//  GET  /v1/stores   every store the key reaches (a support key: all): its presence, its calls
+//                    and its orders in flight (presence.h)
+//  GET  /metrics     the hub in the Prometheus text format (hub_metrics.h), without a key
+//
+// An order with "require_online": true is refused (409, store-not-online) unless its store
+// is online, the problem carrying the store's presence as "store".
+//
 // A key is sent as "Authorization: Bearer <key>": 401 without one or with one the hub does not
 // know, 403 for a branch the key does not reach or a read-only key that would change something.
 //
 // One thread at a time (the server's event loop).
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 
+#include "central/call_log.h"
 #include "central/http_server.h"
 #include "central/hub_store.h"
 #include "central/store_schema.h"
@@ -41,11 +51,16 @@ struct StoreTimes {
 
 class HubApi {
  public:
-  HubApi(HubStore& store, StoreSchema schema, StoreTimes times);
+  // `calls`, when given, is what the store calls came to in this process, for the metrics.
+  HubApi(HubStore& store, StoreSchema schema, StoreTimes times, const CallLog* calls = nullptr);
 
+  // Answers the request, counting the answer for the metrics.
   HttpResponse Handle(const HttpRequest& request);
 
  private:
+  HttpResponse Answer(const HttpRequest& request);
+  HttpResponse GetStores(const ApiKeyRecord& key);
+  HttpResponse Metrics();
   HttpResponse PostOrder(const HttpRequest& request, const ApiKeyRecord& key);
   HttpResponse GetOrder(const std::string& id, const ApiKeyRecord& key);
   HttpResponse FindOrder(const std::string& query, const ApiKeyRecord& key);
@@ -58,6 +73,9 @@ class HubApi {
   HubStore& store_;
   StoreSchema schema_;
   StoreTimes times_;
+  const CallLog* calls_;
+  std::map<std::string, uint64_t> answered_;  // per status class, as "2xx"
+  uint64_t errors_ = 0;                       // 5xx answers
 };
 
 }  // namespace zlv

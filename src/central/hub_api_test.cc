@@ -10,7 +10,10 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "central/api_key.h"
@@ -30,7 +33,8 @@ using json = nlohmann::json;
 
 struct Answer {
   unsigned status;
-  json body;
+  json body;  // discarded when the answer is not JSON
+  std::string text;
 };
 
 Answer Request(int port, const std::string& key, http::verb verb, const std::string& target,
@@ -48,7 +52,7 @@ Answer Request(int port, const std::string& key, http::verb verb, const std::str
   beast::flat_buffer buffer;
   http::response<http::string_body> response;
   http::read(stream, buffer, response);
-  return {response.result_int(), json::parse(response.body())};
+  return {response.result_int(), json::parse(response.body(), nullptr, false), response.body()};
 }
 
 Answer Post(int port, const std::string& key, const std::string& body) {
@@ -60,10 +64,11 @@ class Hub {
  public:
   Hub(const std::string& location, const Clock& clock)
       : store_(OpenHubStore(location)),
+        server_(*store_, clock, "127.0.0.1", 0),
         api_(*store_, StoreSchema::FromDatabase(*test::OpenDemoStore(":memory:")),
              {[&clock](const StoreRecord&) { return clock.Now(); },
-              [](const StoreRecord&, const std::string&) { return std::optional<DateTime>(); }}),
-        server_(*store_, clock, "127.0.0.1", 0),
+              [](const StoreRecord&, const std::string&) { return std::optional<DateTime>(); }},
+             &server_.calls()),
         http_port_(server_.ServeHttp("127.0.0.1", 0,
                                      [this](const HttpRequest& r) { return api_.Handle(r); })),
         thread_([this] { server_.Run(); }) {}
@@ -75,8 +80,8 @@ class Hub {
 
  private:
   std::unique_ptr<HubStore> store_;
-  HubApi api_;
   CentralServer server_;
+  HubApi api_;
   int http_port_;
   std::thread thread_;
 };
@@ -247,6 +252,66 @@ TEST_P(HubApiTest, AnOrdersRoadFollowsTheStoreAndItsCancellationGoesWhereTheOrde
   EXPECT_EQ(Request(port, other_key_, http::verb::get, "/v1/orders/" + closed).status, 403u);
 }
 
+// Which stores are dark, as a channel, a support person and a scraper see it; an order that
+// must find its store online is refused for one that is not.
+TEST_P(HubApiTest, StoresShowWhichAreDarkAndOrdersCanRequireAnOnlineStore) {
+  admin_->SaveStore({"0001", "002", "Norte", "America/Sao_Paulo"});
+  admin_->SaveStore({"0002", "001", "Sul", "America/Sao_Paulo"});
+  // Ages applied on the database's clock: 001 downloaded 10 s ago, 002 200 s ago; a store
+  // nobody registered only ever failed, under a code that needs escaping as a label.
+  admin_->RecordCalls({{"0001", "001", "BaixaPedidos", 10, 10, {}, ""},
+                       {"0001", "002", "BaixaPedidos", 200, 200, {}, ""},
+                       {"0001", "9\"x", "BaixaPedidos", 5, {}, 5, "no such store"}});
+  Hub hub(location_, clock_);
+  const int port = hub.http_port();
+  json order = json::parse(kOrder);
+  order["require_online"] = true;
+  EXPECT_EQ(Post(port, key_, order.dump()).status, 201u);
+  order["store"] = "002";
+  const Answer refused = Post(port, key_, order.dump());
+  EXPECT_EQ(refused.status, 409u) << refused.text;
+  EXPECT_EQ(refused.body["type"], "/problems/store-not-online");
+  EXPECT_EQ(refused.body["store"]["presence"], "offline");
+  // Handed out three times and never received: stuck.
+  for (int download = 0; download < 3; ++download) {
+    CallCentralMethod(*admin_, "BaixaPedidos", {Variant("0001"), Variant("001")}, clock_.Now());
+  }
+
+  const json stores = Request(port, key_, http::verb::get, "/v1/stores").body["stores"];
+  ASSERT_EQ(stores.size(), 3u) << stores;  // not the other branch's store
+  EXPECT_EQ(stores[0]["presence"], "online");
+  EXPECT_NEAR(stores[0]["last_download_age_s"].get<double>(), 10, 5);
+  EXPECT_EQ(stores[0]["orders_waiting"], 1);
+  EXPECT_EQ(stores[0]["stuck"], 1);
+  EXPECT_TRUE(stores[0]["oldest_waiting_age_s"].is_number());
+  EXPECT_EQ(stores[1]["presence"], "offline");
+  EXPECT_EQ(stores[1]["orders_waiting"], 0);
+  EXPECT_EQ(stores[2]["presence"], "never");
+  EXPECT_EQ(stores[2]["name"], nullptr);
+  EXPECT_EQ(stores[2]["calls"]["BaixaPedidos"]["last_failure"], "no such store");
+  const json other = Request(port, other_key_, http::verb::get, "/v1/stores").body["stores"];
+  ASSERT_EQ(other.size(), 1u);
+  EXPECT_EQ(other[0]["presence"], "never");
+
+  const Answer metrics = Request(port, "", http::verb::get, "/metrics");
+  ASSERT_EQ(metrics.status, 200u);
+  std::map<std::string, std::string> samples;
+  std::set<std::string> typed;
+  std::istringstream lines(metrics.text);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("# TYPE ", 0) == 0) typed.insert(line.substr(7, line.find(' ', 7) - 7));
+    if (line.empty() || line[0] == '#') continue;
+    samples[line.substr(0, line.rfind(' '))] = line.substr(line.rfind(' ') + 1);
+    EXPECT_TRUE(typed.count(line.substr(0, line.find_first_of("{ ")))) << line;
+  }
+  EXPECT_EQ(samples["zlv_hub_store_up{branch=\"0001\",store=\"001\"}"], "1");
+  EXPECT_EQ(samples["zlv_hub_store_up{branch=\"0001\",store=\"002\"}"], "0");
+  EXPECT_EQ(samples["zlv_hub_store_up{branch=\"0001\",store=\"9\\\"x\"}"], "0");
+  EXPECT_EQ(samples["zlv_hub_orders{state=\"stuck\"}"], "1");
+  EXPECT_EQ(samples["zlv_hub_stores{presence=\"offline\"}"], "1");
+  EXPECT_EQ(samples["zlv_hub_http_requests_total{code=\"4xx\"}"], "1");
+}
+
 // The OpenAPI file is what clients generate their code from: every operation it names is
 // served, and the hub serves nothing it leaves out.
 TEST_P(HubApiTest, TheOpenApiFileNamesEveryOperationServed) {
@@ -260,11 +325,13 @@ TEST_P(HubApiTest, TheOpenApiFileNamesEveryOperationServed) {
     for (const auto& [method, operation] : methods.items()) {
       const Answer answer = Request(hub.http_port(), "",
                                     http::string_to_verb(method == "get" ? "GET" : "POST"), target);
-      EXPECT_EQ(answer.status, 401u) << method << " " << path << answer.body;
+      // Only the metrics are served without a key.
+      EXPECT_EQ(answer.status, path == "/metrics" ? 200u : 401u)
+          << method << " " << path << answer.text;
       ++operations;
     }
   }
-  EXPECT_EQ(operations, 4);
+  EXPECT_EQ(operations, 6);
   EXPECT_EQ(Request(hub.http_port(), "", http::verb::delete_, "/v1/orders/1").status, 405u);
   EXPECT_EQ(Request(hub.http_port(), "", http::verb::get, "/v1/order").status, 404u);
 }

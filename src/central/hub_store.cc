@@ -1,5 +1,7 @@
 #include "central/hub_store.h"
 
+#include <utility>
+
 namespace zlv {
 
 HubTransaction::HubTransaction(HubStore& store) : store_(store) { store_.Begin(); }
@@ -32,6 +34,37 @@ void CountStore(StoreCounts& counts,
   counts.sales_answered_s = count("CENTRAL_UPLOAD", "SGSEXOCON = 'S'");
   counts.sales_answered_d = count("CENTRAL_UPLOAD", "SGSEXOCON = 'D'");
   counts.history_rows = count("CENTRAL_HISTORY", "");
+}
+
+std::vector<StorePresence> AssemblePresences(const std::vector<StoreRecord>& registry,
+                                             std::vector<StoreCallRecord> calls,
+                                             const std::vector<StorePresence>& orders) {
+  std::map<std::pair<std::string, std::string>, StorePresence> stores;
+  const auto at = [&stores](const std::string& branch, const std::string& store) -> auto& {
+    StorePresence& presence = stores[{branch, store}];
+    presence.store.branch = branch;
+    presence.store.store = store;
+    return presence;
+  };
+  for (const StoreRecord& record : registry) {
+    StorePresence& presence = at(record.branch, record.store);
+    presence.store = record;
+    presence.registered = true;
+  }
+  for (StoreCallRecord& call : calls) at(call.branch, call.store).calls.push_back(std::move(call));
+  for (const StorePresence& counted : orders) {
+    StorePresence& presence = at(counted.store.branch, counted.store.store);
+    presence.queued = counted.queued;
+    presence.handed_out = counted.handed_out;
+    presence.oldest_waiting_age_s = counted.oldest_waiting_age_s;
+    presence.stuck = counted.stuck;
+    presence.received = counted.received;
+    presence.needs_reconciliation = counted.needs_reconciliation;
+  }
+  std::vector<StorePresence> presences;
+  presences.reserve(stores.size());
+  for (auto& [key, presence] : stores) presences.push_back(std::move(presence));
+  return presences;
 }
 
 const char* const kUploadStatesUpdate =

@@ -111,6 +111,25 @@ struct StoreRecord {
   std::string time_zone;  // IANA name, as "America/Sao_Paulo"
 };
 
+// A store by its branch and code.
+struct StoreKey {
+  std::string branch, store;
+};
+
+// What the hub knows of a store's liveliness: its registration, its calls and its orders in
+// flight, every age on the database's clock.
+struct StorePresence {
+  StoreRecord store;        // name and time zone empty for a store that called unregistered
+  bool registered = false;  // in the registry
+  std::vector<StoreCallRecord> calls;          // one per method it called, in method order
+  int queued = 0;                              // pending, never handed out
+  int handed_out = 0;                          // pending, handed out at least once
+  std::optional<double> oldest_waiting_age_s;  // the oldest pending order's, by its queueing
+  int stuck = 0;                               // as the order's road (order_road.h) counts them
+  int received = 0;                            // confirmed, not in the store's uploads yet
+  int needs_reconciliation = 0;                // of those, received too long ago
+};
+
 // What an order of the branch needs that a channel does not know: the codes of the branch's
 // own registrations the downloaded rows refer to.
 struct BranchSettings {
@@ -235,6 +254,10 @@ class HubStore {
   virtual void RecordCalls(const std::vector<StoreCall>& calls) = 0;
   // Every store's record per method, in branch, store and method order.
   virtual std::vector<StoreCallRecord> StoreCalls() = 0;
+  // Every store of the registry and every other that called, in branch and store order (or
+  // only the one asked for). A few queries whatever the number of stores: a chain has
+  // thousands.
+  virtual std::vector<StorePresence> StorePresences(const std::optional<StoreKey>& only) = 0;
 
   // The registry of stores and branches, and the channels' keys.
 
@@ -262,6 +285,12 @@ class HubStore {
   // Keeps the cancellation; a PENDING one is handed to the store once it uploaded the sale.
   virtual void AddCancellation(const CancellationRequest& cancellation, DateTime now) = 0;
 };
+
+// The presences of the registered stores, the calls and the order counts read from the
+// database (each in branch and store order, the calls also by method), put together.
+std::vector<StorePresence> AssemblePresences(const std::vector<StoreRecord>& registry,
+                                             std::vector<StoreCallRecord> calls,
+                                             const std::vector<StorePresence>& orders);
 
 // Rolls back unless committed: every change of the hub is all or nothing.
 class HubTransaction {

@@ -13,9 +13,6 @@ namespace {
 
 using json = nlohmann::json;
 
-constexpr int kStuckAfterDownloads = 3;
-constexpr double kReconcileAfterSeconds = 600;
-
 json TextOrNull(const std::optional<std::string>& text) {
   return text ? json(*text) : json(nullptr);
 }

@@ -25,6 +25,10 @@
 
 namespace zlv {
 
+// The counts of the store view (HubStore::StorePresences) keep to the same two rules.
+constexpr int kStuckAfterDownloads = 3;
+constexpr double kReconcileAfterSeconds = 600;
+
 std::string RoadState(const OrderRoadRecord& road);
 
 // The products of the order's item rows, each once, in the order they come.

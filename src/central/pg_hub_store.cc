@@ -1,6 +1,7 @@
 #include "central/pg_hub_store.h"
 
 #include "central/hub_encoding.h"
+#include "central/order_road.h"
 #include "central/pg_hub_schema.h"
 #include "database/database.h"
 
@@ -11,6 +12,12 @@ namespace {
 PgParam Param(const Variant& value) {
   if (value.IsEmptyOrNull()) return std::nullopt;
   return value.AsText();
+}
+
+// The parameters of a query narrowed to one store, or none.
+std::vector<PgParam> OnlyParams(const std::optional<StoreKey>& only) {
+  if (!only) return {};
+  return {only->branch, only->store};
 }
 
 // A road time as RFC 3339 text in UTC.
@@ -285,13 +292,17 @@ void PgHubStore::RecordCalls(const std::vector<StoreCall>& calls) {
   }
 }
 
-std::vector<StoreCallRecord> PgHubStore::StoreCalls() {
+std::vector<StoreCallRecord> PgHubStore::StoreCalls() { return Calls(std::nullopt); }
+
+std::vector<StoreCallRecord> PgHubStore::Calls(const std::optional<StoreKey>& only) {
   const PgResult found = connection_.Exec(
       "SELECT CDFILIAL, CDLOJA, DSMETODO, EXTRACT(EPOCH FROM now() - DTLASTCALL)::float8, "
       "EXTRACT(EPOCH FROM now() - DTLASTSUCCESS)::float8, "
       "EXTRACT(EPOCH FROM now() - DTLASTFAILURE)::float8, DSLASTFAILURE "
-      "FROM CENTRAL_STORE_CALL "
-      "ORDER BY CDFILIAL COLLATE \"C\", CDLOJA COLLATE \"C\", DSMETODO COLLATE \"C\"");
+      "FROM CENTRAL_STORE_CALL " +
+          std::string(only ? "WHERE CDFILIAL = $1 AND CDLOJA = $2 " : "") +
+          "ORDER BY CDFILIAL COLLATE \"C\", CDLOJA COLLATE \"C\", DSMETODO COLLATE \"C\"",
+      OnlyParams(only));
   const auto age = [&found](int row, int column) -> std::optional<double> {
     if (found.IsNull(row, column)) return std::nullopt;
     return std::stod(found.Text(row, column));
@@ -302,6 +313,50 @@ std::vector<StoreCallRecord> PgHubStore::StoreCalls() {
                        age(r, 5), found.Text(r, 6)});
   }
   return records;
+}
+
+std::vector<StorePresence> PgHubStore::StorePresences(const std::optional<StoreKey>& only) {
+  const PgResult stores =
+      connection_.Exec("SELECT CDFILIAL, CDLOJA, NMLOJA, DSTIMEZONE FROM CENTRAL_STORE" +
+                           std::string(only ? " WHERE CDFILIAL = $1 AND CDLOJA = $2" : ""),
+                       OnlyParams(only));
+  std::vector<StoreRecord> registry;
+  for (int r = 0; r < stores.rows(); ++r) {
+    registry.push_back(
+        {stores.Text(r, 0), stores.Text(r, 1), stores.Text(r, 2), stores.Text(r, 3)});
+  }
+  // An order counts as in the store's uploads when one names it as its central sale.
+  const std::string unloaded =
+      "NOT EXISTS (SELECT 1 FROM CENTRAL_UPLOAD U WHERE U.CDFILIAL = O.CDFILIAL AND "
+      "U.CDLOJA = O.CDLOJA AND U.NRVENDARESTAUX = O.NRVENDAREST)";
+  const PgResult found = connection_.Exec(
+      "SELECT O.CDFILIAL, O.CDLOJA, "
+      "count(*) FILTER (WHERE O.STATE = 'PENDING' AND O.NRDOWNLOADS = 0), "
+      "count(*) FILTER (WHERE O.STATE = 'PENDING' AND O.NRDOWNLOADS > 0), "
+      "max(EXTRACT(EPOCH FROM now() - O.DTQUEUED)::float8) FILTER (WHERE O.STATE = 'PENDING'), "
+      "count(*) FILTER (WHERE O.STATE = 'PENDING' AND O.NRDOWNLOADS >= " +
+          std::to_string(kStuckAfterDownloads) + " AND " + unloaded +
+          "), count(*) FILTER (WHERE O.STATE = 'CONFIRMED' AND " + unloaded +
+          "), count(*) FILTER (WHERE O.STATE = 'CONFIRMED' AND " + unloaded +
+          " AND EXTRACT(EPOCH FROM now() - O.DTRECEIVED) > " +
+          std::to_string(kReconcileAfterSeconds) +
+          ") FROM CENTRAL_ORDER O WHERE O.STATE IN ('PENDING', 'CONFIRMED')" +
+          (only ? " AND O.CDFILIAL = $1 AND O.CDLOJA = $2" : "") + " GROUP BY O.CDFILIAL, O.CDLOJA",
+      OnlyParams(only));
+  std::vector<StorePresence> orders;
+  for (int r = 0; r < found.rows(); ++r) {
+    StorePresence counted;
+    counted.store.branch = found.Text(r, 0);
+    counted.store.store = found.Text(r, 1);
+    counted.queued = static_cast<int>(found.Integer(r, 2));
+    counted.handed_out = static_cast<int>(found.Integer(r, 3));
+    if (!found.IsNull(r, 4)) counted.oldest_waiting_age_s = std::stod(found.Text(r, 4));
+    counted.stuck = static_cast<int>(found.Integer(r, 5));
+    counted.received = static_cast<int>(found.Integer(r, 6));
+    counted.needs_reconciliation = static_cast<int>(found.Integer(r, 7));
+    orders.push_back(std::move(counted));
+  }
+  return AssemblePresences(registry, Calls(only), orders);
 }
 
 void PgHubStore::SaveStore(const StoreRecord& store) {

@@ -61,6 +61,7 @@ class PgHubStore : public HubStore {
                                               const std::string& product) override;
   void RecordCalls(const std::vector<StoreCall>& calls) override;
   std::vector<StoreCallRecord> StoreCalls() override;
+  std::vector<StorePresence> StorePresences(const std::optional<StoreKey>& only) override;
   void SaveStore(const StoreRecord& store) override;
   std::optional<StoreRecord> FindStore(const std::string& branch,
                                        const std::string& store) override;
@@ -76,6 +77,8 @@ class PgHubStore : public HubStore {
   void AddCancellation(const CancellationRequest& cancellation, DateTime now) override;
 
  private:
+  std::vector<StoreCallRecord> Calls(const std::optional<StoreKey>& only);
+
   PgConnection connection_;
 };
 

@@ -1,6 +1,7 @@
 #include "central/sqlite_hub_store.h"
 
 #include "central/hub_encoding.h"
+#include "central/order_road.h"
 
 #include <cstdio>
 
@@ -104,6 +105,12 @@ std::string AgeModifier(double age_s) {
   char text[48];
   std::snprintf(text, sizeof text, "-%.3f seconds", age_s);
   return text;
+}
+
+// The parameters of a query narrowed to one store, or none.
+std::vector<Variant> OnlyParams(const std::optional<StoreKey>& only) {
+  if (!only) return {};
+  return {Variant(only->branch), Variant(only->store)};
 }
 
 int Count(Database& db, const std::string& sql, const std::vector<Variant>& params) {
@@ -387,7 +394,9 @@ void SqliteHubStore::RecordCalls(const std::vector<StoreCall>& calls) {
   }
 }
 
-std::vector<StoreCallRecord> SqliteHubStore::StoreCalls() {
+std::vector<StoreCallRecord> SqliteHubStore::StoreCalls() { return Calls(std::nullopt); }
+
+std::vector<StoreCallRecord> SqliteHubStore::Calls(const std::optional<StoreKey>& only) {
   std::vector<StoreCallRecord> records;
   const auto age = [](const Variant& value) {
     return value.IsEmptyOrNull() ? std::nullopt : std::optional<double>(value.AsFloat());
@@ -397,13 +406,62 @@ std::vector<StoreCallRecord> SqliteHubStore::StoreCalls() {
                   "(julianday('now') - julianday(DTLASTCALL)) * 86400.0, "
                   "(julianday('now') - julianday(DTLASTSUCCESS)) * 86400.0, "
                   "(julianday('now') - julianday(DTLASTFAILURE)) * 86400.0, DSLASTFAILURE "
-                  "FROM CENTRAL_STORE_CALL ORDER BY CDFILIAL, CDLOJA, DSMETODO",
-                  {})
+                  "FROM CENTRAL_STORE_CALL " +
+                      std::string(only ? "WHERE CDFILIAL = ? AND CDLOJA = ? " : "") +
+                      "ORDER BY CDFILIAL, CDLOJA, DSMETODO",
+                  OnlyParams(only))
            .rows) {
     records.push_back({row[0].AsText(), row[1].AsText(), row[2].AsText(), row[3].AsFloat(),
                        age(row[4]), age(row[5]), row[6].AsText()});
   }
   return records;
+}
+
+std::vector<StorePresence> SqliteHubStore::StorePresences(const std::optional<StoreKey>& only) {
+  const std::string where = only ? " AND O.CDFILIAL = ? AND O.CDLOJA = ?" : "";
+  std::vector<StoreRecord> registry;
+  for (const auto& row :
+       db_->Query("SELECT CDFILIAL, CDLOJA, NMLOJA, DSTIMEZONE FROM CENTRAL_STORE" +
+                      std::string(only ? " WHERE CDFILIAL = ? AND CDLOJA = ?" : ""),
+                  OnlyParams(only))
+           .rows) {
+    registry.push_back({row[0].AsText(), row[1].AsText(), row[2].AsText(), row[3].AsText()});
+  }
+  // An order counts as in the store's uploads when one names it as its central sale.
+  const std::string unloaded =
+      "NOT EXISTS (SELECT 1 FROM CENTRAL_UPLOAD U WHERE U.CDFILIAL = O.CDFILIAL AND "
+      "U.CDLOJA = O.CDLOJA AND U.NRVENDARESTAUX = O.NRVENDAREST)";
+  std::vector<StorePresence> orders;
+  for (const auto& row :
+       db_->Query(
+              "SELECT O.CDFILIAL, O.CDLOJA, "
+              "sum(O.STATE = 'PENDING' AND O.NRDOWNLOADS = 0), "
+              "sum(O.STATE = 'PENDING' AND O.NRDOWNLOADS > 0), "
+              "max(CASE WHEN O.STATE = 'PENDING' THEN (julianday('now') - julianday(O.DTQUEUED)) "
+              "* 86400.0 END), "
+              "sum(O.STATE = 'PENDING' AND O.NRDOWNLOADS >= " +
+                  std::to_string(kStuckAfterDownloads) + " AND " + unloaded +
+                  "), "
+                  "sum(O.STATE = 'CONFIRMED' AND " +
+                  unloaded + "), sum(O.STATE = 'CONFIRMED' AND " + unloaded +
+                  " AND (julianday('now') - julianday(O.DTRECEIVED)) * 86400.0 > " +
+                  std::to_string(kReconcileAfterSeconds) +
+                  ") FROM CENTRAL_ORDER O WHERE O.STATE IN ('PENDING', 'CONFIRMED')" + where +
+                  " GROUP BY O.CDFILIAL, O.CDLOJA",
+              OnlyParams(only))
+           .rows) {
+    StorePresence counted;
+    counted.store.branch = row[0].AsText();
+    counted.store.store = row[1].AsText();
+    counted.queued = static_cast<int>(row[2].AsInteger());
+    counted.handed_out = static_cast<int>(row[3].AsInteger());
+    if (!row[4].IsEmptyOrNull()) counted.oldest_waiting_age_s = row[4].AsFloat();
+    counted.stuck = static_cast<int>(row[5].AsInteger());
+    counted.received = static_cast<int>(row[6].AsInteger());
+    counted.needs_reconciliation = static_cast<int>(row[7].AsInteger());
+    orders.push_back(std::move(counted));
+  }
+  return AssemblePresences(registry, Calls(only), orders);
 }
 
 void SqliteHubStore::SaveStore(const StoreRecord& store) {

@@ -57,6 +57,7 @@ class SqliteHubStore : public HubStore {
                                               const std::string& product) override;
   void RecordCalls(const std::vector<StoreCall>& calls) override;
   std::vector<StoreCallRecord> StoreCalls() override;
+  std::vector<StorePresence> StorePresences(const std::optional<StoreKey>& only) override;
   void SaveStore(const StoreRecord& store) override;
   std::optional<StoreRecord> FindStore(const std::string& branch,
                                        const std::string& store) override;
@@ -72,6 +73,8 @@ class SqliteHubStore : public HubStore {
   void AddCancellation(const CancellationRequest& cancellation, DateTime now) override;
 
  private:
+  std::vector<StoreCallRecord> Calls(const std::optional<StoreKey>& only);
+
   std::unique_ptr<Database> db_;
 };
 
