@@ -40,6 +40,10 @@ struct HttpRequest {
 };
 
 struct HttpResponse {
+  HttpResponse() = default;
+  HttpResponse(int status, std::string content_type, std::string body)
+      : status(status), content_type(std::move(content_type)), body(std::move(body)) {}
+
   int status = 200;
   std::string content_type = "application/json";
   std::string body;

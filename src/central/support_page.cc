@@ -34,8 +34,12 @@ std::optional<HttpResponse> SupportPage(const HttpRequest& request) {
   for (const PageFile& file : kFiles) {
     if (path != file.target) continue;
     if (request.method != "GET") {
-      return ProblemResponse({405, "method-not-allowed", "Method not allowed",
-                              request.method + " " + path + " (allowed: GET)"},
+      return ProblemResponse({405,
+                              "method-not-allowed",
+                              "Method not allowed",
+                              request.method + " " + path + " (allowed: GET)",
+                              {},
+                              false},
                              request.request_id);
     }
     const auto text = SupportPageFile(file.name);
