@@ -57,7 +57,8 @@ constexpr const char* kUsage =
     "       zlvsinc-central add-store --db DB --branch B --store S --name N --time-zone TZ\n"
     "       zlvsinc-central set-branch --db DB --branch B [--client C] [--seller V]\n"
     "                       [--operator O] [--origin CODE] [--receipt-cash R] [--receipt-card R]\n"
-    "                       [--receipt-voucher R] [--receipt-online R]\n"
+    "                       [--receipt-voucher R] [--receipt-online R] [--country CODE]\n"
+    "                       [--state UF] [--municipality CODE]\n"
     "       zlvsinc-central add-api-key --db DB (--channel NAME --branch B [--branch B ...]\n"
     "                       | --support)\n"
     "DB: an SQLite file, or a PostgreSQL URI postgresql://[USER@]HOST[:PORT]/NAME\n";
@@ -366,6 +367,9 @@ int SetBranch(const Options& options, std::ostream& out) {
   settings.seller = options.Get("--seller", settings.seller);
   settings.operator_code = options.Get("--operator", settings.operator_code);
   settings.origin = options.Get("--origin", settings.origin);
+  settings.country = options.Get("--country", settings.country);
+  settings.state = options.Get("--state", settings.state);
+  settings.municipality = options.Get("--municipality", settings.municipality);
   for (const char* kind : {"cash", "card", "voucher", "online"}) {
     const std::string option = std::string("--receipt-") + kind;
     if (options.Has(option)) settings.receipt_types[kind] = options.Get(option);
@@ -440,12 +444,12 @@ int RunCentralCommand(const std::vector<std::string>& args, std::ostream& out, s
                       out);
     }
     if (command == "set-branch") {
-      return SetBranch(
-          Options(args,
-                  {"--db", "--branch", "--client", "--seller", "--operator", "--origin",
-                   "--receipt-cash", "--receipt-card", "--receipt-voucher", "--receipt-online"},
-                  {}),
-          out);
+      return SetBranch(Options(args,
+                               {"--db", "--branch", "--client", "--seller", "--operator",
+                                "--origin", "--receipt-cash", "--receipt-card", "--receipt-voucher",
+                                "--receipt-online", "--country", "--state", "--municipality"},
+                               {}),
+                       out);
     }
     if (command == "add-api-key") {
       return AddApiKey(Options(args, {"--db", "--channel", "--branch"}, {"--support"}), out);

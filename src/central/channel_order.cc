@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <tuple>
 #include <utility>
 
 #include "bizlib/cp1252.h"
@@ -333,6 +334,15 @@ class Builder {
       for (const auto& [key, column] : kAddressColumns) {
         if (auto text = SourcedText(fields, key, key == "street" || key == "number")) {
           address_[column] = std::move(*text);
+        }
+      }
+      const BranchSettings& settings = context_.settings;
+      for (const auto& [column, text, key] :
+           {std::tuple{"CDPAIS", settings.country, "country_code"},
+            std::tuple{"SGESTADO", settings.state, "state"},
+            std::tuple{"CDMUNICIPIO", settings.municipality, "municipality_code"}}) {
+        if (!text.empty() && !address_.count(column)) {
+          address_[column] = Sourced{text, fields.At(key)};
         }
       }
     }

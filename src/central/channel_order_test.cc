@@ -59,9 +59,10 @@ class ChannelOrderTest : public ::testing::Test {
   }
 
   StoreSchema schema_ = StoreSchema::FromDatabase(*test::OpenDemoStore(":memory:"));
-  const BranchSettings settings_{"0001",    "0001",
-                                 "9999",    "0001",
-                                 "DLV_ZLV", {{"cash", "001"}, {"card", "002"}, {"change", "004"}}};
+  const BranchSettings settings_{
+      "0001", "0001",    "9999",
+      "0001", "DLV_ZLV", {{"cash", "001"}, {"card", "002"}, {"change", "004"}},
+      "1058", "SP",      "3550308"};
   const DateTime now_ = DateTime::FromCivil(2026, 12, 9, 19, 0, 0);
   std::map<std::string, int64_t> numbers_;
   std::vector<ConsumerRecord> consumers_;
@@ -99,7 +100,8 @@ TEST_F(ChannelOrderTest, AGoodOrderBecomesTheRowsOfEachSetAndItsCustomerIsKnownN
   ASSERT_EQ(consumers_.size(), 1u);
   EXPECT_EQ(Column(later.sets[kCons], "CDCONSUMIDOR"), Column(order.sets[kCons], "CDCONSUMIDOR"));
   EXPECT_EQ(Column(later.sets[kComandaVen], "DSBAIRRO"), std::vector<std::string>{""});
-  EXPECT_EQ(Column(later.sets[kComandaVen], "CDMUNICIPIO"), std::vector<std::string>{""});
+  // Its new address names no place codes: the branch's own town's.
+  EXPECT_EQ(Column(later.sets[kComandaVen], "CDMUNICIPIO"), std::vector<std::string>{"3550308"});
   EXPECT_EQ(Column(later.sets[kComandaVen], "DSCOMANDA")[0].rfind("ENC_", 0), 0u);
 }
 

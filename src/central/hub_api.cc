@@ -96,7 +96,8 @@ HttpResponse HubApi::Answer(const HttpRequest& request) {
       Refuse(404, "not-found", "Not found", "no resource " + path);
     }
     const std::string allowed = orders ? "GET, POST" : cancel ? "POST" : "GET";
-    if (allowed.find(request.method) == std::string::npos || request.method.empty()) {
+    const bool get = request.method == "GET", post = request.method == "POST";
+    if (!(orders ? get || post : cancel ? post : get)) {
       Refuse(405, "method-not-allowed", "Method not allowed",
              request.method + " " + path + " (allowed: " + allowed + ")");
     }
@@ -112,7 +113,7 @@ HttpResponse HubApi::Answer(const HttpRequest& request) {
     if (stores) return GetStores(*key);
     if (cancel) return CancelOrder(id, request, *key);
     if (order) return GetOrder(id, *key);
-    if (request.method == "GET") return FindOrder(query, *key);
+    if (get) return FindOrder(query, *key);
     return PostOrder(request, *key);
   } catch (const Refusal& refusal) {
     return ProblemResponse(refusal.problem, request.request_id);

@@ -38,12 +38,13 @@ struct Answer {
 };
 
 Answer Request(int port, const std::string& key, http::verb verb, const std::string& target,
-               const std::string& body = "") {
+               const std::string& body = "", const std::string& method_text = "") {
   boost::asio::io_context io;
   beast::tcp_stream stream(io);
   stream.connect(boost::asio::ip::tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"),
                                                 static_cast<unsigned short>(port)));
   http::request<http::string_body> request{verb, target, 11};
+  if (!method_text.empty()) request.method_string(method_text);
   request.set(http::field::host, "hub");
   if (!key.empty()) request.set(http::field::authorization, "Bearer " + key);
   request.body() = body;
@@ -97,7 +98,8 @@ class HubApiTest : public ::testing::TestWithParam<test::HubBackend> {
  protected:
   HubApiTest() {
     admin_->SaveStore({"0001", "001", "Centro", "America/Sao_Paulo"});
-    admin_->SaveBranchSettings({"0001", "0001", "9999", "0001", "", {{"card", "002"}}});
+    admin_->SaveBranchSettings(
+        {"0001", "0001", "9999", "0001", "", {{"card", "002"}}, "1058", "SP", "3550308"});
     admin_->AddApiKey({ApiKeyHash(key_), "web", false, {"0001"}});
     admin_->AddApiKey({ApiKeyHash(other_key_), "app", false, {"0002"}});
   }
@@ -268,8 +270,9 @@ TEST_P(HubApiTest, StoresShowWhichAreDarkAndOrdersCanRequireAnOnlineStore) {
   order["require_online"] = true;
   EXPECT_EQ(Post(port, key_, order.dump()).status, 201u);
   order["store"] = "002";
+  order["external_id"] = "web-2";
   const Answer refused = Post(port, key_, order.dump());
-  EXPECT_EQ(refused.status, 409u) << refused.text;
+  ASSERT_EQ(refused.status, 409u) << refused.text;
   EXPECT_EQ(refused.body["type"], "/problems/store-not-online");
   EXPECT_EQ(refused.body["store"]["presence"], "offline");
   // Handed out three times and never received: stuck.
@@ -333,6 +336,9 @@ TEST_P(HubApiTest, TheOpenApiFileNamesEveryOperationServed) {
   }
   EXPECT_EQ(operations, 6);
   EXPECT_EQ(Request(hub.http_port(), "", http::verb::delete_, "/v1/orders/1").status, 405u);
+  // A method is matched whole: "GE" is no GET.
+  EXPECT_EQ(Request(hub.http_port(), "", http::verb::unknown, "/v1/orders/1", "", "GE").status,
+            405u);
   EXPECT_EQ(Request(hub.http_port(), "", http::verb::get, "/v1/order").status, 404u);
 }
 

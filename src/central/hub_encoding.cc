@@ -63,15 +63,24 @@ std::string BranchSettingsText(const BranchSettings& settings) {
                          {"seller", settings.seller},
                          {"operator", settings.operator_code},
                          {"origin", settings.origin},
-                         {"receipt_types", settings.receipt_types}};
+                         {"receipt_types", settings.receipt_types},
+                         {"country", settings.country},
+                         {"state", settings.state},
+                         {"municipality", settings.municipality}};
   return DumpJsonText(text);
 }
 
 BranchSettings BranchSettingsFromText(std::string branch, const std::string& text) {
   const nlohmann::json parsed = ParseJsonText(text);
-  BranchSettings settings{std::move(branch),          parsed.value("client", ""),
-                          parsed.value("seller", ""), parsed.value("operator", ""),
-                          parsed.value("origin", ""), {}};
+  BranchSettings settings;
+  settings.branch = std::move(branch);
+  settings.client = parsed.value("client", "");
+  settings.seller = parsed.value("seller", "");
+  settings.operator_code = parsed.value("operator", "");
+  settings.origin = parsed.value("origin", "");
+  settings.country = parsed.value("country", "");
+  settings.state = parsed.value("state", "");
+  settings.municipality = parsed.value("municipality", "");
   if (parsed.contains("receipt_types")) {
     settings.receipt_types = parsed["receipt_types"].get<std::map<std::string, std::string>>();
   }

@@ -140,6 +140,10 @@ struct BranchSettings {
   std::string origin;         // IDORGCMDVENDA when the order names none
   // CDTIPORECE per way of paying: "cash", "card", "voucher", "online".
   std::map<std::string, std::string> receipt_types;
+  // The place codes of an address that names none (CDPAIS, SGESTADO, CDMUNICIPIO): the
+  // store's delivery router takes only orders whose address has them, and a branch's
+  // customers mostly live in its own town.
+  std::string country, state, municipality;
 };
 
 // A channel's API key as the hub keeps it: never the key, only its SHA-256.

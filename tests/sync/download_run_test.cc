@@ -312,8 +312,8 @@ TEST(DownloadRun, CancellationHandedOutAgainIsNeitherPrintedNorAppliedTwice) {
 TEST(DownloadRun, AChannelsOrderIsWrittenWithItsComboObservationAndChange) {
   SyncInstallation s;
   const StoreSchema schema = StoreSchema::FromDatabase(s.db().real());
-  const BranchSettings settings{kFilial, "0001",    "9999",
-                                "0001",  "DLV_ZLV", {{"cash", "001"}, {"change", "004"}}};
+  const BranchSettings settings{
+      kFilial, "0001", "9999", "0001", "DLV_ZLV", {{"cash", "001"}, {"change", "004"}}, "", "", ""};
   std::vector<ConsumerRecord> consumers = s.central().Consumers();
   ChannelOrderContext context{
       schema,
