@@ -10,7 +10,8 @@ markup in its name. The page must:
   - turn down a wrong key plainly (401) and ask again;
   - with the support key, list both stores: A online, B offline, B's name shown as the text
     it is;
-  - follow A's order by its hub id to the state the store's call left it in.
+  - follow A's order by its hub id to the state the store's call left it in;
+  - at its next refresh (10 s) after the hub stopped, say plainly that the hub is unreachable.
 A screenshot of the page is saved for people to look at (its path is printed).
 
 Exits 77 (skipped) when Chromium, its driver or Selenium is missing (scripts/install-deps
@@ -95,11 +96,23 @@ def check(condition, message):
         raise AssertionError(message)
 
 
-def run(driver, url, support_key, order_id):
+def run(driver, url, support_key, order_id, hub, shoot):
+    from selenium.common.exceptions import StaleElementReferenceException
     from selenium.webdriver.common.by import By
     from selenium.webdriver.support.ui import WebDriverWait
 
-    wait = WebDriverWait(driver, WAIT)
+    # The page redraws its tables at every refresh: what is read of them is read in one go, and
+    # read again when a redraw replaced it meanwhile.
+    wait = WebDriverWait(driver, WAIT, ignored_exceptions=[StaleElementReferenceException])
+
+    def stores(d):
+        rows = d.find_elements(By.CSS_SELECTOR, "#stores-body tr")
+        return len(rows) == 2 and {
+            row.get_attribute("data-store"): (
+                row.get_attribute("data-presence"), row.find_element(By.CLASS_NAME, "badge").text,
+                row.find_elements(By.TAG_NAME, "td")[2].text,
+                len(row.find_elements(By.TAG_NAME, "b"))) for row in rows}
+
     policy = urllib.request.urlopen(url).headers.get("Content-Security-Policy", "")
     check("script-src 'self'" in policy and "unsafe-inline" not in policy,
           f"the page's policy lets other scripts run: {policy!r}")
@@ -112,23 +125,23 @@ def run(driver, url, support_key, order_id):
           "a refused key does not bring the key form back")
 
     driver.find_element(By.ID, "key-input").send_keys(support_key + "\n")
-    rows = wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#stores-body tr")) == 2
-                      and d.find_elements(By.CSS_SELECTOR, "#stores-body tr"))
-    shown = {row.get_attribute("data-store"): row for row in rows}
-    row_a, row_b = shown["/".join(STORE_A[:2])], shown["/".join(STORE_B[:2])]
-    check(row_a.get_attribute("data-presence") == "online", "store A is not online")
-    check(row_a.find_element(By.CLASS_NAME, "badge").text == "online", "A's badge")
-    check(row_b.get_attribute("data-presence") == "offline", "store B is not offline")
-    check(row_b.find_element(By.CLASS_NAME, "badge").text == "offline", "B's badge")
-    check(row_b.find_elements(By.TAG_NAME, "td")[2].text == STORE_B[2],
-          "B's name is not shown as the text it is")
-    check(not row_b.find_elements(By.TAG_NAME, "b"), "B's name was put in as markup")
+    shown = wait.until(stores)
+    a, b = shown["/".join(STORE_A[:2])], shown["/".join(STORE_B[:2])]
+    check(a[:2] == ("online", "online"), f"store A is not shown online: {a}")
+    check(b[:2] == ("offline", "offline"), f"store B is not shown offline: {b}")
+    check(b[2:] == (STORE_B[2], 0), f"B's name was put in as markup, not text: {b}")
 
     driver.find_element(By.ID, "order-id").send_keys(order_id + "\n")
-    state = wait.until(lambda d: d.find_element(By.ID, "order-state"))
-    wait.until(lambda d: state.is_displayed())
-    check(state.get_attribute("data-state") == "handed_out",
-          f"order {order_id} shows {state.get_attribute('data-state')!r}, not handed_out")
+    state = wait.until(lambda d: d.find_element(By.ID, "order").is_displayed()
+                       and d.find_element(By.ID, "order-state").get_attribute("data-state"))
+    check(state == "handed_out", f"order {order_id} shows {state!r}, not handed_out")
+
+    shoot()  # the page as people see it, before the hub goes away
+    hub.terminate()
+    hub.wait(10)
+    wait.until(
+        lambda d: "inacessível" in d.find_element(By.ID, "status").text,
+        "the page does not say that the hub is unreachable")
 
     blocked = [e["message"] for e in driver.get_log("browser") if "Content Security" in e["message"]]
     check(not blocked, f"the page broke its own policy: {blocked}")
@@ -168,17 +181,22 @@ def main():
         asyncio.run(download(store_port, *STORE_A[:2]))
         time.sleep(1)  # the hub writes the call after its interval (200 ms here)
 
-        try:
-            run(driver, url, support_key, order_id)
-        finally:
-            shot = Path(args.artifacts).resolve() / "support-page.png"
-            shot.parent.mkdir(parents=True, exist_ok=True)
+        shot = Path(args.artifacts).resolve() / "support-page.png"
+        shot.parent.mkdir(parents=True, exist_ok=True)
+
+        def shoot():
             driver.save_screenshot(str(shot))
             print(f"screenshot: {shot}")
+
+        try:
+            run(driver, url, support_key, order_id, hub, shoot)
+        except Exception:
+            shoot()  # the page as it failed
+            raise
         print("support page: ok")
     finally:
         driver.quit()
-        if hub:
+        if hub and hub.poll() is None:
             hub.terminate()
             hub.wait(10)
         shutil.rmtree(work, ignore_errors=True)
