@@ -20,6 +20,7 @@
 #include "central/order_generator.h"
 #include "central/store_schema.h"
 #include "central/store_times.h"
+#include "central/support_page.h"
 #include "central/time_zone.h"
 #include "database/database.h"
 
@@ -40,7 +41,7 @@ constexpr const char* kUsage =
     "usage: zlvsinc-central serve --db DB [--port N] [--bind ADDRESS] [--verbose]\n"
     "                       [--idle-timeout-ms N] [--request-timeout-ms N] [--max-connections N]\n"
     "                       [--http-port N [--tls-cert FILE --tls-key FILE]]\n"
-    "                       [--store-schema FILE]\n"
+    "                       [--store-schema FILE] [--call-write-interval-ms N]\n"
     "       zlvsinc-central add-orders --db DB --branch B --store S --count N [--seed N]\n"
     "                       [--scheduled K] [--cancel K]\n"
     "                       [--store-db FILE | --schema FILE --seed-sql FILE]\n"
@@ -131,9 +132,11 @@ int Serve(const Options& options, std::ostream& out, std::ostream& err) {
   limits.request_timeout = std::chrono::milliseconds(
       options.Number("--request-timeout-ms", static_cast<int>(limits.request_timeout.count())));
   limits.max_connections = options.Number("--max-connections", limits.max_connections);
+  limits.call_write_interval = std::chrono::milliseconds(options.Number(
+      "--call-write-interval-ms", static_cast<int>(limits.call_write_interval.count())));
   if (limits.idle_timeout.count() == 0 || limits.request_timeout.count() == 0 ||
-      limits.max_connections == 0) {
-    throw UsageError("time-outs and --max-connections must be above 0");
+      limits.max_connections == 0 || limits.call_write_interval.count() == 0) {
+    throw UsageError("time-outs, intervals and --max-connections must be above 0");
   }
   CentralServer server(*store, clock, bind, options.Number("--port", 0), log, limits);
   // Both listeners are set up before the first line is printed: a script that waits for it
@@ -147,7 +150,11 @@ int Serve(const Options& options, std::ostream& out, std::ostream& err) {
                                    SystemStoreTimes(), &server.calls());
     http_port = server.ServeHttp(
         bind, options.Number("--http-port", 0),
-        [&api](const HttpRequest& request) { return api->Handle(request); }, {}, tls);
+        [&api](const HttpRequest& request) {
+          if (auto page = SupportPage(request)) return *page;
+          return api->Handle(request);
+        },
+        {}, tls);
   }
   out << "listening on " << bind << ":" << server.port() << std::endl;
   if (api) {
@@ -401,12 +408,12 @@ int RunCentralCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (args.empty()) throw UsageError("no command");
     const std::string& command = args[0];
     if (command == "serve") {
-      return Serve(
-          Options(args,
-                  {"--db", "--port", "--bind", "--idle-timeout-ms", "--request-timeout-ms",
-                   "--max-connections", "--http-port", "--tls-cert", "--tls-key", "--store-schema"},
-                  {"--verbose"}),
-          out, err);
+      return Serve(Options(args,
+                           {"--db", "--port", "--bind", "--idle-timeout-ms", "--request-timeout-ms",
+                            "--max-connections", "--http-port", "--tls-cert", "--tls-key",
+                            "--store-schema", "--call-write-interval-ms"},
+                           {"--verbose"}),
+                   out, err);
     }
     if (command == "add-orders") {
       return AddOrders(Options(args,

@@ -189,6 +189,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession<Stream>> {
     response_.version(11);
     response_.set(http::field::content_type, response.content_type);
     response_.set("X-Request-Id", id);
+    for (const auto& [name, value] : response.headers) response_.set(name, value);
     response_.body() = std::move(response.body);
     response_.keep_alive(keep_alive);
     response_.prepare_payload();

@@ -24,6 +24,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <boost/asio/io_context.hpp>
 
@@ -38,9 +40,14 @@ struct HttpRequest {
 };
 
 struct HttpResponse {
+  HttpResponse() = default;
+  HttpResponse(int status, std::string content_type, std::string body)
+      : status(status), content_type(std::move(content_type)), body(std::move(body)) {}
+
   int status = 200;
   std::string content_type = "application/json";
   std::string body;
+  std::vector<std::pair<std::string, std::string>> headers;  // besides the content type
 };
 
 // An RFC 9457 problem. `type` is the stable name ("not-found"), answered as the URI reference
