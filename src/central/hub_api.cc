@@ -49,6 +49,18 @@ std::string TextMember(const json& body, const char* name) {
   return found->get<std::string>();
 }
 
+// The request's body: a JSON object, else a 400 (not JSON) or a 422 (another value).
+json ObjectBody(const HttpRequest& request) {
+  json body;
+  try {
+    body = ParseJsonText(request.body);
+  } catch (const std::exception& e) {
+    Refuse(400, "malformed-json", "The body is not JSON", e.what());
+  }
+  if (!body.is_object()) throw ChannelOrderError("", "must be an object");
+  return body;
+}
+
 // The same id again: the first answer when the order is the same, else a conflict.
 HttpResponse Again(const ChannelOrderRecord& existing, const std::string& body_hash) {
   if (existing.body_hash != body_hash) {
@@ -202,13 +214,7 @@ HttpResponse HubApi::CancelOrder(const std::string& id, const HttpRequest& reque
   if (key.support) {
     Refuse(403, "read-only-key", "Read-only key", "a support key cannot cancel orders");
   }
-  json body;
-  try {
-    body = ParseJsonText(request.body);
-  } catch (const std::exception& e) {
-    Refuse(400, "malformed-json", "The body is not JSON", e.what());
-  }
-  if (!body.is_object()) throw ChannelOrderError("", "must be an object");
+  const json body = ObjectBody(request);
   const std::string reason = TextMember(body, "reason");
   if (reason.size() > kMaxReason) {
     throw ChannelOrderError("/reason", "is longer than " + std::to_string(kMaxReason) + " bytes");
@@ -256,13 +262,7 @@ HttpResponse HubApi::CancelOrder(const std::string& id, const HttpRequest& reque
 }
 
 HttpResponse HubApi::PostOrder(const HttpRequest& request, const ApiKeyRecord& key) {
-  json body;
-  try {
-    body = ParseJsonText(request.body);
-  } catch (const std::exception& e) {
-    Refuse(400, "malformed-json", "The body is not JSON", e.what());
-  }
-  if (!body.is_object()) throw ChannelOrderError("", "must be an object");
+  const json body = ObjectBody(request);
   const std::string branch = TextMember(body, "branch"), shop = TextMember(body, "store");
   const std::string external_id = TextMember(body, "external_id");
   const auto require_online = body.find("require_online");
