@@ -19,15 +19,20 @@ std::string Hex(const unsigned char* bytes, std::size_t size) {
   return text;
 }
 
-}  // namespace
-
-std::string NewApiKey() {
+// "prefix" and 256 random bits in hex.
+std::string NewSecret(const char* prefix) {
   unsigned char bytes[32];
   if (RAND_bytes(bytes, sizeof bytes) != 1) {
     throw std::runtime_error("no randomness to make a key from");
   }
-  return "zlvk_" + Hex(bytes, sizeof bytes);
+  return prefix + Hex(bytes, sizeof bytes);
 }
+
+}  // namespace
+
+std::string NewApiKey() { return NewSecret("zlvk_"); }
+
+std::string NewInstallationToken() { return NewSecret("zlvt_"); }
 
 std::string ApiKeyHash(const std::string& key) {
   unsigned char digest[EVP_MAX_MD_SIZE];

@@ -9,6 +9,8 @@ namespace zlv {
 // A new key: "zlvk_" and 64 hex digits. Throws std::runtime_error when the system has no
 // randomness to give.
 std::string NewApiKey();
+// A new installation token, made the same way: "zlvt_" and 64 hex digits.
+std::string NewInstallationToken();
 
 // The SHA-256 of the key's text, in lower-case hex: what the hub stores and looks up.
 std::string ApiKeyHash(const std::string& key);

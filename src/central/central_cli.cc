@@ -61,6 +61,8 @@ constexpr const char* kUsage =
     "                       [--state UF] [--municipality CODE]\n"
     "       zlvsinc-central add-api-key --db DB (--channel NAME --branch B [--branch B ...]\n"
     "                       | --support)\n"
+    "       zlvsinc-central add-installation --db DB --branch B --register C [--store S]\n"
+    "       zlvsinc-central revoke-installation --db DB --branch B --register C --token-id ID\n"
     "DB: an SQLite file, or a PostgreSQL URI postgresql://[USER@]HOST[:PORT]/NAME\n";
 
 class Options {
@@ -401,6 +403,44 @@ int AddApiKey(const Options& options, std::ostream& out) {
   return 0;
 }
 
+// The part of a token's hash the operator names it by: enough to tell an installation's few
+// tokens apart, and nothing that opens anything.
+constexpr std::size_t kTokenIdLength = 12;
+
+int AddInstallation(const Options& options, std::ostream& out, std::ostream& err) {
+  InstallationToken token;
+  token.branch = options.Get("--branch");
+  token.cash_register = options.Get("--register");
+  token.store = options.Get("--store", "");
+  const std::string secret = NewInstallationToken();
+  token.hash = ApiKeyHash(secret);
+  const std::unique_ptr<HubStore> store = OpenHubStore(options.Get("--db"));
+  store->AddInstallationToken(token);
+  out << secret << "\n";
+  err << "installation " << token.branch << "/" << token.cash_register << " ("
+      << (token.store.empty() ? "every store of the branch" : "store " + token.store)
+      << "): token id " << token.hash.substr(0, kTokenIdLength)
+      << "; the token is shown only now\n";
+  return 0;
+}
+
+int RevokeInstallation(const Options& options, std::ostream& out) {
+  const std::string id = options.Get("--token-id");
+  if (id.size() < 8 || id.find_first_not_of("0123456789abcdef") != std::string::npos) {
+    throw UsageError("--token-id takes the token id add-installation printed (hex digits)");
+  }
+  const std::string branch = options.Get("--branch"), cash_register = options.Get("--register");
+  const std::unique_ptr<HubStore> store = OpenHubStore(options.Get("--db"));
+  const int revoked = store->RevokeInstallationTokens(branch, cash_register, id);
+  if (revoked == 0) {
+    throw std::runtime_error("installation " + branch + "/" + cash_register +
+                             " has no valid token with id " + id);
+  }
+  out << "revoked " << revoked << " token(s) of installation " << branch << "/" << cash_register
+      << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int RunCentralCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -453,6 +493,14 @@ int RunCentralCommand(const std::vector<std::string>& args, std::ostream& out, s
     }
     if (command == "add-api-key") {
       return AddApiKey(Options(args, {"--db", "--channel", "--branch"}, {"--support"}), out);
+    }
+    if (command == "add-installation") {
+      return AddInstallation(Options(args, {"--db", "--branch", "--register", "--store"}, {}), out,
+                             err);
+    }
+    if (command == "revoke-installation") {
+      return RevokeInstallation(Options(args, {"--db", "--branch", "--register", "--token-id"}, {}),
+                                out);
     }
     throw UsageError("unknown command " + command);
   } catch (const UsageError& e) {

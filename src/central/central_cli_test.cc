@@ -223,6 +223,40 @@ TEST_P(CentralCommandLine, StoresBranchesAndKeysAreRegisteredAndAKeyIsKeptOnlyAs
   EXPECT_FALSE(found->support);
 }
 
+// An installation may hold two tokens at once while a new one is rolled out; revoking one by
+// its id leaves the other, and the hub keeps neither token itself.
+TEST_P(CentralCommandLine, InstallationTokensAreKeptAsHashesAndRevokedOneByOne) {
+  std::vector<std::string> tokens, ids;
+  for (int i = 0; i < 2; ++i) {
+    const CommandResult made = RunCommand({"add-installation", "--db", db, "--branch", "0001",
+                                           "--register", "001", "--store", "001"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    tokens.push_back(made.out.substr(0, made.out.find('\n')));
+    EXPECT_TRUE(std::regex_match(tokens.back(), std::regex("zlvt_[0-9a-f]{64}"))) << made.out;
+    std::smatch id;
+    ASSERT_TRUE(std::regex_search(made.err, id, std::regex("token id ([0-9a-f]{12})"))) << made.err;
+    ids.push_back(id[1]);
+  }
+  EXPECT_EQ(RunCommand({"revoke-installation", "--db", db, "--branch", "0001", "--register", "002",
+                        "--token-id", ids[0]})
+                .status,
+            1)
+      << "another installation's token is not this one's to revoke";
+  ASSERT_EQ(RunCommand({"revoke-installation", "--db", db, "--branch", "0001", "--register", "001",
+                        "--token-id", ids[0]})
+                .status,
+            0);
+
+  const std::unique_ptr<HubStore> hub = OpenHubStore(db);
+  EXPECT_FALSE(hub->FindInstallationToken(tokens[0]));
+  const auto revoked = hub->FindInstallationToken(ApiKeyHash(tokens[0]));
+  const auto valid = hub->FindInstallationToken(ApiKeyHash(tokens[1]));
+  ASSERT_TRUE(revoked && valid);
+  EXPECT_TRUE(revoked->revoked);
+  EXPECT_FALSE(valid->revoked);
+  EXPECT_EQ(valid->store, "001");
+}
+
 TEST_P(CentralCommandLine, PostOrdersSendsEachOrderOnceThroughTheApiAndStopsAtARefusal) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"add-store", "--branch", "0001", "--store", "001", "--name", "Centro", "--time-zone",

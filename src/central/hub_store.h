@@ -154,6 +154,15 @@ struct ApiKeyRecord {
   std::vector<std::string> branches;  // what a channel's key reaches
 };
 
+// An installation's token as the hub keeps it: never the token, only its SHA-256. An
+// installation is a branch and a cash register; its token covers one store of the branch, or
+// every store of it (an empty store) when the installation synchronises them all.
+struct InstallationToken {
+  std::string hash;  // lower-case hex
+  std::string branch, cash_register, store;
+  bool revoked = false;
+};
+
 // An order a channel put in, by the channel's own id for it.
 struct ChannelOrderRecord {
   std::string channel, external_id;
@@ -274,6 +283,14 @@ class HubStore {
   virtual std::optional<BranchSettings> FindBranchSettings(const std::string& branch) = 0;
   virtual void AddApiKey(const ApiKeyRecord& key) = 0;
   virtual std::optional<ApiKeyRecord> FindApiKey(const std::string& hash) = 0;
+
+  // The installations' tokens. An installation may hold several at once, so that a new one
+  // can be rolled out before the old one is revoked.
+  virtual void AddInstallationToken(const InstallationToken& token) = 0;
+  virtual std::optional<InstallationToken> FindInstallationToken(const std::string& hash) = 0;
+  // Revokes the installation's tokens whose hash begins with `hash_prefix`; how many it did.
+  virtual int RevokeInstallationTokens(const std::string& branch, const std::string& cash_register,
+                                       const std::string& hash_prefix) = 0;
 
   // The channels' orders by their own ids. AddChannelOrder throws DatabaseError when the
   // channel already has the id (a process that raced this one put it in first).

@@ -485,4 +485,33 @@ void PgHubStore::AddCancellation(const CancellationRequest& cancellation, DateTi
        cancellation.reason});
 }
 
+void PgHubStore::AddInstallationToken(const InstallationToken& token) {
+  connection_.Exec(
+      "INSERT INTO CENTRAL_INSTALLATION_TOKEN (DSHASH, CDFILIAL, CDCAIXA, CDLOJA) "
+      "VALUES ($1, $2, $3, $4)",
+      {token.hash, token.branch, token.cash_register, token.store});
+}
+
+std::optional<InstallationToken> PgHubStore::FindInstallationToken(const std::string& hash) {
+  const PgResult found = connection_.Exec(
+      "SELECT CDFILIAL, CDCAIXA, CDLOJA, DTREVOKED IS NOT NULL FROM CENTRAL_INSTALLATION_TOKEN "
+      "WHERE DSHASH = $1",
+      {hash});
+  if (found.rows() == 0) return std::nullopt;
+  return InstallationToken{hash, found.Text(0, 0), found.Text(0, 1), found.Text(0, 2),
+                           found.Text(0, 3) == "t"};
+}
+
+int PgHubStore::RevokeInstallationTokens(const std::string& branch,
+                                         const std::string& cash_register,
+                                         const std::string& hash_prefix) {
+  return connection_
+      .Exec(
+          "UPDATE CENTRAL_INSTALLATION_TOKEN SET DTREVOKED = now() WHERE CDFILIAL = $1 AND "
+          "CDCAIXA = $2 AND substr(DSHASH, 1, length($3)) = $3 AND DTREVOKED IS NULL "
+          "RETURNING 1",
+          {branch, cash_register, hash_prefix})
+      .rows();
+}
+
 }  // namespace zlv

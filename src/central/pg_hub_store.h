@@ -69,6 +69,10 @@ class PgHubStore : public HubStore {
   std::optional<BranchSettings> FindBranchSettings(const std::string& branch) override;
   void AddApiKey(const ApiKeyRecord& key) override;
   std::optional<ApiKeyRecord> FindApiKey(const std::string& hash) override;
+  void AddInstallationToken(const InstallationToken& token) override;
+  std::optional<InstallationToken> FindInstallationToken(const std::string& hash) override;
+  int RevokeInstallationTokens(const std::string& branch, const std::string& cash_register,
+                               const std::string& hash_prefix) override;
   std::optional<ChannelOrderRecord> FindChannelOrder(const std::string& channel,
                                                      const std::string& external_id) override;
   void AddChannelOrder(const ChannelOrderRecord& order) override;

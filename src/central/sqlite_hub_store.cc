@@ -66,6 +66,9 @@ CREATE TABLE IF NOT EXISTS CENTRAL_CHANNEL_ORDER (
   CDFILIAL TEXT NOT NULL, CDLOJA TEXT NOT NULL, NRVENDAREST TEXT NOT NULL,
   DTCREATED TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP,
   PRIMARY KEY (NMCHANNEL, DSEXTERNALID));
+CREATE TABLE IF NOT EXISTS CENTRAL_INSTALLATION_TOKEN (
+  DSHASH TEXT PRIMARY KEY, CDFILIAL TEXT NOT NULL, CDCAIXA TEXT NOT NULL,
+  CDLOJA TEXT NOT NULL, DTCREATED TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP, DTREVOKED TEXT);
 CREATE INDEX IF NOT EXISTS CENTRAL_ORDER_SALE ON CENTRAL_ORDER (NRVENDAREST);
 CREATE INDEX IF NOT EXISTS CENTRAL_CHANNEL_ORDER_SALE
   ON CENTRAL_CHANNEL_ORDER (CDFILIAL, NRVENDAREST);
@@ -589,6 +592,34 @@ void SqliteHubStore::AddCancellation(const CancellationRequest& cancellation, Da
           std::string(kNow) + ")",
       {Variant(cancellation.branch), Variant(cancellation.store), Variant(cancellation.sale),
        Variant(cancellation.state), Variant(now.ToIso()), Variant(cancellation.reason)});
+}
+
+void SqliteHubStore::AddInstallationToken(const InstallationToken& token) {
+  db_->Execute(
+      "INSERT INTO CENTRAL_INSTALLATION_TOKEN (DSHASH, CDFILIAL, CDCAIXA, CDLOJA) "
+      "VALUES (?, ?, ?, ?)",
+      {Variant(token.hash), Variant(token.branch), Variant(token.cash_register),
+       Variant(token.store)});
+}
+
+std::optional<InstallationToken> SqliteHubStore::FindInstallationToken(const std::string& hash) {
+  const DataPacket found = db_->Query(
+      "SELECT CDFILIAL, CDCAIXA, CDLOJA, DTREVOKED IS NOT NULL FROM CENTRAL_INSTALLATION_TOKEN "
+      "WHERE DSHASH = ?",
+      {Variant(hash)});
+  if (found.rows.empty()) return std::nullopt;
+  const auto& row = found.rows[0];
+  return InstallationToken{hash, row[0].AsText(), row[1].AsText(), row[2].AsText(),
+                           row[3].AsInteger() != 0};
+}
+
+int SqliteHubStore::RevokeInstallationTokens(const std::string& branch,
+                                             const std::string& cash_register,
+                                             const std::string& hash_prefix) {
+  return static_cast<int>(db_->Execute(
+      "UPDATE CENTRAL_INSTALLATION_TOKEN SET DTREVOKED = CURRENT_TIMESTAMP WHERE CDFILIAL = ? "
+      "AND CDCAIXA = ? AND substr(DSHASH, 1, length(?3)) = ?3 AND DTREVOKED IS NULL",
+      {Variant(branch), Variant(cash_register), Variant(hash_prefix)}));
 }
 
 }  // namespace zlv
