@@ -58,6 +58,31 @@ Variant OrderSaleValue(const GeneratedOrder& order, const char* column) {
   return at < 0 || sale.rows.empty() ? Variant::Null() : sale.rows[0][static_cast<std::size_t>(at)];
 }
 
+OrderRoadRecord OrderRoadFromCells(const std::string& sale,
+                                   const std::function<std::optional<std::string>(int)>& cell) {
+  const auto text = [&cell](int column) { return cell(column).value_or(""); };
+  OrderRoadRecord road;
+  road.branch = text(0);
+  road.store = text(1);
+  road.sale = sale;
+  road.state = text(2);
+  road.downloads = std::stoi(text(3));
+  road.queued_at = cell(4);
+  road.last_download_at = cell(5);
+  road.received_at = cell(6);
+  if (const auto age = cell(7)) road.received_age_s = std::stod(*age);
+  road.channel = cell(8);
+  road.external_id = cell(9);
+  road.local_sale = cell(10);
+  road.tab_states = cell(11);
+  road.answer = cell(12);
+  road.cancel_state = cell(13);
+  road.cancel_reason = cell(14);
+  road.cancel_requested_at = cell(15);
+  road.sets = OrderPacketsFromText(text(16));
+  return road;
+}
+
 std::string BranchSettingsText(const BranchSettings& settings) {
   nlohmann::json text = {{"client", settings.client},
                          {"seller", settings.seller},

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,14 @@ std::string OrderPacketsText(const GeneratedOrder& order);
 std::vector<DataPacket> OrderPacketsFromText(const std::string& text);
 // A cell of the order's sale row; Null when the column or the row is missing.
 Variant OrderSaleValue(const GeneratedOrder& order, const char* column);
+
+// The order's road from the cells of the back ends' road query, in its column order: branch,
+// store, state, downloads, queued at, last download at, received at, received age (s),
+// channel, external id, store sale, tab states, answer, cancellation state, reason and
+// requested at, packets. `cell` gives a column's text, nullopt for NULL. The status history is
+// the back end's to add.
+OrderRoadRecord OrderRoadFromCells(const std::string& sale,
+                                   const std::function<std::optional<std::string>(int)>& cell);
 
 // A branch's settings and a key's branches, kept as JSON text by both back ends.
 std::string BranchSettingsText(const BranchSettings& settings);

@@ -325,10 +325,9 @@ std::vector<StorePresence> PgHubStore::StorePresences(const std::optional<StoreK
     registry.push_back(
         {stores.Text(r, 0), stores.Text(r, 1), stores.Text(r, 2), stores.Text(r, 3)});
   }
-  // An order counts as in the store's uploads when one names it as its central sale.
-  const std::string unloaded =
-      "NOT EXISTS (SELECT 1 FROM CENTRAL_UPLOAD U WHERE U.CDFILIAL = O.CDFILIAL AND "
-      "U.CDLOJA = O.CDLOJA AND U.NRVENDARESTAUX = O.NRVENDAREST)";
+  // An order counts as in the store's uploads when one names it as its central sale: looked
+  // up once per order, however many counts ask it.
+  const std::string unloaded = "O.UNLOADED";
   const PgResult found = connection_.Exec(
       "SELECT O.CDFILIAL, O.CDLOJA, "
       "count(*) FILTER (WHERE O.STATE = 'PENDING' AND O.NRDOWNLOADS = 0), "
@@ -340,8 +339,11 @@ std::vector<StorePresence> PgHubStore::StorePresences(const std::optional<StoreK
           "), count(*) FILTER (WHERE O.STATE = 'CONFIRMED' AND " + unloaded +
           " AND EXTRACT(EPOCH FROM now() - O.DTRECEIVED) > " +
           std::to_string(kReconcileAfterSeconds) +
-          ") FROM CENTRAL_ORDER O WHERE O.STATE IN ('PENDING', 'CONFIRMED')" +
-          (only ? " AND O.CDFILIAL = $1 AND O.CDLOJA = $2" : "") + " GROUP BY O.CDFILIAL, O.CDLOJA",
+          ") FROM (SELECT O.*, NOT EXISTS (SELECT 1 FROM CENTRAL_UPLOAD U WHERE U.CDFILIAL = "
+          "O.CDFILIAL AND U.CDLOJA = O.CDLOJA AND U.NRVENDARESTAUX = O.NRVENDAREST) AS UNLOADED "
+          "FROM CENTRAL_ORDER O WHERE O.STATE IN ('PENDING', 'CONFIRMED')" +
+          (only ? " AND O.CDFILIAL = $1 AND O.CDLOJA = $2" : "") +
+          ") O GROUP BY O.CDFILIAL, O.CDLOJA",
       OnlyParams(only));
   std::vector<StorePresence> orders;
   for (int r = 0; r < found.rows(); ++r) {
@@ -438,25 +440,8 @@ std::optional<OrderRoadRecord> PgHubStore::FindOrderRoad(const std::string& sale
           "ORDER BY O.CDFILIAL COLLATE \"C\", U.DTUPLOAD COLLATE \"C\" DESC NULLS LAST LIMIT 1",
       {sale});
   if (found.rows() == 0) return std::nullopt;
-  OrderRoadRecord road;
-  road.branch = found.Text(0, 0);
-  road.store = found.Text(0, 1);
-  road.sale = sale;
-  road.state = found.Text(0, 2);
-  road.downloads = static_cast<int>(found.Integer(0, 3));
-  road.queued_at = found.OptionalText(0, 4);
-  road.last_download_at = found.OptionalText(0, 5);
-  road.received_at = found.OptionalText(0, 6);
-  if (!found.IsNull(0, 7)) road.received_age_s = std::stod(found.Text(0, 7));
-  road.channel = found.OptionalText(0, 8);
-  road.external_id = found.OptionalText(0, 9);
-  road.local_sale = found.OptionalText(0, 10);
-  road.tab_states = found.OptionalText(0, 11);
-  road.answer = found.OptionalText(0, 12);
-  road.cancel_state = found.OptionalText(0, 13);
-  road.cancel_reason = found.OptionalText(0, 14);
-  road.cancel_requested_at = found.OptionalText(0, 15);
-  road.sets = OrderPacketsFromText(found.Text(0, 16));
+  OrderRoadRecord road =
+      OrderRoadFromCells(sale, [&found](int column) { return found.OptionalText(0, column); });
   if (road.local_sale) {
     const PgResult history = connection_.Exec(
         "SELECT DSROW FROM CENTRAL_HISTORY WHERE CDFILIAL = $1 AND CDLOJA = $2 AND "

@@ -430,10 +430,9 @@ std::vector<StorePresence> SqliteHubStore::StorePresences(const std::optional<St
            .rows) {
     registry.push_back({row[0].AsText(), row[1].AsText(), row[2].AsText(), row[3].AsText()});
   }
-  // An order counts as in the store's uploads when one names it as its central sale.
-  const std::string unloaded =
-      "NOT EXISTS (SELECT 1 FROM CENTRAL_UPLOAD U WHERE U.CDFILIAL = O.CDFILIAL AND "
-      "U.CDLOJA = O.CDLOJA AND U.NRVENDARESTAUX = O.NRVENDAREST)";
+  // An order counts as in the store's uploads when one names it as its central sale: looked
+  // up once per order, however many counts ask it.
+  const std::string unloaded = "O.UNLOADED";
   std::vector<StorePresence> orders;
   for (const auto& row :
        db_->Query(
@@ -449,8 +448,11 @@ std::vector<StorePresence> SqliteHubStore::StorePresences(const std::optional<St
                   unloaded + "), sum(O.STATE = 'CONFIRMED' AND " + unloaded +
                   " AND (julianday('now') - julianday(O.DTRECEIVED)) * 86400.0 > " +
                   std::to_string(kReconcileAfterSeconds) +
-                  ") FROM CENTRAL_ORDER O WHERE O.STATE IN ('PENDING', 'CONFIRMED')" + where +
-                  " GROUP BY O.CDFILIAL, O.CDLOJA",
+                  ") FROM (SELECT O.*, NOT EXISTS (SELECT 1 FROM CENTRAL_UPLOAD U WHERE U.CDFILIAL "
+                  "= "
+                  "O.CDFILIAL AND U.CDLOJA = O.CDLOJA AND U.NRVENDARESTAUX = O.NRVENDAREST) AS "
+                  "UNLOADED FROM CENTRAL_ORDER O WHERE O.STATE IN ('PENDING', 'CONFIRMED')" +
+                  where + ") O GROUP BY O.CDFILIAL, O.CDLOJA",
               OnlyParams(only))
            .rows) {
     StorePresence counted;
@@ -547,25 +549,8 @@ std::optional<OrderRoadRecord> SqliteHubStore::FindOrderRoad(const std::string& 
       {Variant(sale)});
   if (found.rows.empty()) return std::nullopt;
   const auto& row = found.rows[0];
-  OrderRoadRecord road;
-  road.branch = row[0].AsText();
-  road.store = row[1].AsText();
-  road.sale = sale;
-  road.state = row[2].AsText();
-  road.downloads = static_cast<int>(row[3].AsInteger());
-  road.queued_at = OptionalText(row[4]);
-  road.last_download_at = OptionalText(row[5]);
-  road.received_at = OptionalText(row[6]);
-  if (!row[7].IsEmptyOrNull()) road.received_age_s = row[7].AsFloat();
-  road.channel = OptionalText(row[8]);
-  road.external_id = OptionalText(row[9]);
-  road.local_sale = OptionalText(row[10]);
-  road.tab_states = OptionalText(row[11]);
-  road.answer = OptionalText(row[12]);
-  road.cancel_state = OptionalText(row[13]);
-  road.cancel_reason = OptionalText(row[14]);
-  road.cancel_requested_at = OptionalText(row[15]);
-  road.sets = OrderPacketsFromText(row[16].AsText());
+  OrderRoadRecord road = OrderRoadFromCells(
+      sale, [&row](int column) { return OptionalText(row[static_cast<std::size_t>(column)]); });
   if (road.local_sale) {
     for (const auto& history :
          db_->Query("SELECT DSROW FROM CENTRAL_HISTORY WHERE CDFILIAL = ? AND CDLOJA = ? AND "
