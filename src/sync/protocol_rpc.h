@@ -26,7 +26,15 @@ inline constexpr int kInvalidRequest = -32600;
 inline constexpr int kMethodNotFound = -32601;
 inline constexpr int kInvalidParams = -32602;
 inline constexpr int kServerError = -32000;  // the method ran and failed
+// The call was refused before it ran: no token, a token the hub does not know or revoked, or a
+// branch or store that is not the installation's. Nothing was read or changed.
+inline constexpr int kNotAuthorized = -32001;
 }  // namespace rpc_code
+
+// The first call on a framed connection of a store that has a token: ["<token>"]; over HTTPS
+// the token travels in the Authorization header and the call has no arguments. A hub that
+// does not know the method answers kMethodNotFound, which the store takes as "no tokens here".
+inline constexpr const char* kAuthenticateMethod = "Autentica";
 
 // The server answered a request with a JSON-RPC error: the call failed, the connection is
 // still sound. what() is the server's message.
