@@ -45,8 +45,8 @@ constexpr const char* kUsage =
     "       zlvsinc-central add-orders --db DB --branch B --store S --count N [--seed N]\n"
     "                       [--scheduled K] [--cancel K]\n"
     "                       [--store-db FILE | --schema FILE --seed-sql FILE]\n"
-    "       zlvsinc-central post-orders --url http://HOST:PORT --key KEY --branch B --store S\n"
-    "                       --count N [--seed N] [--scheduled K]\n"
+    "       zlvsinc-central post-orders --url http[s]://HOST:PORT --key KEY --branch B --store S\n"
+    "                       --count N [--seed N] [--scheduled K] [--ca-file PEM]\n"
     "                       [--store-db FILE | --schema FILE --seed-sql FILE]\n"
     "       zlvsinc-central migrate --db DB\n"
     "       zlvsinc-central status --db DB\n"
@@ -259,7 +259,8 @@ int PostOrders(const Options& options, std::ostream& out) {
   const int seed = options.Number("--seed", 1);
   std::optional<HubClient> hub;
   try {
-    hub.emplace(options.Get("--url"), options.Get("--key"));
+    hub.emplace(options.Get("--url"), options.Get("--key"), std::chrono::seconds(30),
+                options.Get("--ca-file", ""));
   } catch (const std::invalid_argument& e) {
     throw UsageError(e.what());
   }
@@ -463,11 +464,12 @@ int RunCentralCommand(const std::vector<std::string>& args, std::ostream& out, s
                        out);
     }
     if (command == "post-orders") {
-      return PostOrders(Options(args,
-                                {"--url", "--key", "--branch", "--store", "--count", "--seed",
-                                 "--scheduled", "--store-db", "--schema", "--seed-sql"},
-                                {}),
-                        out);
+      return PostOrders(
+          Options(args,
+                  {"--url", "--key", "--branch", "--store", "--count", "--seed", "--scheduled",
+                   "--store-db", "--schema", "--seed-sql", "--ca-file"},
+                  {}),
+          out);
     }
     if (command == "migrate") return Migrate(Options(args, {"--db"}, {}), out);
     if (command == "status") return Status(Options(args, {"--db"}, {}), out);

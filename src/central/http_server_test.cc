@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "central/hub_client.h"
 #include "support/https_server.h"
 #include "support/temp_dir.h"
 
@@ -198,6 +199,19 @@ TEST_F(HttpsServerTest, AClientThatNeverHandshakesIsClosedAfterTheIdleLimit) {
   EXPECT_EQ(ec, asio::error::eof) << ec.message();
   EXPECT_GE(waited, 900ms);
   EXPECT_LT(waited, 5s);
+}
+
+// The channels' client over https: the hub's certificate must chain to a CA it trusts.
+TEST_F(HttpsServerTest, TheHubClientVerifiesTheHubsCertificate) {
+  const std::string url = "https://127.0.0.1:" + std::to_string(server_.port());
+  const std::string ca = (CertificateFolder().path() / "hub.pem").string();
+  EXPECT_EQ(HubClient(url, "k", 10s, ca).Post("/echo", R"({"b":2})").body, R"({"b":2})");
+  try {
+    HubClient(url, "k", 10s).Get("/echo");
+    ADD_FAILURE() << "an untrusted certificate was accepted";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("TLS handshake"), std::string::npos) << e.what();
+  }
 }
 
 }  // namespace

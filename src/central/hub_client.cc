@@ -5,9 +5,12 @@
 #include <boost/asio/connect.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ssl.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
 #include <stdexcept>
+#include <type_traits>
 
 namespace zlv {
 
@@ -20,15 +23,17 @@ namespace http = beast::http;
 // Answers larger than this are no answer of the hub's API.
 constexpr std::size_t kMaxAnswerBody = 8 * 1024 * 1024;
 
-// One request over plain TCP: resolve, connect, write, read, all before one deadline. The
-// stream's timer only bounds asynchronous operations, so the exchange runs as a chain of them
-// on a private event loop.
-http::response<http::string_body> Exchange(const std::string& host, const std::string& port,
+// One request: resolve, connect, (for https) the TLS handshake with the hub's certificate
+// and name verified, write, read, all before one deadline. The stream's timer only bounds
+// asynchronous operations, so the exchange runs as a chain of them on a private event loop.
+template <typename Stream>
+http::response<http::string_body> Exchange(asio::io_context& io, Stream& stream,
+                                           const std::string& host, const std::string& port,
                                            const http::request<http::string_body>& request,
                                            std::chrono::milliseconds timeout) {
-  asio::io_context io;
+  constexpr bool kTls = !std::is_same_v<Stream, beast::tcp_stream>;
   asio::ip::tcp::resolver resolver(io);
-  beast::tcp_stream stream(io);
+  beast::tcp_stream& tcp = beast::get_lowest_layer(stream);
   beast::flat_buffer buffer;
   http::response_parser<http::string_body> parser;
   parser.body_limit(kMaxAnswerBody);
@@ -39,29 +44,39 @@ http::response<http::string_body> Exchange(const std::string& host, const std::s
     step = where;
     failure = ec;
   };
-  stream.expires_after(timeout);
+  const auto send = [&] {
+    http::async_write(stream, request, [&](beast::error_code ec, std::size_t) {
+      if (ec) return fail("sending", ec);
+      http::async_read(stream, buffer, parser, [&](beast::error_code ec, std::size_t) {
+        if (ec) return fail("reading the answer", ec);
+        beast::error_code ignored;
+        tcp.socket().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+      });
+    });
+  };
+  tcp.expires_after(timeout);
   const asio::steady_timer::time_point deadline = asio::steady_timer::clock_type::now() + timeout;
   resolver.async_resolve(host, port, [&](beast::error_code ec, auto endpoints) {
     if (ec) return fail("resolving", ec);
     // Resolution does not go through the stream, so it takes what remains of the time-out.
-    stream.expires_at(deadline);
-    stream.async_connect(endpoints, [&](beast::error_code ec, auto) {
+    tcp.expires_at(deadline);
+    tcp.async_connect(endpoints, [&](beast::error_code ec, auto) {
       if (ec) return fail("connecting", ec);
-      http::async_write(stream, request, [&](beast::error_code ec, std::size_t) {
-        if (ec) return fail("sending", ec);
-        http::async_read(stream, buffer, parser, [&](beast::error_code ec, std::size_t) {
-          if (ec) return fail("reading the answer", ec);
-          beast::error_code ignored;
-          stream.socket().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+      if constexpr (kTls) {
+        stream.async_handshake(asio::ssl::stream_base::client, [&](beast::error_code ec) {
+          if (ec) return fail("TLS handshake", ec);
+          send();
         });
-      });
+      } else {
+        send();
+      }
     });
   });
   // The resolver has no deadline of its own: the event loop stops at the stream's.
   io.run_until(deadline + std::chrono::milliseconds(100));
   if (!io.stopped()) {
     resolver.cancel();
-    stream.close();
+    tcp.close();
     io.run();
     if (!failure) failure = beast::error::timeout;
   }
@@ -71,15 +86,43 @@ http::response<http::string_body> Exchange(const std::string& host, const std::s
   return parser.release();
 }
 
+http::response<http::string_body> ExchangePlain(const std::string& host, const std::string& port,
+                                                const http::request<http::string_body>& request,
+                                                std::chrono::milliseconds timeout) {
+  asio::io_context io;
+  beast::tcp_stream stream(io);
+  return Exchange(io, stream, host, port, request, timeout);
+}
+
+// The hub's certificate must chain to the system's CAs (or the extra file's) and name the host.
+http::response<http::string_body> ExchangeTls(const std::string& host, const std::string& port,
+                                              const std::string& ca_file,
+                                              const http::request<http::string_body>& request,
+                                              std::chrono::milliseconds timeout) {
+  asio::ssl::context context(asio::ssl::context::tls_client);
+  context.set_default_verify_paths();
+  if (!ca_file.empty()) context.load_verify_file(ca_file);
+  context.set_verify_mode(asio::ssl::verify_peer);
+  asio::io_context io;
+  beast::ssl_stream<beast::tcp_stream> stream(io, context);
+  if (!SSL_set_tlsext_host_name(stream.native_handle(), host.c_str())) {
+    throw std::runtime_error("TLS: cannot name the host " + host);
+  }
+  stream.set_verify_callback(asio::ssl::host_name_verification(host));
+  return Exchange(io, stream, host, port, request, timeout);
+}
+
 }  // namespace
 
-HubClient::HubClient(const std::string& url, std::string key, std::chrono::milliseconds timeout)
-    : url_(url), key_(std::move(key)), timeout_(timeout) {
-  const std::string scheme = "http://";
-  if (url.rfind(scheme, 0) != 0) {
-    throw std::invalid_argument("the hub's URL must start with http://, not \"" + url + "\"");
+HubClient::HubClient(const std::string& url, std::string key, std::chrono::milliseconds timeout,
+                     std::string ca_file)
+    : url_(url), key_(std::move(key)), ca_file_(std::move(ca_file)), timeout_(timeout) {
+  tls_ = url.rfind("https://", 0) == 0;
+  if (!tls_ && url.rfind("http://", 0) != 0) {
+    throw std::invalid_argument("the hub's URL must start with http:// or https://, not \"" + url +
+                                "\"");
   }
-  const std::string rest = url.substr(scheme.size());
+  const std::string rest = url.substr(url.find("//") + 2);
   const std::size_t slash = rest.find('/');
   const std::string authority = rest.substr(0, slash);
   base_path_ = slash == std::string::npos ? "" : rest.substr(slash);
@@ -113,10 +156,11 @@ HubAnswer HubClient::Send(bool post, const std::string& target, const std::strin
   }
   request.prepare_payload();
   try {
-    const auto response = Exchange(host_, port_, request, timeout_);
+    const auto response = tls_ ? ExchangeTls(host_, port_, ca_file_, request, timeout_)
+                               : ExchangePlain(host_, port_, request, timeout_);
     return {static_cast<int>(response.result_int()),
             std::string(response[http::field::content_type]), response.body()};
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {  // boost::system::system_error from the TLS set-up too
     throw std::runtime_error("the hub at " + url_ + " did not answer " + base_path_ + target +
                              " (" + e.what() + ")");
   }

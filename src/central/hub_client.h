@@ -3,7 +3,8 @@
 // closes, all within one time-out, so a hub that stalls ends the request with an error instead
 // of hanging the caller.
 //
-// The transport (connect, send, read) is one function, where a TLS stream would go for https.
+// Over https the hub's certificate is verified against the system's CAs and, when given, a
+// PEM file of further CAs (a hub with a private CA); there is no way to skip the check.
 // Not thread-safe; one object per thread.
 #pragma once
 
@@ -20,10 +21,10 @@ struct HubAnswer {
 
 class HubClient {
  public:
-  // `url`: "http://HOST:PORT" (a path after it prefixes every target). Throws
-  // std::invalid_argument for a URL it cannot use.
+  // `url`: "http://HOST:PORT" or "https://HOST:PORT" (a path after it prefixes every target).
+  // Throws std::invalid_argument for a URL it cannot use.
   HubClient(const std::string& url, std::string key,
-            std::chrono::milliseconds timeout = std::chrono::seconds(30));
+            std::chrono::milliseconds timeout = std::chrono::seconds(30), std::string ca_file = "");
 
   // Throws std::runtime_error naming the hub when it cannot be reached or does not answer in
   // time; any HTTP status is an answer.
@@ -35,7 +36,8 @@ class HubClient {
  private:
   HubAnswer Send(bool post, const std::string& target, const std::string& body);
 
-  std::string url_, host_, port_, base_path_, key_;
+  std::string url_, host_, port_, base_path_, key_, ca_file_;
+  bool tls_ = false;
   std::chrono::milliseconds timeout_;
 };
 

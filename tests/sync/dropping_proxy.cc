@@ -10,6 +10,16 @@
 #include <optional>
 #include <stdexcept>
 
+#include <utility>  // before Boost.Asio 1.74, whose awaitable.hpp misses it
+
+#include <boost/asio.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
+
+#include "central/hub_client.h"
+#include "central/tls_context.h"
 #include "sync/protocol_frame.h"
 #include "sync/protocol_socket.h"
 
@@ -64,7 +74,11 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-DroppingProxy::DroppingProxy(int upstream_port) : upstream_port_(upstream_port) {
+DroppingProxy::DroppingProxy(int upstream_port) : upstream_port_(upstream_port) { Listen(); }
+
+DroppingProxy::DroppingProxy(Https https) : https_(std::move(https)) { Listen(); }
+
+void DroppingProxy::Listen() {
   listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
   if (listener_ < 0) throw std::runtime_error("proxy: socket");
   sockaddr_in address{};
@@ -131,7 +145,7 @@ void DroppingProxy::Serve() {
     const int client = ::accept(listener_, nullptr, nullptr);
     if (client < 0) continue;
     try {
-      Relay(client);
+      https_ ? RelayHttps(client) : Relay(client);
     } catch (const std::exception&) {
       // The server side went away: the client sees its connection closed.
     }
@@ -150,6 +164,52 @@ void DroppingProxy::Relay(int client) {
     upstream.Send(*request, kUpstreamTimeout);
     const std::string answer = Answer(*request, upstream.Receive(kUpstreamTimeout));
     if (!WriteAll(client, EncodeFrame(answer))) return;
+  }
+}
+
+}  // namespace zlv::test
+
+namespace zlv::test {
+
+void DroppingProxy::RelayHttps(int client) {
+  namespace asio = boost::asio;
+  namespace beast = boost::beast;
+  namespace http = beast::http;
+  const std::unique_ptr<asio::ssl::context> tls =
+      MakeServerTlsContext(https_->cert_file, https_->key_file);
+  asio::io_context io;
+  // The stream gets a copy of the descriptor: Serve() closes its own.
+  beast::ssl_stream<asio::ip::tcp::socket> stream(
+      asio::ip::tcp::socket(io, asio::ip::tcp::v4(), ::dup(client)), *tls);
+  stream.handshake(asio::ssl::stream_base::server);
+  beast::flat_buffer buffer;
+  // The client sends its next request only after the answer to the last one: nothing waits in
+  // the TLS layer while the socket looks idle.
+  while (WaitReadable(client, stop_)) {
+    http::request_parser<http::string_body> parser;
+    parser.body_limit(kMaxFramePayload);
+    beast::error_code ec;
+    http::read(stream, buffer, parser, ec);
+    if (ec) return;
+    const http::request<http::string_body> request = parser.release();
+    const std::string& body = request.body();
+    if (ShouldDrop(body)) {
+      ++drops_;
+      return;
+    }
+    Watched(body);
+    std::string token(request[http::field::authorization]);
+    if (token.rfind("Bearer ", 0) == 0) token.erase(0, 7);
+    const HubAnswer answer =
+        HubClient(https_->upstream_url, token, kUpstreamTimeout, https_->ca_file)
+            .Post(std::string(request.target()), body);
+    http::response<http::string_body> response{static_cast<http::status>(answer.status), 11};
+    response.set(http::field::content_type, answer.content_type);
+    response.body() = answer.status == 200 ? Answer(body, answer.body) : answer.body;
+    response.keep_alive(request.keep_alive());
+    response.prepare_payload();
+    http::write(stream, response, ec);
+    if (ec || !request.keep_alive()) return;
   }
 }
 

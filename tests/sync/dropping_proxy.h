@@ -4,12 +4,18 @@
 // sees its connection closed. Later connections are relayed normally. It can also rewrite the
 // server's answers to a method, as a server that sends malformed or unexpected data.
 //
+// Over HTTPS (the second constructor) the same happens to the store protocol's POSTs: the relay
+// answers the client's TLS with the hub's certificate and posts each request body, with the
+// client's own Authorization header, to the hub's /rpc; a dropped request closes the client's
+// connection without an answer.
+//
 // Runs its own thread; the test thread arms it. POSIX sockets (Linux test host).
 #pragma once
 
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -18,6 +24,12 @@ namespace zlv::test {
 class DroppingProxy {
  public:
   explicit DroppingProxy(int upstream_port);
+  struct Https {
+    std::string upstream_url;  // "https://127.0.0.1:PORT", the hub's HTTPS port
+    std::string cert_file, key_file;
+    std::string ca_file;  // trusted for the upstream's certificate
+  };
+  explicit DroppingProxy(Https https);
   ~DroppingProxy();
   DroppingProxy(const DroppingProxy&) = delete;
   DroppingProxy& operator=(const DroppingProxy&) = delete;
@@ -40,11 +52,14 @@ class DroppingProxy {
  private:
   void Serve();
   void Relay(int client);
+  void RelayHttps(int client);
+  void Listen();
   bool ShouldDrop(const std::string& request);
   std::string Answer(const std::string& request, std::string payload);
   void Watched(const std::string& request);
 
-  int upstream_port_;
+  int upstream_port_ = 0;
+  std::optional<Https> https_;
   int listener_ = -1;
   int port_ = 0;
   std::atomic<bool> stop_{false};
