@@ -27,6 +27,8 @@ Configuration (environment):
                      about 30 s later (default 0; the long form sets it)
   ZLV_CRASH_KEEP     keep the work folder even when everything passed
   ZLV_CRASH_VERBOSE  print a line per run
+With --link https the stores reach the server over HTTPS (a certificate made for the run, an
+installation token in the registry file) instead of its framed TCP port.
 A failure names the seed and keeps the work folder (installations, logs, outputs).
 """
 
@@ -101,20 +103,22 @@ class Installation:
         make_store_database(self.db, source_dir, branch)
         self.runs = 0
 
-    def environment(self, port):
-        self.registry.write_text(f"IpServer=127.0.0.1:{port}\n", encoding="utf-8")
+    def environment(self, central):
+        self.registry.write_text(central.registry_text(), encoding="utf-8")
+        self.registry.chmod(0o600)  # it holds the token
         env = dict(os.environ)
         env.update(ZLVSINC_HOME=str(self.home), ZLVSINC_REGISTRY=str(self.registry),
                    ZLVSINC_LOCK_DIR=str(self.home), ZLVSINC_UNIT_DIR=str(self.home / "units"))
+        env.update(central.link.environment())
         return env
 
-    def start(self, program, port, once):
+    def start(self, program, central, once):
         self.runs += 1
         args = [str(program), self.first_parameter] + (["/ONCE"] if once else [])
         with open(self.home / "program.out", "ab") as out:
             out.write(f"--- run {self.runs} {'ONCE' if once else 'long-running'}\n".encode())
             out.flush()
-            return subprocess.Popen(args, env=self.environment(port), stdout=out, stderr=out,
+            return subprocess.Popen(args, env=self.environment(central), stdout=out, stderr=out,
                                     cwd=self.home)
 
     def query(self, sql, params=()):
@@ -133,19 +137,68 @@ class Installation:
         return lines
 
 
+class Link:
+    """How the stores reach the central server: its framed TCP port, or HTTPS with a certificate
+    made for the run and the installation's token."""
+
+    def __init__(self, kind, program: Path, folder: Path):
+        self.kind = kind
+        self.program = program
+        self.token = ""
+        self.cert, self.key = folder / "hub.pem", folder / "hub.key"
+        if kind == "https":
+            subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days",
+                            "2", "-subj", "/CN=127.0.0.1", "-addext",
+                            "subjectAltName=IP:127.0.0.1,DNS:localhost", "-keyout",
+                            str(self.key), "-out", str(self.cert)], check=True,
+                           capture_output=True)
+
+    def register(self, db: Path):
+        """Gives the store's installation its token in the server's database."""
+        if self.kind != "https":
+            return
+        made = subprocess.run([str(self.program), "add-installation", "--db", str(db),
+                               "--branch", BRANCH, "--register", REGISTER, "--store", STORE],
+                              capture_output=True, text=True)
+        if made.returncode != 0:
+            raise Failure(f"add-installation failed: {made.stderr}")
+        self.token = made.stdout.strip()
+
+    def serve_options(self):
+        if self.kind != "https":
+            return []
+        return ["--http-port", "0", "--tls-cert", str(self.cert), "--tls-key", str(self.key)]
+
+    def environment(self):
+        return {"ZLVSINC_CA_FILE": str(self.cert)} if self.kind == "https" else {}
+
+
 class CentralServer:
-    def __init__(self, program: Path, db: Path, folder: Path):
+    def __init__(self, program: Path, db: Path, folder: Path, link: Link):
         self.db = db
+        self.link = link
         with open(folder / f"{db.stem}.err", "wb") as err:
             self.process = subprocess.Popen(
-                [str(program), "serve", "--port", "0", "--db", str(db)], stdout=subprocess.PIPE,
-                stderr=err)
-        line = self.process.stdout.readline().decode()
-        match = re.search(r"listening on 127\.0\.0\.1:(\d+)", line)
+                [str(program), "serve", "--port", "0", "--db", str(db)] + link.serve_options(),
+                stdout=subprocess.PIPE, stderr=err)
+        # "listening on ADDRESS:PORT", then "https listening on ADDRESS:PORT" when it serves it.
+        pattern = r"^https listening on 127\.0\.0\.1:(\d+)" if link.kind == "https" else \
+            r"^listening on 127\.0\.0\.1:(\d+)"
+        lines = []
+        for _ in range(2 if link.kind == "https" else 1):
+            lines.append(self.process.stdout.readline().decode())
+            match = re.search(pattern, lines[-1])
+            if match:
+                break
         if not match:
             self.stop()
-            raise Failure(f"the central server did not start: {line!r}")
+            raise Failure(f"the central server did not start: {lines!r}")
         self.port = int(match.group(1))
+
+    def registry_text(self):
+        if self.link.kind == "https":
+            return f"IpServer=https://127.0.0.1:{self.port}\nToken={self.link.token}\n"
+        return f"IpServer=127.0.0.1:{self.port}\n"
 
     def stop(self):
         if self.process.poll() is None:
@@ -351,7 +404,7 @@ def synchronise_cleanly(install, program, central, limit):
         if len(durations) >= limit:
             raise Failure(f"{install.home.name}: still orders pending after {limit} clean runs")
         began = time.monotonic()
-        status, _ = finish_or_kill(install.start(program, central.port, once=True),
+        status, _ = finish_or_kill(install.start(program, central, once=True),
                                    lambda: False, PROCESS_TIMEOUT)
         durations.append(time.monotonic() - began)
         if status != 0:
@@ -365,6 +418,8 @@ def main():
     parser.add_argument("--bin-dir", type=Path, required=True)
     parser.add_argument("--source-dir", type=Path, default=Path(__file__).resolve().parents[2])
     parser.add_argument("--work", type=Path, help="work folder (default: a new temporary one)")
+    parser.add_argument("--link", choices=("tcp", "https"), default="tcp",
+                        help="how the store reaches the server (default: its framed TCP port)")
     args = parser.parse_args()
 
     orders = env_number("ZLV_CRASH_ORDERS", 300)
@@ -381,10 +436,11 @@ def main():
 
     work = args.work or Path(tempfile.mkdtemp(prefix="zlv-crash-"))
     work.mkdir(parents=True, exist_ok=True)
-    print(f"crash test: seed {seed}, {orders} orders, work folder {work}", flush=True)
-    print(f"  reproduce with: ZLV_CRASH_SEED={seed} ZLV_CRASH_ORDERS={orders} "
-          f"ZLV_CRASH_WAVE={wave} python3 {Path(__file__).resolve()} --bin-dir {args.bin_dir}",
+    print(f"crash test: seed {seed}, {orders} orders, over {args.link}, work folder {work}",
           flush=True)
+    print(f"  reproduce with: ZLV_CRASH_SEED={seed} ZLV_CRASH_ORDERS={orders} "
+          f"ZLV_CRASH_WAVE={wave} python3 {Path(__file__).resolve()} --bin-dir {args.bin_dir} "
+          f"--link {args.link}", flush=True)
 
     servers = []
     passed = False
@@ -397,6 +453,8 @@ def main():
              "--store-db", str(control.db)], capture_output=True, text=True)
         if made.returncode != 0:
             raise Failure(f"add-orders failed: {made.stderr}")
+        link = Link(args.link, central_program, work)
+        link.register(work / "central.db")
         hold = sqlite3.connect(work / "central.db")
         with hold:
             hold.execute("UPDATE CENTRAL_ORDER SET STATE = ? WHERE STATE = 'PENDING'", (HELD,))
@@ -405,7 +463,7 @@ def main():
         waves = [min(wave, orders - first) for first in range(0, orders, wave)]
 
         # The control: the same orders in the same waves, synchronised without a kill.
-        control_server = CentralServer(central_program, work / "control-central.db", work)
+        control_server = CentralServer(central_program, work / "control-central.db", work, link)
         servers.append(control_server)
         durations = []
         for size in waves:
@@ -422,7 +480,7 @@ def main():
 
         # The crashed installation: kill, check, start again.
         checker = Checker(expected)
-        server = CentralServer(central_program, work / "central.db", work)
+        server = CentralServer(central_program, work / "central.db", work, link)
         servers.append(server)
         kills = normal_ends = long_running = second_tick = 0
         for size in waves:
@@ -436,7 +494,7 @@ def main():
                         # Into the second tick of a long-running process, 30 s later.
                         moment, trigger, limit = f"{limit + 30:.2f} s", None, limit + 30
                         second_tick += 1
-                process = crashed.start(program, server.port, once)
+                process = crashed.start(program, server, once)
                 status, ran = finish_or_kill(process, trigger or (lambda: False), limit)
                 ending = f"killed after {ran:.2f} s, aimed at {moment}" if status is None \
                     else f"ended {status}"
@@ -463,7 +521,7 @@ def main():
         if not checker.problems:
             before = {f.name: f.stat().st_mtime_ns for f in crashed.tickets.iterdir()}
             lines_before = len(crashed.log_lines())
-            status, _ = finish_or_kill(crashed.start(program, server.port, once=True),
+            status, _ = finish_or_kill(crashed.start(program, server, once=True),
                                        lambda: False, PROCESS_TIMEOUT)
             after = {f.name: f.stat().st_mtime_ns for f in crashed.tickets.iterdir()}
             rewritten = sorted(n for n in after if before.get(n) != after[n])
