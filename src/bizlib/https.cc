@@ -53,6 +53,11 @@ void SetHttpsExtraCaFile(std::string path) {
   extra_ca_file = std::move(path);
 }
 
+std::string HttpsExtraCaFile() {
+  std::lock_guard lock(extra_ca_mutex);
+  return extra_ca_file;
+}
+
 std::string RequisicaoHTTPS(const std::string& url, const std::string& body,
                             const std::string& method, const std::string& arg4,
                             const std::string& timeout_seconds, const std::string& arg6,

@@ -27,6 +27,7 @@ namespace zlv {
 // Extra trust for tests and stores with a private router certificate: a PEM file of CA
 // certificates added to the system's. Empty: the system's store only.
 void SetHttpsExtraCaFile(std::string path);
+std::string HttpsExtraCaFile();
 
 std::string RequisicaoHTTPS(const std::string& url, const std::string& body,
                             const std::string& method, const std::string& arg4,

@@ -139,7 +139,7 @@ TEST_P(CentralCommandLine, ServesOrdersAddedByAnotherProcessAndStopsOnSigterm) {
 
   FakeClock clock(DateTime::FromCivil(2026, 3, 14, 12, 0, 0));
   ActivityLog log(home.path(), clock);
-  CentralClient client(log, [port] { return CentralEndpoint{"127.0.0.1", port}; });
+  CentralClient client(log, [port] { return TcpEndpoint("127.0.0.1", port); });
   client.Connect();
   const Variant download = client.BaixaPedidos("0001", "001");
   ASSERT_TRUE(download.IsArray());

@@ -111,7 +111,7 @@ class CentralServerTest : public ::testing::TestWithParam<test::HubBackend> {
   const std::unique_ptr<HubStore> admin_ = OpenHubStore(location_);
   CentralServer server_{*store_, clock_, "127.0.0.1", 0, {}, QuickCallWrites()};
   std::thread server_thread_;
-  CentralClient client_{log_, [this] { return CentralEndpoint{"127.0.0.1", server_.port()}; }};
+  CentralClient client_{log_, [this] { return TcpEndpoint("127.0.0.1", server_.port()); }};
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, CentralServerTest,
@@ -198,7 +198,7 @@ TEST_P(CentralServerTest, AnotherProcessOnTheSameDatabaseCarriesOnAtAnyCall) {
   const std::unique_ptr<HubStore> other_store = OpenHubStore(location_);
   CentralServer other(*other_store, clock_, "127.0.0.1", 0);
   std::thread other_thread([&] { other.Run(); });
-  CentralClient b(log_, [&] { return CentralEndpoint{"127.0.0.1", other.port()}; });
+  CentralClient b(log_, [&] { return TcpEndpoint("127.0.0.1", other.port()); });
   CentralClient& a = client_;
   b.Connect();
 
@@ -327,7 +327,7 @@ TEST(CentralServerDatabase, ALostDatabaseAnswersEveryCallWithAClearErrorUntilItI
   const std::unique_ptr<HubStore> store = OpenHubStore(database.uri());
   CentralServer server(*store, clock, "127.0.0.1", 0);
   std::thread serving([&] { server.Run(); });
-  CentralClient client(log, [&] { return CentralEndpoint{"127.0.0.1", server.port()}; });
+  CentralClient client(log, [&] { return TcpEndpoint("127.0.0.1", server.port()); });
   client.Connect();
   EXPECT_TRUE(client.BaixaPedidos("0001", "001").IsEmpty());
 

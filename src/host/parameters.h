@@ -6,8 +6,10 @@
 // the installation folder (a data packet file).
 //
 // LeIpServer: the central server's address, the value IpServer of the configuration key:
-// a host, optionally ":" and a port (default 211). Read again before every connection attempt,
-// so an edited address counts at the next reconnection.
+// a host, optionally ":" and a port (default 211), for framed TCP; or "https://host[:port]
+// [/path]" (path /rpc when none) for HTTPS. With it the values Token (the installation's token)
+// and Proxy (for HTTPS: "host:port"; none: the system's settings). Read again before every
+// connection attempt, so an edited value counts at the next reconnection.
 //
 // Main thread.
 #pragma once
@@ -44,9 +46,10 @@ inline constexpr const char* kParameterFileName = "Zelvora.cds";
 void LeParametros(const std::string& first_parameter, const std::filesystem::path& exe_folder,
                   Dataset& cdsParametros, ParameterSlots& slots);
 
-// The host and port of IpServer; nothing when the value does not exist. Throws
-// std::invalid_argument naming the value when the port is not a whole number from 1 to 65535:
-// that connection attempt fails, the next one reads the value again.
+// The endpoint of IpServer, Token and Proxy; nothing when IpServer does not exist. Throws
+// std::invalid_argument naming the value when the port is not a whole number from 1 to 65535,
+// or the address names another scheme than https: that connection attempt fails, the next one
+// reads the value again.
 std::optional<CentralEndpoint> LeIpServer(const ConfigKey& key);
 
 }  // namespace zlv

@@ -111,9 +111,39 @@ TEST_F(LeIpServerTest, HostAndPort) {
 
 TEST_F(LeIpServerTest, NoValueMeansNoAddress) { EXPECT_FALSE(Read("Other=1\n")); }
 
+// The hub over HTTPS: its URL (at /rpc unless it names a path), with the host and port the
+// log names, the token and the proxy.
+TEST_F(LeIpServerTest, AnHttpsAddressComesWithTheTokenAndTheProxy) {
+  struct Case {
+    const char* value;
+    const char* host;
+    int port;
+    const char* url;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"https://hub.example.com", "hub.example.com", 443, "https://hub.example.com/rpc"},
+           {"https://hub.example.com:8443/", "hub.example.com", 8443,
+            "https://hub.example.com:8443/rpc"},
+           {"HTTPS://10.0.0.5:9000/zlv/rpc", "10.0.0.5", 9000, "HTTPS://10.0.0.5:9000/zlv/rpc"},
+           {"https://[::1]:8443", "[::1]", 8443, "https://[::1]:8443/rpc"}}) {
+    SCOPED_TRACE(c.value);
+    const auto endpoint =
+        Read(std::string("IpServer=") + c.value + "\nToken=zlvt_x\nProxy=proxy.lan:3128\n");
+    ASSERT_TRUE(endpoint);
+    EXPECT_EQ(endpoint->host, c.host);
+    EXPECT_EQ(endpoint->port, c.port);
+    EXPECT_EQ(endpoint->url, c.url);
+    EXPECT_EQ(endpoint->token, "zlvt_x");
+    EXPECT_EQ(endpoint->proxy, "proxy.lan:3128");
+  }
+  EXPECT_EQ(Read("IpServer=CENTRAL01:6000\n")->url, "") << "framed TCP as before";
+}
+
 TEST_F(LeIpServerTest, APortThatIsNotAPortFailsTheAttemptNamingTheValue) {
+  // Plain http would carry the token in clear.
   for (const char* value : {"CENTRAL01:abc", "CENTRAL01:", "CENTRAL01:0", "CENTRAL01:65536",
-                            "CENTRAL01:-5", "CENTRAL01:60 00", "CENTRAL01:6000x"}) {
+                            "CENTRAL01:-5", "CENTRAL01:60 00", "CENTRAL01:6000x",
+                            "http://hub.example.com", "https://:443", "https://hub:0"}) {
     try {
       Read(std::string("IpServer=") + value + "\n");
       ADD_FAILURE() << value << " was accepted";

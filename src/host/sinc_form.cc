@@ -104,6 +104,13 @@ StartupParts TSincForm::Parts() {
 }
 
 StartupResult TSincForm::FormCreate() {
+  // The token opens the store's orders at the hub to whoever holds it.
+  if (const auto exposed = setup_.config_key.ReadableByOthers();
+      exposed && setup_.config_key.Read("Token")) {
+    log_.GravaLog("Aviso: o arquivo de configuração " + *exposed +
+                  " guarda o Token e pode ser lido por outros usuários: deixe-o legível só "
+                  "pelo root (chmod 600)");
+  }
   StartupParts parts = Parts();
   const StartupResult result = zlv::FormCreate(parts);
   waiting_for_database_ = result.outcome == StartupOutcome::kWaitingForDatabase;

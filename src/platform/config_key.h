@@ -17,6 +17,9 @@ class ConfigKey {
   virtual ~ConfigKey() = default;
   // nullopt when the value does not exist (or the key cannot be read).
   virtual std::optional<std::string> Read(const std::string& name) const = 0;
+  // Where the key is kept when users other than its owner can read it there (a key file open
+  // to the group or to others); nullopt when it is not, or the key is the registry's.
+  virtual std::optional<std::string> ReadableByOthers() const { return std::nullopt; }
 };
 
 // A key kept as a text file of "name=value" lines, read afresh on every Read so that an edited
@@ -27,6 +30,7 @@ class FileConfigKey : public ConfigKey {
  public:
   explicit FileConfigKey(std::filesystem::path file) : file_(std::move(file)) {}
   std::optional<std::string> Read(const std::string& name) const override;
+  std::optional<std::string> ReadableByOthers() const override;
 
  private:
   std::filesystem::path file_;

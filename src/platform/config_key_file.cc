@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 
@@ -24,6 +25,17 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
+
+std::optional<std::string> FileConfigKey::ReadableByOthers() const {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::perms perms = fs::status(file_, ec).permissions();
+  if (ec || perms == fs::perms::unknown) return std::nullopt;
+  if ((perms & (fs::perms::group_read | fs::perms::others_read)) == fs::perms::none) {
+    return std::nullopt;
+  }
+  return file_.string();
+}
 
 std::optional<std::string> FileConfigKey::Read(const std::string& name) const {
   std::ifstream in(file_, std::ios::binary);

@@ -13,8 +13,14 @@ constexpr const char* kDefaultFile = "/etc/zlvsinc/registry.conf";
 class MachineFileKey : public ConfigKey {
  public:
   std::optional<std::string> Read(const std::string& name) const override {
+    return File().Read(name);
+  }
+  std::optional<std::string> ReadableByOthers() const override { return File().ReadableByOthers(); }
+
+ private:
+  static FileConfigKey File() {
     const char* env = std::getenv("ZLVSINC_REGISTRY");
-    return FileConfigKey(env != nullptr && *env != '\0' ? env : kDefaultFile).Read(name);
+    return FileConfigKey(env != nullptr && *env != '\0' ? env : kDefaultFile);
   }
 };
 

@@ -33,6 +33,17 @@ TEST(ConfigKeyTest, LastOccurrenceWins) {
   EXPECT_EQ(FileConfigKey(dir.path() / "k").Read("IpServer"), "second");
 }
 
+// The key file holds the installation's token: one others can read is reported.
+TEST(ConfigKeyTest, AFileOthersCanReadIsReported) {
+  test::TempDir dir("zlv-key");
+  const std::filesystem::path file = dir.path() / "registry.conf";
+  test::WriteFileBytes(file, "Token=zlvt_x\n");
+  std::filesystem::permissions(file, std::filesystem::perms(0644));
+  EXPECT_EQ(FileConfigKey(file).ReadableByOthers(), file.string());
+  std::filesystem::permissions(file, std::filesystem::perms(0600));
+  EXPECT_EQ(FileConfigKey(file).ReadableByOthers(), std::nullopt);
+}
+
 TEST(ConfigKeyTest, MissingFileHoldsNoValues) {
   test::TempDir dir("zlv-key");
   EXPECT_EQ(FileConfigKey(dir.path() / "absent.conf").Read("IpServer"), std::nullopt);

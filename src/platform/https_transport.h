@@ -15,8 +15,10 @@
 
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace zlv {
 
@@ -43,13 +45,47 @@ struct HttpsReply {
   std::string body;
 };
 
+// What a kept-alive session adds to every request of its own.
+struct HttpsSessionOptions {
+  std::string extra_ca_file;         // as HttpsRequest::extra_ca_file
+  std::string proxy;                 // "host:port" (or a URL); empty: the system's settings
+  std::vector<std::string> headers;  // "Name: value", sent with every request, never quoted
+  std::size_t max_reply_bytes = 16 * 1024 * 1024;
+};
+
 namespace platform {
 
 HttpsReply PerformHttpsRequest(const HttpsRequest& request);
 
+// Requests to one server over one connection, kept open between them and made again when the
+// server or the network closed it: a client that posts every few seconds pays the TCP and TLS
+// handshakes once. The same rules as PerformHttpsRequest (verification, time-out, reply limit,
+// failure texts); a failed request leaves the session usable for the next.
+//
+// One thread at a time.
+class HttpsSession {
+ public:
+  explicit HttpsSession(HttpsSessionOptions options);
+  ~HttpsSession();
+  HttpsSession(const HttpsSession&) = delete;
+  HttpsSession& operator=(const HttpsSession&) = delete;
+
+  HttpsReply Post(const std::string& url, const std::string& body, const std::string& content_type,
+                  std::chrono::milliseconds timeout);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
 // The failure texts, the same on every platform.
 inline std::string TransportErrorText(const HttpsRequest& request, const std::string& cause) {
   return "Erro na requisição HTTPS para " + request.url + ": " + cause;
+}
+// A certificate refused for its dates is almost always this computer's clock, not the server.
+inline std::string CertificateDateText() {
+  return "o certificado do servidor ainda não é válido ou já venceu: confira a data e a hora "
+         "deste computador";
 }
 inline std::string ReplyTooLargeText(const HttpsRequest& request) {
   return "Resposta grande demais de " + request.url + " (mais de " +

@@ -66,14 +66,13 @@ void Set(CURL* handle, CURLoption option, T value) {
   }
 }
 
-}  // namespace
+// X509_V_ERR_CERT_NOT_YET_VALID and X509_V_ERR_CERT_HAS_EXPIRED, as libcurl reports OpenSSL's
+// verification result (not included: this file does not depend on OpenSSL's headers).
+constexpr long kCertNotYetValid = 9;
+constexpr long kCertHasExpired = 10;
 
-HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
-  GlobalInitOnce();
-  CurlHandle handle(curl_easy_init());
-  if (!handle) throw HttpsError("Não foi possível criar a requisição HTTPS para " + request.url);
-  CURL* curl = handle.get();
-
+// One request on the handle, whose other options (a connection it keeps) are left as they are.
+HttpsReply Perform(CURL* curl, const HttpsRequest& request, const HttpsSessionOptions& session) {
   char error_text[CURL_ERROR_SIZE] = {};
   Reply reply;
   reply.limit = request.max_reply_bytes;
@@ -81,6 +80,7 @@ HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
   AppendHeader(headers, "Content-Type: " + request.content_type);
   // Without this curl waits for a "100 Continue" that many servers never send.
   AppendHeader(headers, "Expect:");
+  for (const std::string& header : session.headers) AppendHeader(headers, header);
 
   Set(curl, CURLOPT_ERRORBUFFER, error_text);
   Set(curl, CURLOPT_URL, request.url.c_str());
@@ -96,6 +96,8 @@ HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
   // The extra file is given as the CA bundle; the system's certificate folder (the build's
   // default CA path) stays in use beside it.
   if (!request.extra_ca_file.empty()) Set(curl, CURLOPT_CAINFO, request.extra_ca_file.c_str());
+  // Without a proxy of its own, libcurl's default: the environment's (https_proxy, no_proxy).
+  if (!session.proxy.empty()) Set(curl, CURLOPT_PROXY, session.proxy.c_str());
 
   if (request.method == "GET") {
     Set(curl, CURLOPT_HTTPGET, 1L);
@@ -106,14 +108,61 @@ HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
   }
 
   const CURLcode result = curl_easy_perform(curl);
+  // The handle outlives this call in a session: nothing of this frame may stay in it.
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
   if (reply.too_large) throw HttpsError(ReplyTooLargeText(request));
   if (result != CURLE_OK) {
-    const std::string cause = error_text[0] != '\0' ? error_text : curl_easy_strerror(result);
+    std::string cause = error_text[0] != '\0' ? error_text : curl_easy_strerror(result);
+    long verified = 0;
+    if (result == CURLE_PEER_FAILED_VERIFICATION &&
+        curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &verified) == CURLE_OK &&
+        (verified == kCertNotYetValid || verified == kCertHasExpired)) {
+      cause = CertificateDateText() + " (" + cause + ")";
+    }
     throw HttpsError(TransportErrorText(request, cause));
   }
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   return {status, std::move(reply.body)};
+}
+
+CurlHandle NewHandle(const std::string& url) {
+  GlobalInitOnce();
+  CurlHandle handle(curl_easy_init());
+  if (!handle) throw HttpsError("Não foi possível criar a requisição HTTPS para " + url);
+  return handle;
+}
+
+}  // namespace
+
+HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
+  const CurlHandle handle = NewHandle(request.url);
+  return Perform(handle.get(), request, HttpsSessionOptions{});
+}
+
+struct HttpsSession::Impl {
+  HttpsSessionOptions options;
+  CurlHandle handle;  // keeps the connection between requests
+};
+
+HttpsSession::HttpsSession(HttpsSessionOptions options)
+    : impl_(std::make_unique<Impl>(Impl{std::move(options), nullptr})) {}
+
+HttpsSession::~HttpsSession() = default;
+
+HttpsReply HttpsSession::Post(const std::string& url, const std::string& body,
+                              const std::string& content_type, std::chrono::milliseconds timeout) {
+  if (!impl_->handle) impl_->handle = NewHandle(url);
+  const HttpsRequest request{url,
+                             "POST",
+                             body,
+                             content_type,
+                             timeout,
+                             impl_->options.max_reply_bytes,
+                             impl_->options.extra_ca_file};
+  return Perform(impl_->handle.get(), request, impl_->options);
 }
 
 }  // namespace zlv::platform

@@ -21,8 +21,14 @@ struct InternetCloser {
 };
 using InternetHandle = win32::ScopedHandle<HINTERNET, InternetCloser>;
 
-[[noreturn]] void Fail(const HttpsRequest& request, DWORD code) {
+[[noreturn]] void Fail(const HttpsRequest& request, DWORD code, DWORD secure_flags = 0) {
   std::string cause;
+  if (code == ERROR_WINHTTP_SECURE_CERT_DATE_INVALID ||
+      (code == ERROR_WINHTTP_SECURE_FAILURE &&
+       (secure_flags & WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID) != 0)) {
+    throw HttpsError(TransportErrorText(
+        request, CertificateDateText() + " (" + win32::ErrorText(code, L"winhttp.dll") + ")"));
+  }
   switch (code) {
     case ERROR_WINHTTP_TIMEOUT:
     case ERROR_WINHTTP_OPERATION_CANCELLED:  // the deadline below closed the request
@@ -130,28 +136,44 @@ DWORD ReadReply(HINTERNET handle, std::size_t limit, std::string* reply, bool* t
   }
 }
 
-}  // namespace
-
-HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
-  if (!request.extra_ca_file.empty()) {
-    throw HttpsError(TransportErrorText(
-        request, "o Windows não usa arquivo de certificados (" + request.extra_ca_file +
-                     "): instale a autoridade certificadora no repositório do computador"));
+// Collects what the certificate check found wrong, for the failure's text: WinHTTP tells a
+// certificate refused for its dates only through this notice. Synchronous requests call it on
+// the requesting thread; the request's context value points at the flags.
+void CALLBACK OnSecureFailure(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information,
+                              DWORD length) {
+  if (status != WINHTTP_CALLBACK_STATUS_SECURE_FAILURE || context == 0 || information == nullptr ||
+      length < sizeof(DWORD)) {
+    return;
   }
-  const Target target = CrackUrl(request);
+  *reinterpret_cast<DWORD*>(context) |= *static_cast<DWORD*>(information);
+}
 
-  // The proxy the computer's WinHTTP settings name (netsh winhttp), or none.
-  const InternetHandle session(WinHttpOpen(L"ZlvSinc", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                           WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+InternetHandle OpenSession(const HttpsRequest& request, const std::string& proxy) {
+  // Without a proxy of its own: the one the computer's WinHTTP settings name (netsh winhttp), or
+  // none. A service running as the system account sees no user's proxy settings.
+  const std::wstring proxy_name = win32::Widen(proxy);
+  InternetHandle session(proxy.empty()
+                             ? WinHttpOpen(L"ZlvSinc", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                           WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0)
+                             : WinHttpOpen(L"ZlvSinc", WINHTTP_ACCESS_TYPE_NAMED_PROXY,
+                                           proxy_name.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session) Fail(request, GetLastError());
-  const InternetHandle connection(
-      WinHttpConnect(session.get(), target.host.c_str(), target.port, 0));
-  if (!connection) Fail(request, GetLastError());
+  return session;
+}
 
+InternetHandle Connect(HINTERNET session, const HttpsRequest& request, const Target& target) {
+  InternetHandle connection(WinHttpConnect(session, target.host.c_str(), target.port, 0));
+  if (!connection) Fail(request, GetLastError());
+  return connection;
+}
+
+// One request on the connection; `extra_headers` are "Name: value" lines ending in CR LF.
+HttpsReply SendOn(HINTERNET connection, const Target& target, const HttpsRequest& request,
+                  const std::wstring& extra_headers) {
   const std::wstring method = win32::Widen(request.method);
-  InternetHandle handle(WinHttpOpenRequest(
-      connection.get(), method.c_str(), target.path.c_str(), nullptr, WINHTTP_NO_REFERER,
-      WINHTTP_DEFAULT_ACCEPT_TYPES, target.secure ? WINHTTP_FLAG_SECURE : 0));
+  InternetHandle handle(WinHttpOpenRequest(connection, method.c_str(), target.path.c_str(), nullptr,
+                                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                           target.secure ? WINHTTP_FLAG_SECURE : 0));
   if (!handle) Fail(request, GetLastError());
   // Each step is bounded by the whole time-out as well: the deadline below is the rule, these
   // make a step give up by itself where closing the handle does not wake it at once.
@@ -163,8 +185,13 @@ HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
   DWORD no_redirects = WINHTTP_DISABLE_REDIRECTS;
   WinHttpSetOption(handle.get(), WINHTTP_OPTION_DISABLE_FEATURE, &no_redirects,
                    sizeof no_redirects);
+  DWORD secure_flags = 0;
+  DWORD_PTR context = reinterpret_cast<DWORD_PTR>(&secure_flags);
+  WinHttpSetOption(handle.get(), WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context);
+  WinHttpSetStatusCallback(handle.get(), OnSecureFailure, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
 
-  const std::wstring headers = L"Content-Type: " + win32::Widen(request.content_type) + L"\r\n";
+  const std::wstring headers =
+      L"Content-Type: " + win32::Widen(request.content_type) + L"\r\n" + extra_headers;
   const bool send_body = request.method != "GET";
   const DWORD body_size = send_body ? static_cast<DWORD>(request.body.size()) : 0;
   void* body = send_body && body_size > 0 ? const_cast<char*>(request.body.data()) : nullptr;
@@ -194,8 +221,65 @@ HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
     Fail(request, ERROR_WINHTTP_TIMEOUT);
   }
   if (too_large) throw HttpsError(ReplyTooLargeText(request));
-  if (error != NO_ERROR) Fail(request, error);
+  if (error != NO_ERROR) Fail(request, error, secure_flags);
   return reply;
+}
+
+void RefuseCaFile(const HttpsRequest& request) {
+  if (!request.extra_ca_file.empty()) {
+    throw HttpsError(TransportErrorText(
+        request, "o Windows não usa arquivo de certificados (" + request.extra_ca_file +
+                     "): instale a autoridade certificadora no repositório do computador"));
+  }
+}
+
+}  // namespace
+
+HttpsReply PerformHttpsRequest(const HttpsRequest& request) {
+  RefuseCaFile(request);
+  const Target target = CrackUrl(request);
+  const InternetHandle session = OpenSession(request, "");
+  const InternetHandle connection = Connect(session.get(), request, target);
+  return SendOn(connection.get(), target, request, L"");
+}
+
+// WinHTTP keeps the connections of a session open between its requests by itself.
+struct HttpsSession::Impl {
+  HttpsSessionOptions options;
+  std::wstring headers;
+  InternetHandle session;
+  InternetHandle connection;
+  std::wstring host;  // of the connection
+  INTERNET_PORT port = 0;
+};
+
+HttpsSession::HttpsSession(HttpsSessionOptions options) : impl_(std::make_unique<Impl>()) {
+  for (const std::string& header : options.headers) {
+    impl_->headers += win32::Widen(header) + L"\r\n";
+  }
+  impl_->options = std::move(options);
+}
+
+HttpsSession::~HttpsSession() = default;
+
+HttpsReply HttpsSession::Post(const std::string& url, const std::string& body,
+                              const std::string& content_type, std::chrono::milliseconds timeout) {
+  const HttpsRequest request{url,
+                             "POST",
+                             body,
+                             content_type,
+                             timeout,
+                             impl_->options.max_reply_bytes,
+                             impl_->options.extra_ca_file};
+  RefuseCaFile(request);
+  const Target target = CrackUrl(request);
+  if (!impl_->session) impl_->session = OpenSession(request, impl_->options.proxy);
+  if (!impl_->connection || impl_->host != target.host || impl_->port != target.port) {
+    impl_->connection = Connect(impl_->session.get(), request, target);
+    impl_->host = target.host;
+    impl_->port = target.port;
+  }
+  return SendOn(impl_->connection.get(), target, request, impl_->headers);
 }
 
 }  // namespace zlv::platform

@@ -18,7 +18,7 @@ CentralClient::CentralClient(ActivityLog& log, EndpointHook before_connect,
 CentralClient::~CentralClient() = default;
 
 void CentralClient::Connect() {
-  if (Connected()) Disconnect();
+  if (link_) Disconnect();
   endpoint_ = CentralEndpoint{};
   try {
     if (before_connect_) endpoint_ = before_connect_();
@@ -27,17 +27,44 @@ void CentralClient::Connect() {
   }
   if (endpoint_.host.empty())
     throw CentralAddressError("endereço do servidor central não configurado (IpServer)");
-  connection_.emplace(FramedConnection::Open(endpoint_.host, endpoint_.port, timeout_));
+  if (!endpoint_.url.empty() && endpoint_.token.empty()) {
+    throw TransportError(
+        "o servidor central por HTTPS exige o token da instalação: configure o valor Token");
+  }
+  link_ = endpoint_.url.empty() ? OpenFramedLink(endpoint_.host, endpoint_.port, timeout_)
+                                : OpenHttpsLink(endpoint_.url, endpoint_.token, endpoint_.proxy);
   next_id_ = 1;
+  try {
+    Authenticate();
+  } catch (...) {
+    link_.reset();  // never connected: nothing to log as a disconnection
+    throw;
+  }
   log_.GravaLog("Conectado no servidor.");
+  announced_ = true;
 }
 
-bool CentralClient::Connected() const { return connection_ && connection_->IsOpen(); }
+void CentralClient::Authenticate() {
+  if (!endpoint_.url.empty()) {
+    Call(kAuthenticateMethod, {});  // the token rides in the header
+    return;
+  }
+  if (endpoint_.token.empty()) return;
+  try {
+    Call(kAuthenticateMethod, {Variant(endpoint_.token)});
+  } catch (const RemoteError& e) {
+    // A hub from before tokens: it serves as it always did.
+    if (e.code() != rpc_code::kMethodNotFound) throw;
+  }
+}
+
+bool CentralClient::Connected() const { return link_ && link_->IsOpen(); }
 
 void CentralClient::Disconnect() {
-  if (!connection_) return;
-  connection_.reset();
-  log_.GravaLog("Desconectado do servidor.");
+  if (!link_) return;
+  link_.reset();
+  if (announced_) log_.GravaLog("Desconectado do servidor.");
+  announced_ = false;
 }
 
 // The item rows of each order of a download (packet 4, by CDFILIAL + NRVENDAREST).
@@ -70,14 +97,14 @@ Variant CentralClient::Call(std::string_view method, const std::vector<Variant>&
   const std::string request = BuildRequest(id, method, params);
   EncodeFrameHeader(request.size());
   try {
-    connection_->Send(request, timeout_);
-    // The frame is released once parsed, and the parsed message as it becomes values: a large
+    // The answer is released once parsed, and the parsed message as it becomes values: a large
     // answer is never held three times over.
-    nlohmann::json message = ParseJsonText(connection_->Receive(timeout_));
+    nlohmann::json message = ParseJsonText(link_->Exchange(request, timeout_));
     Variant result = ResponseResult(std::move(message), id);
     if (check) check(result);
     return result.IsNull() ? Variant() : result;
   } catch (const RemoteError&) {
+    if (!link_->IsOpen()) Disconnect();  // the hub refused the token: the session ends
     throw;
   } catch (const ProtocolError& e) {
     Disconnect();

@@ -1,9 +1,13 @@
 // CentralClient (the form's `netSincronismo`): the connection to the central order server and
-// its five methods, spoken over the framed JSON-RPC protocol of docs/protocol.md.
+// its five methods, spoken in the JSON-RPC protocol of docs/protocol.md over framed TCP or over
+// HTTPS (central_link.h).
 //
-// Connection state: Connect() asks the endpoint hook for host and port (the host side plugs
-// LeIpServer in: the address is read again before every attempt) and logs
-// "Conectado no servidor." once connected. Any I/O failure, time-out or malformed message from
+// Connection state: Connect() asks the endpoint hook for the address, the installation's token
+// and the proxy (the host side plugs LeIpServer in: they are read again before every attempt)
+// and logs "Conectado no servidor." once connected. Over HTTPS, connecting is the `Autentica`
+// call: the hub answering it proves it is there and takes the token. Over TCP a store that has
+// a token sends `Autentica` first too, and a hub that does not know the method is taken as one
+// that needs no token. Any I/O failure, time-out or malformed message from
 // the server drops the connection and logs "Desconectado do servidor."; the synchronisation
 // cycle connects again at its next tick. A JSON-RPC error answer fails the call but keeps the
 // connection.
@@ -13,12 +17,13 @@
 // it is returned; a malformed one fails the call, so nothing half loaded is acted upon.
 // Arguments passed by reference are never changed: this protocol has no way back for them.
 //
-// Owns its socket. Main thread only.
+// Owns its link. Main thread only.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +32,7 @@
 #include "data/data_packet.h"
 #include "data/variant.h"
 #include "store/central_calls.h"
+#include "sync/central_link.h"
 #include "sync/protocol_socket.h"
 
 namespace zlv {
@@ -34,9 +40,20 @@ namespace zlv {
 class ActivityLog;
 
 struct CentralEndpoint {
-  std::string host;
+  std::string host;  // over HTTPS the URL's, for messages
   int port = 0;
+  std::string url;    // "https://…" for the HTTPS link; empty for framed TCP
+  std::string token;  // the installation's, "" for none
+  std::string proxy;  // for HTTPS; "" for the system's settings
 };
+
+// A framed TCP endpoint without a token.
+inline CentralEndpoint TcpEndpoint(std::string host, int port) {
+  CentralEndpoint endpoint;
+  endpoint.host = std::move(host);
+  endpoint.port = port;
+  return endpoint;
+}
 
 // The port of an IpServer value without ":port".
 inline constexpr int kDefaultCentralPort = 211;
@@ -69,7 +86,8 @@ class CentralClient : public CentralCalls {
 
   // Reads the endpoint through the hook and connects (a connected client first disconnects).
   // Throws on failure with the reason (CentralAddressError when IpServer is missing or
-  // malformed); host() and port() then name what was tried.
+  // malformed; RemoteError when the hub refuses the token); host() and port() then name what
+  // was tried.
   void Connect();
   bool Connected() const;
   // Closes the connection; logs "Desconectado do servidor." when one was open.
@@ -99,8 +117,12 @@ class CentralClient : public CentralCalls {
   ActivityLog& log_;
   EndpointHook before_connect_;
   std::chrono::milliseconds timeout_;
+  // The link's own failures close it; a call that sees it closed drops the session.
+  void Authenticate();
+
   CentralEndpoint endpoint_;
-  std::optional<FramedConnection> connection_;
+  std::unique_ptr<CentralLink> link_;
+  bool announced_ = false;  // "Conectado no servidor." logged for this link
   int64_t next_id_ = 1;
 };
 

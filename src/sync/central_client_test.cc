@@ -13,7 +13,9 @@
 #include <mutex>
 #include <thread>
 
+#include "bizlib/https.h"
 #include "log/activity_log.h"
+#include "support/https_server.h"
 #include "support/temp_dir.h"
 #include "sync/protocol_frame.h"
 #include "sync/protocol_rpc.h"
@@ -110,14 +112,25 @@ ScriptedServer::Script Answering(std::function<std::string(const RpcRequest&)> a
 
 class CentralClientTest : public ::testing::Test {
  protected:
-  CentralClient MakeClient(int port, std::chrono::milliseconds timeout = 5s) {
+  void TearDown() override { SetHttpsExtraCaFile(""); }
+
+  CentralClient MakeClient(int port, std::chrono::milliseconds timeout = 5s,
+                           std::string token = "") {
+    return MakeClient(CentralEndpoint{"127.0.0.1", port, "", std::move(token), ""}, timeout);
+  }
+  CentralClient MakeClient(CentralEndpoint endpoint, std::chrono::milliseconds timeout = 5s) {
     return CentralClient(
         log_,
-        [this, port] {
+        [this, endpoint] {
           ++endpoint_reads_;
-          return CentralEndpoint{"127.0.0.1", port};
+          return endpoint;
         },
         timeout);
+  }
+  // A client of the test HTTPS server, trusting its certificate.
+  CentralClient HttpsClient(const test::TestHttpsServer& server, std::string token) {
+    SetHttpsExtraCaFile(server.ca_file().string());
+    return MakeClient({"127.0.0.1", server.port(), server.url("/rpc"), std::move(token), ""});
   }
 
   int LogCount(const std::string& line) {
@@ -307,6 +320,123 @@ TEST_F(CentralClientTest, ArgumentsTravelInTheMethodTablesOrderAndReferencesStay
   EXPECT_EQ(seen[2].method, "AtualizaPedidos");
   ASSERT_EQ(seen[2].params.size(), 1u);  // one argument: the array of 7
   EXPECT_EQ(seen[2].params[0].AsArray().at(6).AsText(), "001");
+}
+
+// A store with a token names it first on TCP; a hub from before tokens answers "no such
+// method" and serves on; a hub that refuses the token leaves the store disconnected.
+TEST_F(CentralClientTest, OnTcpTheTokenGoesFirstAndAHubWithoutTokensStillServes) {
+  struct Case {
+    const char* hub;
+    std::function<std::string(const RpcRequest&)> authenticate;
+    bool connected;
+  };
+  const std::vector<Case> cases = {
+      {"takes it", [](const RpcRequest& r) { return BuildResultResponse(r.id, {}); }, true},
+      {"knows no tokens",
+       [](const RpcRequest& r) {
+         return BuildErrorResponse(r.id, rpc_code::kMethodNotFound, "unknown method Autentica");
+       },
+       true},
+      {"refuses it",
+       [](const RpcRequest& r) {
+         return BuildErrorResponse(r.id, rpc_code::kNotAuthorized,
+                                   "acesso não autorizado: token inválido ou revogado");
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.hub);
+    std::vector<RpcRequest> seen;
+    std::mutex seen_mutex;
+    ScriptedServer server(Answering([&](const RpcRequest& r) {
+      std::lock_guard lock(seen_mutex);
+      seen.push_back(r);
+      return r.method == "Autentica" ? c.authenticate(r) : BuildResultResponse(r.id, {});
+    }));
+    CentralClient client = MakeClient(server.port(), 5s, "zlvt_secret");
+    if (c.connected) {
+      client.Connect();
+      EXPECT_TRUE(client.BaixaPedidos("0001", "001").IsEmpty());
+    } else {
+      EXPECT_THROW(client.Connect(), RemoteError);
+    }
+    EXPECT_EQ(client.Connected(), c.connected);
+    std::lock_guard lock(seen_mutex);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0].method, "Autentica");
+    EXPECT_EQ(seen[0].params.at(0).AsText(), "zlvt_secret");
+    EXPECT_EQ(seen.size(), c.connected ? 2u : 1u);
+  }
+  EXPECT_EQ(LogCount("Conectado no servidor."), 2);
+  EXPECT_EQ(LogCount("Desconectado do servidor."), 0);
+}
+
+// Over HTTPS each call is a POST of the same message with the token; an answer that is not
+// 200 ends the session, and a 401 says why in the hub's words.
+TEST_F(CentralClientTest, OverHttpsEachCallIsAPostWithTheTokenAndARefusalEndsTheSession) {
+  test::TestHttpsServer server;
+  const auto answer = [&server](int status, const std::string& body) {
+    server.SetReply(status, body, "application/json");
+  };
+  EXPECT_THROW(HttpsClient(server, "").Connect(), TransportError) << "no token, no request";
+  EXPECT_TRUE(server.requests().empty());
+
+  CentralClient client = HttpsClient(server, "zlvt_secret");
+  answer(200, R"({"jsonrpc":"2.0","id":1,"result":null})");
+  client.Connect();
+  answer(200, R"({"jsonrpc":"2.0","id":2,"result":"Manutencao as 23h"})");
+  EXPECT_EQ(client.BaixaPedidos("0001", "001").AsText(), "Manutencao as 23h");
+  const std::vector<test::ReceivedRequest> requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  for (const test::ReceivedRequest& request : requests) {
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.path, "/rpc");
+    EXPECT_EQ(request.Header("Authorization"), "Bearer zlvt_secret");
+    EXPECT_EQ(request.Header("Content-Type"), "application/json");
+  }
+  EXPECT_EQ(ParseRequest(requests[0].body).method, "Autentica");
+  EXPECT_TRUE(ParseRequest(requests[0].body).params.empty());
+  EXPECT_EQ(ParseRequest(requests[1].body).method, "BaixaPedidos");
+
+  answer(401, R"({"jsonrpc":"2.0","id":3,"error":{"code":-32001,"message":"acesso não )"
+              R"(autorizado: token inválido ou revogado"}})");
+  try {
+    client.BaixaPedidos("0001", "001");
+    ADD_FAILURE() << "a refused token was taken for an answer";
+  } catch (const RemoteError& e) {
+    EXPECT_EQ(e.code(), rpc_code::kNotAuthorized);
+    EXPECT_STREQ(e.what(), "acesso não autorizado: token inválido ou revogado");
+  }
+  EXPECT_FALSE(client.Connected());
+  answer(503, "busy");
+  try {
+    client.Connect();
+    ADD_FAILURE() << "a 503 was taken for an answer";
+  } catch (const TransportError& e) {
+    EXPECT_NE(std::string(e.what()).find("HTTP 503"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(LogCount("Conectado no servidor."), 1);
+  EXPECT_EQ(LogCount("Desconectado do servidor."), 1);
+}
+
+// A certificate the store cannot trust stops the connection before anything is sent; one
+// refused for its dates names the store's clock.
+TEST_F(CentralClientTest, OverHttpsAnUntrustedOrOutOfDateCertificateSendsNothing) {
+  using Certificate = test::TestHttpsServer::Certificate;
+  for (const Certificate kind : {Certificate::kUntrusted, Certificate::kExpired}) {
+    test::TestHttpsServer server(kind);
+    CentralClient client = HttpsClient(server, "zlvt_secret");
+    try {
+      client.Connect();
+      ADD_FAILURE() << "the certificate was accepted";
+    } catch (const TransportError& e) {
+      const bool names_clock =
+          std::string(e.what()).find("confira a data e a hora") != std::string::npos;
+      EXPECT_EQ(names_clock, kind == Certificate::kExpired) << e.what();
+      EXPECT_EQ(std::string(e.what()).find("zlvt_secret"), std::string::npos);
+    }
+    EXPECT_TRUE(server.requests().empty());
+  }
 }
 
 }  // namespace

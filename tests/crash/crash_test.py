@@ -104,12 +104,17 @@ class Installation:
         self.runs = 0
 
     def environment(self, central):
-        self.registry.write_text(central.registry_text(), encoding="utf-8")
-        self.registry.chmod(0o600)  # it holds the token
+        """central: a CentralServer, or the port of a framed TCP server on 127.0.0.1."""
+        if isinstance(central, int):
+            registry, extra = f"IpServer=127.0.0.1:{central}\n", {}
+        else:
+            registry, extra = central.registry_text(), central.link.environment()
+        self.registry.write_text(registry, encoding="utf-8")
+        self.registry.chmod(0o600)  # it may hold the token
         env = dict(os.environ)
         env.update(ZLVSINC_HOME=str(self.home), ZLVSINC_REGISTRY=str(self.registry),
                    ZLVSINC_LOCK_DIR=str(self.home), ZLVSINC_UNIT_DIR=str(self.home / "units"))
-        env.update(central.link.environment())
+        env.update(extra)
         return env
 
     def start(self, program, central, once):

@@ -75,6 +75,32 @@ void MakeTestCertificate(const std::filesystem::path& folder, const std::string&
            folder / "openssl.log");
 }
 
+void MakeExpiredTestCertificate(const std::filesystem::path& folder, const std::string& name) {
+  // `openssl req -x509` cannot date a certificate in the past; `openssl ca` signs the request
+  // with its own key and any dates.
+  const std::filesystem::path work = folder / (name + "-ca");
+  std::filesystem::create_directories(work);
+  WriteFileBytes((work / "ca.cnf").string(),
+                 "[ca]\ndefault_ca = test\n[test]\ndatabase = " + (work / "index.txt").string() +
+                     "\nnew_certs_dir = " + work.string() +
+                     "\nserial = " + (work / "serial").string() +
+                     "\ndefault_md = sha256\npolicy = any\ncopy_extensions = copy\n"
+                     "[any]\ncommonName = supplied\n");
+  WriteFileBytes((work / "index.txt").string(), "");
+  WriteFileBytes((work / "serial").string(), "01\n");
+  const std::filesystem::path key = folder / (name + ".key"), request = work / "request.csr";
+  RunChild(
+      {"openssl", "req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+       "-nodes", "-subj", "/CN=localhost", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
+       "-keyout", key.string(), "-out", request.string()},
+      folder / "openssl.log");
+  RunChild(
+      {"openssl", "ca", "-batch", "-config", (work / "ca.cnf").string(), "-selfsign", "-keyfile",
+       key.string(), "-in", request.string(), "-out", (folder / (name + ".pem")).string(),
+       "-startdate", "20200101000000Z", "-enddate", "20200102000000Z"},
+      folder / "openssl.log");
+}
+
 std::string ReceivedRequest::Header(std::string_view name) const {
   auto lower = [](std::string_view text) {
     std::string out(text);
@@ -90,7 +116,11 @@ std::string ReceivedRequest::Header(std::string_view name) const {
 
 TestHttpsServer::TestHttpsServer(Certificate certificate) : folder_("zlv-https") {
   const std::filesystem::path& folder = folder_.path();
-  MakeTestCertificate(folder, "server", "/CN=localhost");
+  if (certificate == Certificate::kExpired) {
+    MakeExpiredTestCertificate(folder, "server");
+  } else {
+    MakeTestCertificate(folder, "server", "/CN=localhost");
+  }
   ca_file_ = folder / "server.pem";
   if (certificate == Certificate::kUntrusted) {
     MakeTestCertificate(folder, "other", "/CN=Another test CA");

@@ -5,7 +5,8 @@
 // files. Tests read what it received and choose what it answers.
 //
 // Certificate::kUntrusted makes ca_file() another CA than the one that signed the server's
-// certificate, for tests of a refused certificate.
+// certificate, for tests of a refused certificate; kExpired gives the server a certificate
+// that expired in 2020 (ca_file() is that certificate), as a store whose clock is wrong sees it.
 //
 // POSIX (needs python3 and openssl on the PATH). Use from the test's thread; the server
 // itself answers requests from any thread or process.
@@ -39,9 +40,12 @@ struct ReceivedRequest {
 void MakeTestCertificate(const std::filesystem::path& folder, const std::string& name,
                          const std::string& subject);
 
+// The same, valid from 1 to 2 January 2020 only.
+void MakeExpiredTestCertificate(const std::filesystem::path& folder, const std::string& name);
+
 class TestHttpsServer {
  public:
-  enum class Certificate { kTrusted, kUntrusted };
+  enum class Certificate { kTrusted, kUntrusted, kExpired };
 
   explicit TestHttpsServer(Certificate certificate = Certificate::kTrusted);
   ~TestHttpsServer();

@@ -58,7 +58,7 @@ SyncInstallation::SyncInstallation(Options options)
   central_ = std::make_unique<SqliteHubStore>((dir_.path() / "central.db").string());
   if (options.through_proxy) proxy_ = std::make_unique<DroppingProxy>(server_->port());
   reachable_port_ = proxy_ ? proxy_->port() : server_->port();
-  endpoint_ = {"127.0.0.1", reachable_port_};
+  endpoint_ = TcpEndpoint("127.0.0.1", reachable_port_);
 
   store_->Connect();
   std::filesystem::create_directories(TicketFolder());
