@@ -31,9 +31,11 @@ class CallLog {
   // cannot grow the process without bound.
   static constexpr std::size_t kMaxWaiting = 100'000;
 
-  // The call of `method` by the store ended now, failing with `failure` when it is set.
+  // The call of `method` by the store ended now, failing with `failure` when it is set;
+  // `without_token`: it came without the installation's token.
   void Note(const std::string& branch, const std::string& store, const std::string& method,
-            const std::optional<std::string>& failure, Clock::time_point now);
+            const std::optional<std::string>& failure, Clock::time_point now,
+            bool without_token = false);
 
   // Records every waiting call in one transaction and forgets them; when that fails they wait
   // for the next write and the error is thrown.
@@ -54,6 +56,7 @@ class CallLog {
     Clock::time_point last;
     std::optional<Clock::time_point> success, failure;
     std::string failure_text;
+    bool without_token = false;
   };
   std::map<std::tuple<std::string, std::string, std::string>, Calls> waiting_;
   std::map<std::pair<std::string, std::string>, uint64_t> totals_;

@@ -38,7 +38,8 @@ class UsageError : public std::runtime_error {
 };
 
 constexpr const char* kUsage =
-    "usage: zlvsinc-central serve --db DB [--port N] [--bind ADDRESS] [--verbose]\n"
+    "usage: zlvsinc-central serve --db DB [--port N|off] [--bind ADDRESS] [--verbose]\n"
+    "                       [--require-tokens]\n"
     "                       [--idle-timeout-ms N] [--request-timeout-ms N] [--max-connections N]\n"
     "                       [--http-port N [--tls-cert FILE --tls-key FILE]]\n"
     "                       [--store-schema FILE] [--call-write-interval-ms N]\n"
@@ -140,7 +141,13 @@ int Serve(const Options& options, std::ostream& out, std::ostream& err) {
       limits.max_connections == 0 || limits.call_write_interval.count() == 0) {
     throw UsageError("time-outs, intervals and --max-connections must be above 0");
   }
-  CentralServer server(*store, clock, bind, options.Number("--port", 0), log, limits);
+  limits.require_tokens = options.Has("--require-tokens");
+  // "--port off": the store protocol only over HTTP(S), on /rpc.
+  const bool framed = options.Get("--port", "0") != "off";
+  if (!framed && !options.Has("--http-port")) {
+    throw UsageError("--port off needs --http-port: the stores must reach the hub somewhere");
+  }
+  CentralServer server(*store, clock, bind, framed ? options.Number("--port", 0) : -1, log, limits);
   // Both listeners are set up before the first line is printed: a script that waits for it
   // never takes a server that failed to start for a ready one.
   std::unique_ptr<HubApi> api;
@@ -158,7 +165,11 @@ int Serve(const Options& options, std::ostream& out, std::ostream& err) {
         },
         {}, tls);
   }
-  out << "listening on " << bind << ":" << server.port() << std::endl;
+  if (framed) {
+    out << "listening on " << bind << ":" << server.port() << std::endl;
+  } else {
+    out << "framed TCP listener off" << std::endl;
+  }
   if (api) {
     out << (tls ? "https" : "http") << " listening on " << bind << ":" << http_port << std::endl;
   }
@@ -453,7 +464,7 @@ int RunCentralCommand(const std::vector<std::string>& args, std::ostream& out, s
                            {"--db", "--port", "--bind", "--idle-timeout-ms", "--request-timeout-ms",
                             "--max-connections", "--http-port", "--tls-cert", "--tls-key",
                             "--store-schema", "--call-write-interval-ms"},
-                           {"--verbose"}),
+                           {"--verbose", "--require-tokens"}),
                    out, err);
     }
     if (command == "add-orders") {

@@ -9,6 +9,7 @@
 
 #include "central/call_log.h"
 #include "central/central_methods.h"
+#include "central/installation_access.h"
 #include "central/listen.h"
 #include "database/database.h"
 #include "sync/protocol_frame.h"
@@ -38,11 +39,146 @@ struct Shared {
   CentralServerLimits limits;
   int sessions = 0;
   CallLog calls;
+  InstallationTokens tokens{store};
 
+  // A store may send its token in a request that cannot be read: it never reaches the log.
   void Log(const std::string& line) const {
-    if (log) log(line);
+    if (log) log(WithoutTokens(line));
   }
 };
+
+// Who is calling on a connection (framed) or in one request (HTTPS): the token it showed and
+// the store it last named.
+struct Caller {
+  std::optional<std::string> token;  // from Autentica, or the request's Authorization header
+  bool https = false;
+  CallStore store;
+};
+
+// The answer to one request of the store protocol, and whether the connection must close
+// because the stream is out of step.
+struct RpcAnswer {
+  std::string response;
+  bool hang_up = false;
+};
+
+// The calls that do not name their store (the confirmation and the history upload) are the
+// store's that last named itself on the connection, or the installation's own store.
+void NoteCall(Shared& shared, Caller& caller, const RpcRequest& request,
+              const std::optional<Installation>& installation,
+              const std::optional<std::string>& failure) {
+  if (!IsCentralMethod(request.method)) return;
+  const CallStore named = StoreNamedBy(request.method, request.params);
+  if (!named.branch.empty() && !named.store.empty()) {
+    caller.store = named;
+  } else if (caller.store.branch.empty() && installation && !installation->store.empty()) {
+    caller.store = {installation->branch, installation->store};
+  }
+  if (caller.store.branch.empty()) return;
+  shared.calls.Note(caller.store.branch, caller.store.store, request.method,
+                    failure ? std::optional(CutText(*failure, kMaxErrorText)) : std::nullopt,
+                    std::chrono::steady_clock::now(), !caller.token.has_value());
+}
+
+// Autentica: on TCP ["token"] binds the connection to the token's installation; over HTTPS the
+// header's token was taken already and the call only proves the hub is there.
+Variant Authenticate(Shared& shared, Caller& caller, const RpcRequest& request) {
+  if (caller.https) {
+    if (!request.params.empty()) {
+      throw BadRequest(rpc_code::kInvalidParams,
+                       "Autentica: over HTTPS the token goes in the Authorization header");
+    }
+    return Variant();
+  }
+  if (request.params.size() != 1 || !request.params[0].IsText()) {
+    throw BadRequest(rpc_code::kInvalidParams, "Autentica: expected 1 argument, the token");
+  }
+  const std::string token = request.params[0].AsText();
+  if (!shared.tokens.Find(token, std::chrono::steady_clock::now())) {
+    throw BadRequest(rpc_code::kNotAuthorized, TokenRefusedText());
+  }
+  caller.token = token;
+  return Variant();
+}
+
+// Parses, authorizes and runs one request of the store protocol, framed or over HTTPS alike.
+RpcAnswer AnswerRpc(Shared& shared, Caller& caller, std::string_view payload) {
+  RpcRequest request;
+  try {
+    request = ParseRequest(payload);
+  } catch (const BadRequest& e) {
+    // Without a readable id the exchange is out of step: answer and hang up.
+    shared.Log("refused request: " + CutText(e.what(), kMaxErrorText));
+    return {BuildErrorResponse(e.id(), e.code(), e.what()), e.id().is_null()};
+  }
+  std::string response;
+  std::optional<std::string> failure;
+  std::optional<Installation> installation;
+  try {
+    Variant result;
+    if (request.method == kAuthenticateMethod) {
+      result = Authenticate(shared, caller, request);
+    } else {
+      if (caller.token) {
+        installation = shared.tokens.Find(*caller.token, std::chrono::steady_clock::now());
+        if (!installation) throw BadRequest(rpc_code::kNotAuthorized, TokenRefusedText());
+        if (IsCentralMethod(request.method)) {
+          CheckScope(*installation, request.method, request.params);
+        }
+      } else if (shared.limits.require_tokens) {
+        throw BadRequest(rpc_code::kNotAuthorized, TokenRequiredText());
+      }
+      result = CallCentralMethod(shared.store, request.method, request.params, shared.clock.Now());
+    }
+    response = BuildResultResponse(request.id, result);
+    EncodeFrameHeader(response.size());
+  } catch (const BadRequest& e) {
+    shared.Log(CutText(request.method) + ": " + CutText(e.what(), kMaxErrorText));
+    response = BuildErrorResponse(request.id, e.code(), e.what());
+    failure = e.what();
+  } catch (const ConnectionLostError& e) {
+    // Nothing was handed out or recorded; the next call connects again.
+    const std::string message = kDatabaseUnavailable + std::string(e.what());
+    shared.Log(CutText(request.method) + " failed: " + CutText(message, kMaxErrorText));
+    response = BuildErrorResponse(request.id, rpc_code::kServerError, message);
+    failure = message;
+    shared.calls.NoteError();
+  } catch (const std::exception& e) {
+    shared.Log(CutText(request.method) + " failed: " + CutText(e.what(), kMaxErrorText));
+    response = BuildErrorResponse(request.id, rpc_code::kServerError, e.what());
+    failure = e.what();
+    shared.calls.NoteError();
+  }
+  NoteCall(shared, caller, request, installation, failure);
+  return {std::move(response), false};
+}
+
+// POST /rpc: the store protocol over HTTP(S), the installation's token in the Authorization
+// header. A missing, unknown or revoked token is a 401 carrying the JSON-RPC error.
+HttpResponse AnswerRpcOverHttp(Shared& shared, const HttpRequest& request) {
+  const auto unauthorized = [&](const std::string& message) {
+    nlohmann::json id = nullptr;
+    try {
+      id = ParseRequest(request.body).id;
+    } catch (const BadRequest& e) {
+      id = e.id();
+    }
+    HttpResponse response(401, "application/json",
+                          BuildErrorResponse(id, rpc_code::kNotAuthorized, message));
+    response.headers.emplace_back("WWW-Authenticate", "Bearer");
+    return response;
+  };
+  const auto header = request.headers.find("authorization");
+  const std::string scheme = "Bearer ";
+  if (header == request.headers.end() || header->second.rfind(scheme, 0) != 0) {
+    return unauthorized(TokenRequiredText());
+  }
+  Caller caller{header->second.substr(scheme.size()), true, {}};
+  if (!shared.tokens.Find(*caller.token, std::chrono::steady_clock::now())) {
+    return unauthorized(TokenRefusedText());
+  }
+  return HttpResponse(200, "application/json", AnswerRpc(shared, caller, request.body).response);
+}
 
 class Session : public std::enable_shared_from_this<Session> {
  public:
@@ -120,55 +256,10 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void OnPayload() {
-    RpcRequest request;
-    try {
-      request = ParseRequest(payload_);
-    } catch (const BadRequest& e) {
-      // Without a readable id the exchange is out of step: answer and hang up.
-      const bool hang_up = e.id().is_null();
-      shared_.Log("refused request: " + CutText(e.what(), kMaxErrorText));
-      Reply(BuildErrorResponse(e.id(), e.code(), e.what()), hang_up);
-      return;
-    }
-    std::string().swap(payload_);  // the request lives on in its values only
-    std::string response;
-    std::optional<std::string> failure;
-    try {
-      const Variant result =
-          CallCentralMethod(shared_.store, request.method, request.params, shared_.clock.Now());
-      response = BuildResultResponse(request.id, result);
-      EncodeFrameHeader(response.size());
-    } catch (const BadRequest& e) {
-      shared_.Log(CutText(request.method) + ": " + CutText(e.what(), kMaxErrorText));
-      response = BuildErrorResponse(request.id, e.code(), e.what());
-      failure = e.what();
-    } catch (const ConnectionLostError& e) {
-      // Nothing was handed out or recorded; the next call connects again.
-      const std::string message = kDatabaseUnavailable + std::string(e.what());
-      shared_.Log(CutText(request.method) + " failed: " + CutText(message, kMaxErrorText));
-      response = BuildErrorResponse(request.id, rpc_code::kServerError, message);
-      failure = message;
-      shared_.calls.NoteError();
-    } catch (const std::exception& e) {
-      shared_.Log(CutText(request.method) + " failed: " + CutText(e.what(), kMaxErrorText));
-      response = BuildErrorResponse(request.id, rpc_code::kServerError, e.what());
-      failure = e.what();
-      shared_.calls.NoteError();
-    }
-    NoteCall(request, failure);
-    Reply(std::move(response), false);
-  }
-
-  // The calls that do not name their store (the confirmation and the history upload) are the
-  // store's that last named itself on this connection.
-  void NoteCall(const RpcRequest& request, const std::optional<std::string>& failure) {
-    if (!IsCentralMethod(request.method)) return;
-    const CallStore named = StoreNamedBy(request.method, request.params);
-    if (!named.branch.empty() && !named.store.empty()) store_ = named;
-    if (store_.branch.empty()) return;
-    shared_.calls.Note(store_.branch, store_.store, request.method,
-                       failure ? std::optional(CutText(*failure, kMaxErrorText)) : std::nullopt,
-                       std::chrono::steady_clock::now());
+    const std::string payload = std::move(payload_);
+    std::string().swap(payload_);
+    RpcAnswer answer = AnswerRpc(shared_, caller_, payload);
+    Reply(std::move(answer.response), answer.hang_up);
   }
 
   void Reply(const std::string& response, bool then_close) {
@@ -189,7 +280,7 @@ class Session : public std::enable_shared_from_this<Session> {
   std::size_t received_ = 0;
   std::string payload_;
   std::string frame_;
-  CallStore store_;
+  Caller caller_;
 };
 
 }  // namespace
@@ -266,24 +357,38 @@ struct CentralServer::Impl {
 CentralServer::CentralServer(HubStore& store, const Clock& clock, const std::string& bind_address,
                              int port, LogSink log, CentralServerLimits limits)
     : impl_(std::make_unique<Impl>(store, clock, std::move(log), limits)) {
-  ListenOn(impl_->acceptor, bind_address, port);
+  if (port >= 0) ListenOn(impl_->acceptor, bind_address, port);
 }
 
 CentralServer::~CentralServer() = default;
 
 const CallLog& CentralServer::calls() const { return impl_->shared.calls; }
 
-int CentralServer::port() const { return impl_->acceptor.local_endpoint().port(); }
+int CentralServer::port() const {
+  return impl_->acceptor.is_open() ? impl_->acceptor.local_endpoint().port() : 0;
+}
 
 int CentralServer::ServeHttp(const std::string& bind_address, int port, HttpServer::Handler handler,
                              HttpServerLimits limits, const std::optional<TlsFiles>& tls) {
-  const LogSink& log = impl_->shared.log;
+  // The store protocol's requests are as large as its frames may be.
+  limits.large_body_path = kRpcPath;
+  limits.max_large_body = kMaxFramePayload;
+  Shared& shared = impl_->shared;
   impl_->http = std::make_unique<HttpServer>(
-      impl_->io, bind_address, port, std::move(handler),
-      [log](const std::string& line) {
-        if (log) log(line);
+      impl_->io, bind_address, port,
+      [&shared, handler = std::move(handler)](const HttpRequest& request) {
+        const std::string& target = request.target;
+        if (target.substr(0, target.find('?')) != kRpcPath) return handler(request);
+        if (request.method != "POST") {
+          HttpResponse response = ProblemResponse(
+              {405, "method-not-allowed", "Method not allowed", "only POST is served on /rpc", {}},
+              request.request_id);
+          response.headers.emplace_back("Allow", "POST");
+          return response;
+        }
+        return AnswerRpcOverHttp(shared, request);
       },
-      limits, tls);
+      [&shared](const std::string& line) { shared.Log(line); }, limits, tls);
   return impl_->http->port();
 }
 
@@ -296,7 +401,7 @@ void CentralServer::Run(bool stop_on_signals) {
       if (!ec) Stop();
     });
   }
-  impl_->Accept();
+  if (impl_->acceptor.is_open()) impl_->Accept();
   if (impl_->http) impl_->http->Start();
   impl_->WriteCallsEvery();
   impl_->io.run();

@@ -44,13 +44,19 @@ struct CentralServerLimits {
   // How often the stores' calls are recorded for the presence view: a store's row is written
   // at most this often, however often it calls.
   std::chrono::milliseconds call_write_interval{10'000};
+  // Calls on the framed TCP port need a token too (Autentica first); HTTPS always does.
+  bool require_tokens = false;
 };
+
+// Where the HTTP listener serves the store protocol (POST, the token as a Bearer token).
+inline constexpr const char* kRpcPath = "/rpc";
 
 class CentralServer {
  public:
   using LogSink = std::function<void(const std::string&)>;
 
-  // Binds and listens on address:port (port 0: a free port the system picks). Throws
+  // Binds and listens on address:port (port 0: a free port the system picks; a negative port:
+  // no framed listener, the store protocol only over HTTP(S) on /rpc). Throws
   // std::system_error when the address cannot be bound.
   CentralServer(HubStore& store, const Clock& clock, const std::string& bind_address, int port,
                 LogSink log = {}, CentralServerLimits limits = {});
@@ -58,13 +64,15 @@ class CentralServer {
   CentralServer(const CentralServer&) = delete;
   CentralServer& operator=(const CentralServer&) = delete;
 
-  int port() const;
+  int port() const;  // 0 without a framed listener
   // What the stores' calls came to since the start: read on the event loop's thread only (as
   // the HTTP handler is).
   const CallLog& calls() const;
   // Also answers HTTP (HTTPS with `tls`) on address:port (0: a free port) on the same event
-  // loop, from Run() on; returns the port. Call before Run(). Throws std::system_error when it
-  // cannot bind, std::runtime_error when the TLS files cannot be used.
+  // loop, from Run() on; returns the port. POST /rpc is the store protocol (one request per
+  // POST, the installation's token as a Bearer token: docs/protocol.md); every other request
+  // goes to `handler`. Call before Run(). Throws std::system_error when it cannot bind,
+  // std::runtime_error when the TLS files cannot be used.
   int ServeHttp(const std::string& bind_address, int port, HttpServer::Handler handler,
                 HttpServerLimits limits = {}, const std::optional<TlsFiles>& tls = {});
   // Serves until Stop(), or, when asked, until SIGINT or SIGTERM arrives.

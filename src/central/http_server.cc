@@ -121,9 +121,25 @@ class HttpSession : public std::enable_shared_from_this<HttpSession<Stream>> {
 
   void Read() {
     parser_.emplace();
-    parser_->body_limit(server_->limits.max_body);
+    body_limit_ = server_->limits.max_body;
+    parser_->body_limit(body_limit_);
     parser_->header_limit(static_cast<std::uint32_t>(server_->limits.max_head));
     beast::get_lowest_layer(stream_).expires_after(server_->limits.idle_timeout);
+    // The head first: the body's limit depends on the path.
+    http::async_read_header(stream_, buffer_, *parser_,
+                            [self = this->shared_from_this()](const error_code& ec, std::size_t) {
+                              if (ec) return self->OnRead(ec);
+                              self->ReadBody();
+                            });
+  }
+
+  void ReadBody() {
+    const std::string target(parser_->get().target());
+    const std::string& large = server_->limits.large_body_path;
+    if (!large.empty() && target.substr(0, target.find('?')) == large) {
+      body_limit_ = server_->limits.max_large_body;
+      parser_->body_limit(body_limit_);
+    }
     http::async_read(
         stream_, buffer_, *parser_,
         [self = this->shared_from_this()](const error_code& ec, std::size_t) { self->OnRead(ec); });
@@ -139,7 +155,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession<Stream>> {
         problem = {413,
                    "body-too-large",
                    "Request body too large",
-                   "the body exceeds " + std::to_string(server_->limits.max_body) + " bytes",
+                   "the body exceeds " + std::to_string(body_limit_) + " bytes",
                    {}};
       } else if (ec == http::error::header_limit) {
         problem = {431,
@@ -220,6 +236,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession<Stream>> {
   Stream stream_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
+  std::size_t body_limit_ = 0;  // of the request being read
   http::response<http::string_body> response_;
   std::shared_ptr<HttpServer::Impl> server_;
 };

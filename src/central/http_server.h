@@ -69,6 +69,10 @@ struct HttpServerLimits {
   std::size_t max_body = 1024 * 1024;
   std::size_t max_head = 16 * 1024;
   int max_connections = 500;
+  // A path whose requests may carry a larger body (the store protocol's POST /rpc, whose
+  // uploads are as large as a frame may be); empty: none.
+  std::string large_body_path;
+  std::size_t max_large_body = 0;
 };
 
 // The PEM files of an HTTPS listener.

@@ -31,7 +31,7 @@ using namespace std::chrono_literals;
 class HttpServerTest : public ::testing::Test {
  protected:
   explicit HttpServerTest(const std::optional<TlsFiles>& tls = {},
-                          HttpServerLimits limits = {5000ms, 64, 1024, 10})
+                          HttpServerLimits limits = {5000ms, 64, 1024, 10, "", 0})
       : server_(
             io_, "127.0.0.1", 0,
             [](const HttpRequest& request) {
@@ -136,7 +136,7 @@ class HttpsServerTest : public HttpServerTest {
   HttpsServerTest()
       : HttpServerTest(TlsFiles{(CertificateFolder().path() / "hub.pem").string(),
                                 (CertificateFolder().path() / "hub.key").string()},
-                       {1000ms, 64, 1024, 10}) {
+                       {1000ms, 64, 1024, 10, "", 0}) {
     client_tls_.load_verify_file((CertificateFolder().path() / "hub.pem").string());
     client_tls_.set_verify_mode(asio::ssl::verify_peer);
   }

@@ -1,5 +1,7 @@
 #include "central/hub_metrics.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <sstream>
 
@@ -79,6 +81,10 @@ std::string MetricsText(const std::vector<StorePresence>& presences, const HubCo
   for (const auto& [state, count] : by_presence) {
     out << "zlv_hub_stores{presence=\"" << state << "\"} " << count << '\n';
   }
+  Header(out, "zlv_hub_stores_without_token", "gauge",
+         "Stores whose latest call came without their installation's token.");
+  out << "zlv_hub_stores_without_token "
+      << std::count_if(presences.begin(), presences.end(), CallsWithoutToken) << '\n';
   Header(out, "zlv_hub_orders", "gauge",
          "Orders in flight per state; stuck and needs_reconciliation call for people.");
   for (const auto& [state, count] : orders) {

@@ -94,7 +94,8 @@ struct StoreCall {
   std::string branch, store, method;
   double call_age_s = 0;
   std::optional<double> success_age_s, failure_age_s;
-  std::string failure;  // the last failure's error text
+  std::string failure;         // the last failure's error text
+  bool without_token = false;  // the last call came without the installation's token
 };
 
 // A store's last call of a method as the hub recorded it, aged on the database's clock.
@@ -103,6 +104,7 @@ struct StoreCallRecord {
   double call_age_s = 0;
   std::optional<double> success_age_s, failure_age_s;
   std::string failure;
+  bool without_token = false;  // the last call came without the installation's token
 };
 
 // A store the hub takes orders for: the registry a channel's order must find its store in.

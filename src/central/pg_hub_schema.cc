@@ -92,6 +92,11 @@ CREATE TABLE CENTRAL_INSTALLATION_TOKEN (
   DSHASH TEXT PRIMARY KEY, CDFILIAL TEXT NOT NULL, CDCAIXA TEXT NOT NULL,
   CDLOJA TEXT NOT NULL, DTCREATED TIMESTAMPTZ NOT NULL DEFAULT now(), DTREVOKED TIMESTAMPTZ);
 )sql",
+    // Whether a store's latest call of a method came with its installation's token ('S') or
+    // without one ('N'); calls recorded before this step: unknown.
+    R"sql(
+ALTER TABLE CENTRAL_STORE_CALL ADD COLUMN IDTOKEN TEXT;
+)sql",
 };
 
 }  // namespace

@@ -278,17 +278,20 @@ void PgHubStore::RecordCalls(const std::vector<StoreCall>& calls) {
   for (const StoreCall& call : calls) {
     connection_.Exec(
         "INSERT INTO CENTRAL_STORE_CALL AS K (CDFILIAL, CDLOJA, DSMETODO, DTLASTCALL, "
-        "DTLASTSUCCESS, DTLASTFAILURE, DSLASTFAILURE) VALUES ($1, $2, $3, "
+        "DTLASTSUCCESS, DTLASTFAILURE, DSLASTFAILURE, IDTOKEN) VALUES ($1, $2, $3, "
         "now() - make_interval(secs => $4::float8), now() - make_interval(secs => $5::float8), "
-        "now() - make_interval(secs => $6::float8), $7) "
+        "now() - make_interval(secs => $6::float8), $7, $8) "
         "ON CONFLICT (CDFILIAL, CDLOJA, DSMETODO) DO UPDATE SET "
+        "IDTOKEN = CASE WHEN excluded.DTLASTCALL >= K.DTLASTCALL THEN excluded.IDTOKEN "
+        "ELSE K.IDTOKEN END, "
         "DTLASTCALL = GREATEST(K.DTLASTCALL, excluded.DTLASTCALL), "
         "DTLASTSUCCESS = GREATEST(K.DTLASTSUCCESS, excluded.DTLASTSUCCESS), "
         "DTLASTFAILURE = GREATEST(K.DTLASTFAILURE, excluded.DTLASTFAILURE), "
         "DSLASTFAILURE = CASE WHEN excluded.DTLASTFAILURE >= K.DTLASTFAILURE OR "
         "K.DTLASTFAILURE IS NULL THEN excluded.DSLASTFAILURE ELSE K.DSLASTFAILURE END",
         {call.branch, call.store, call.method, age(call.call_age_s), age(call.success_age_s),
-         age(call.failure_age_s), call.failure_age_s ? PgParam(call.failure) : std::nullopt});
+         age(call.failure_age_s), call.failure_age_s ? PgParam(call.failure) : std::nullopt,
+         PgParam(call.without_token ? "N" : "S")});
   }
 }
 
@@ -298,7 +301,7 @@ std::vector<StoreCallRecord> PgHubStore::Calls(const std::optional<StoreKey>& on
   const PgResult found = connection_.Exec(
       "SELECT CDFILIAL, CDLOJA, DSMETODO, EXTRACT(EPOCH FROM now() - DTLASTCALL)::float8, "
       "EXTRACT(EPOCH FROM now() - DTLASTSUCCESS)::float8, "
-      "EXTRACT(EPOCH FROM now() - DTLASTFAILURE)::float8, DSLASTFAILURE "
+      "EXTRACT(EPOCH FROM now() - DTLASTFAILURE)::float8, DSLASTFAILURE, IDTOKEN "
       "FROM CENTRAL_STORE_CALL " +
           std::string(only ? "WHERE CDFILIAL = $1 AND CDLOJA = $2 " : "") +
           "ORDER BY CDFILIAL COLLATE \"C\", CDLOJA COLLATE \"C\", DSMETODO COLLATE \"C\"",
@@ -310,7 +313,7 @@ std::vector<StoreCallRecord> PgHubStore::Calls(const std::optional<StoreKey>& on
   std::vector<StoreCallRecord> records;
   for (int r = 0; r < found.rows(); ++r) {
     records.push_back({found.Text(r, 0), found.Text(r, 1), found.Text(r, 2), *age(r, 3), age(r, 4),
-                       age(r, 5), found.Text(r, 6)});
+                       age(r, 5), found.Text(r, 6), found.Text(r, 7) == "N"});
   }
   return records;
 }

@@ -27,6 +27,14 @@ std::optional<double> LastSuccessAge(const StorePresence& presence, const std::s
   return std::nullopt;
 }
 
+bool CallsWithoutToken(const StorePresence& presence) {
+  const StoreCallRecord* latest = nullptr;
+  for (const StoreCallRecord& call : presence.calls) {
+    if (latest == nullptr || call.call_age_s < latest->call_age_s) latest = &call;
+  }
+  return latest != nullptr && latest->without_token;
+}
+
 json PresenceJson(const StorePresence& presence) {
   json calls = json::object();
   for (const StoreCallRecord& call : presence.calls) {
@@ -52,6 +60,7 @@ json PresenceJson(const StorePresence& presence) {
       {"stuck", presence.stuck},
       {"needs_reconciliation", presence.needs_reconciliation},
       {"last_upload_age_s", AgeOrNull(LastSuccessAge(presence, kUploadMethod))},
+      {"without_token", CallsWithoutToken(presence)},
       // The store protocol's calls carry no version of the synchroniser.
       {"version", nullptr},
   };

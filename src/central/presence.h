@@ -29,6 +29,10 @@ inline bool IsOnline(const StorePresence& presence) {
   return PresenceState(LastSuccessAge(presence, kDownloadMethod)) == "online";
 }
 
+// Whether the store's latest call came without its installation's token: a store still to be
+// given one before the hub requires tokens.
+bool CallsWithoutToken(const StorePresence& presence);
+
 // The store as GET /v1/stores shows it.
 nlohmann::json PresenceJson(const StorePresence& presence);
 

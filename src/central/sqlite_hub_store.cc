@@ -90,6 +90,7 @@ constexpr AddedColumn kAddedColumns[] = {
     {"CENTRAL_CANCEL", "DTREQUESTED", "TEXT"},
     {"CENTRAL_CONSUMER", "NRTELECONS", "TEXT",
      "UPDATE CENTRAL_CONSUMER SET NRTELECONS = json_extract(DSVALUES, '$.NRTELECONS')"},
+    {"CENTRAL_STORE_CALL", "IDTOKEN", "TEXT"},
 };
 
 constexpr const char* kNow = "strftime('%Y-%m-%d %H:%M:%f', 'now')";
@@ -381,9 +382,11 @@ void SqliteHubStore::RecordCalls(const std::vector<StoreCall>& calls) {
   for (const StoreCall& call : calls) {
     db_->Execute(
         "INSERT INTO CENTRAL_STORE_CALL (CDFILIAL, CDLOJA, DSMETODO, DTLASTCALL, DTLASTSUCCESS, "
-        "DTLASTFAILURE, DSLASTFAILURE) VALUES (?1, ?2, ?3, strftime('%Y-%m-%d %H:%M:%f', 'now', "
-        "?4), strftime('%Y-%m-%d %H:%M:%f', 'now', ?5), strftime('%Y-%m-%d %H:%M:%f', 'now', "
-        "?6), ?7) ON CONFLICT (CDFILIAL, CDLOJA, DSMETODO) DO UPDATE SET "
+        "DTLASTFAILURE, DSLASTFAILURE, IDTOKEN) VALUES (?1, ?2, ?3, strftime('%Y-%m-%d %H:%M:%f', "
+        "'now', ?4), strftime('%Y-%m-%d %H:%M:%f', 'now', ?5), strftime('%Y-%m-%d %H:%M:%f', "
+        "'now', ?6), ?7, ?8) ON CONFLICT (CDFILIAL, CDLOJA, DSMETODO) DO UPDATE SET "
+        "IDTOKEN = CASE WHEN excluded.DTLASTCALL >= DTLASTCALL THEN excluded.IDTOKEN "
+        "ELSE IDTOKEN END, "
         "DTLASTCALL = max(DTLASTCALL, excluded.DTLASTCALL), "
         "DTLASTSUCCESS = max(coalesce(DTLASTSUCCESS, excluded.DTLASTSUCCESS), "
         "coalesce(excluded.DTLASTSUCCESS, DTLASTSUCCESS)), "
@@ -393,7 +396,8 @@ void SqliteHubStore::RecordCalls(const std::vector<StoreCall>& calls) {
         "DTLASTFAILURE IS NULL THEN excluded.DSLASTFAILURE ELSE DSLASTFAILURE END",
         {Variant(call.branch), Variant(call.store), Variant(call.method),
          Variant(AgeModifier(call.call_age_s)), back(call.success_age_s), back(call.failure_age_s),
-         call.failure_age_s ? Variant(call.failure) : Variant::Null()});
+         call.failure_age_s ? Variant(call.failure) : Variant::Null(),
+         Variant(call.without_token ? "N" : "S")});
   }
 }
 
@@ -408,14 +412,14 @@ std::vector<StoreCallRecord> SqliteHubStore::Calls(const std::optional<StoreKey>
        db_->Query("SELECT CDFILIAL, CDLOJA, DSMETODO, "
                   "(julianday('now') - julianday(DTLASTCALL)) * 86400.0, "
                   "(julianday('now') - julianday(DTLASTSUCCESS)) * 86400.0, "
-                  "(julianday('now') - julianday(DTLASTFAILURE)) * 86400.0, DSLASTFAILURE "
-                  "FROM CENTRAL_STORE_CALL " +
+                  "(julianday('now') - julianday(DTLASTFAILURE)) * 86400.0, DSLASTFAILURE, "
+                  "IDTOKEN FROM CENTRAL_STORE_CALL " +
                       std::string(only ? "WHERE CDFILIAL = ? AND CDLOJA = ? " : "") +
                       "ORDER BY CDFILIAL, CDLOJA, DSMETODO",
                   OnlyParams(only))
            .rows) {
     records.push_back({row[0].AsText(), row[1].AsText(), row[2].AsText(), row[3].AsFloat(),
-                       age(row[4]), age(row[5]), row[6].AsText()});
+                       age(row[4]), age(row[5]), row[6].AsText(), row[7].AsText() == "N"});
   }
   return records;
 }
