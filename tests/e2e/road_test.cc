@@ -78,8 +78,9 @@ INSTANTIATE_TEST_SUITE_P(Backends, Road,
                          ::testing::Values(HubBackend::kSqlite, HubBackend::kPostgres),
                          ::testing::PrintToStringParamName());
 
-TEST_P(Road, AnOrderIsStoredUnderLocalNumbersPrintedConfirmedAndSynchronised) {
-  StoreRoad road(Hub());
+// One order from the server into the store, its tickets, its confirmation and its uploads until
+// the server answers "D".
+void FollowOneOrder(StoreRoad& road) {
   const std::string central = road.AddOrders(1).at(0);
 
   road.RunOnce();
@@ -136,6 +137,75 @@ TEST_P(Road, AnOrderIsStoredUnderLocalNumbersPrintedConfirmedAndSynchronised) {
   road.RunOnce();
   EXPECT_EQ(road.Central(uploads), before) << "a synchronised order leaves the upload";
   EXPECT_EQ(road.Central(central_state), "CONFIRMED");
+}
+
+TEST_P(Road, AnOrderIsStoredUnderLocalNumbersPrintedConfirmedAndSynchronised) {
+  StoreRoad road(Hub());
+  FollowOneOrder(road);
+}
+
+// The same over HTTPS with the installation's token, which shows nowhere.
+TEST_P(Road, AnOrderTakesTheSameRoadOverHttpsWithTheInstallationsToken) {
+  StoreRoad road(Hub(), StoreRoad::Link::kHttps);
+  FollowOneOrder(road);
+  const std::string token = road.AddInstallation("001", "001");
+  road.UseToken(token);
+  road.RunOnce();
+  EXPECT_TRUE(Has(road.Log(), "Conectado no servidor."));
+  for (const std::string& line : road.Log()) {
+    EXPECT_EQ(line.find("zlvt_"), std::string::npos) << line;
+  }
+}
+
+// A token the hub does not take, or a certificate the store does not trust: nothing is handed
+// out, the log says why, and the good token then gets the order.
+TEST(RoadOverHttps, ARefusedTokenOrAnUntrustedHubGetsNothing) {
+  TempDir hubs("zlv-road-hub");
+  StoreRoad road(NewHubLocation(HubBackend::kSqlite, hubs.path()), StoreRoad::Link::kHttps);
+  const std::string good = road.AddInstallation("001", "001");
+  const std::string revoked = road.AddInstallation("001", "001");
+  road.RevokeInstallation(revoked);
+  TempDir other_ca("zlv-other-ca");
+  MakeTestCertificate(other_ca.path(), "other", "/CN=Another CA");
+  const std::string central = road.AddOrders(1).at(0);
+  struct Case {
+    const char* what;
+    std::string token;
+    bool untrusted;
+    int status;
+    std::string logged;
+  };
+  const std::vector<Case> cases = {
+      {"unknown token", "zlvt_" + std::string(43, 'A'), false, 69, "não autorizado"},
+      {"revoked token", revoked, false, 69, "não autorizado"},
+      {"another store's token", road.AddInstallation("002", "002"), false, 70,
+       "não autorizado"},
+      {"no token", "", false, 69, "Token"},
+      {"untrusted certificate", good, true, 69, "certificado"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    road.UseToken(c.token);
+    road.TrustCaFile(c.untrusted ? other_ca.path() / "other.pem" : road.hub_certificate());
+    road.RunOnce(c.status);
+    const Names log = road.Log();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& line) {
+      return line.find(c.logged) != std::string::npos;
+    })) << LogText(road);
+    EXPECT_EQ(road.Central("SELECT NRDOWNLOADS FROM CENTRAL_ORDER WHERE NRVENDAREST = " +
+                           Quoted(central)),
+              "0");
+    EXPECT_EQ(LocalSale(road, central), "");
+  }
+  road.UseToken(good);
+  road.TrustCaFile(road.hub_certificate());
+  road.RunOnce();
+  EXPECT_NE(LocalSale(road, central), "");
+  for (const std::string& line : road.Log()) {
+    for (const std::string& token : {good, revoked}) {
+      EXPECT_EQ(line.find(token.substr(5)), std::string::npos) << line;
+    }
+  }
 }
 
 // The store database through ODBC, as a SQL Server store reaches it (here SQLite's driver).

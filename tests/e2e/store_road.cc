@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "bizlib/cp1252.h"
+#include "central/api_key.h"
 #include "central/pg_connection.h"
+#include "support/https_server.h"
 #include "database/database.h"
 
 namespace zlv::test {
@@ -58,15 +60,21 @@ std::vector<std::string> NumberRange(const std::string& first, const std::string
 
 }  // namespace
 
-StoreRoad::StoreRoad(std::string hub)
-    : hub_(std::move(hub)), central_folder_(install_.home() / "central") {
+StoreRoad::StoreRoad(std::string hub, Link link)
+    : hub_(std::move(hub)), central_folder_(install_.home() / "central"), link_(link) {
   fs::create_directories(central_folder_);
   const fs::path out = central_folder_ / "serve.out";
-  central_ = std::make_unique<ChildProcess>(
-      kCentral, std::vector<std::string>{"serve", "--port", "0", "--http-port", "0", "--db", hub_},
-      out, central_folder_ / "serve.err");
+  std::vector<std::string> serve = {"serve", "--port", "0", "--http-port", "0", "--db", hub_};
+  if (link_ == Link::kHttps) {
+    MakeTestCertificate(central_folder_, "hub", "/CN=127.0.0.1");
+    certificate_ = central_folder_ / "hub.pem";
+    serve.insert(serve.end(), {"--tls-cert", certificate_.string(), "--tls-key",
+                               (central_folder_ / "hub.key").string()});
+    TrustCaFile(certificate_);
+  }
+  central_ = std::make_unique<ChildProcess>(kCentral, serve, out, central_folder_ / "serve.err");
   const std::regex listening("(^|\\n)listening on (127\\.0\\.0\\.1:[0-9]+)");
-  const std::regex api("http listening on (127\\.0\\.0\\.1:[0-9]+)");
+  const std::regex api("(https?) listening on (127\\.0\\.0\\.1:[0-9]+)");
   std::string address;
   WaitUntil(
       [&] {
@@ -74,7 +82,7 @@ StoreRoad::StoreRoad(std::string hub)
         const std::string text = FileText(out);
         if (std::regex_search(text, match, listening) && std::regex_search(text, api_match, api)) {
           address = match[2];
-          api_url_ = "http://" + api_match[1].str();
+          api_url_ = api_match[1].str() + "://" + api_match[2].str();
         }
         return !address.empty() || !central_->Running();
       },
@@ -83,9 +91,38 @@ StoreRoad::StoreRoad(std::string hub)
     throw std::runtime_error("zlvsinc-central did not start: " +
                              FileText(central_folder_ / "serve.err"));
   }
-  central_address_ = address;
-  install_.SetRegistry("IpServer=" + address +
-                       "\nConnectionString=sqlite:" + install_.database().string() + "\n");
+  central_address_ = link_ == Link::kHttps ? api_url_ : address;
+  connection_string_ = "sqlite:" + install_.database().string();
+  if (link_ == Link::kHttps) token_ = AddInstallation("001", "001");
+  WriteRegistry();
+}
+
+void StoreRoad::WriteRegistry() {
+  install_.SetRegistry("IpServer=" + central_address_ + "\nConnectionString=" +
+                       connection_string_ + "\n" + (token_.empty() ? "" : "Token=" + token_ + "\n"));
+}
+
+std::string StoreRoad::AddInstallation(const std::string& cash_register,
+                                       const std::string& store) {
+  std::string token = RunCentralCommand({"add-installation", "--db", hub_, "--branch", "0001",
+                                         "--register", cash_register, "--store", store});
+  token.erase(token.find_last_not_of("\r\n") + 1);
+  return token;
+}
+
+void StoreRoad::RevokeInstallation(const std::string& token, const std::string& cash_register) {
+  RunCentralCommand({"revoke-installation", "--db", hub_, "--branch", "0001", "--register",
+                     cash_register, "--token-id", ApiKeyHash(token).substr(0, 12)});
+}
+
+void StoreRoad::UseToken(std::string token) {
+  token_ = std::move(token);
+  WriteRegistry();
+}
+
+void StoreRoad::TrustCaFile(const fs::path& file) {
+  ca_file_.reset();
+  ca_file_.emplace("ZLVSINC_CA_FILE", file.string());
 }
 
 bool StoreRoad::UseOdbc() {
@@ -94,8 +131,9 @@ bool StoreRoad::UseOdbc() {
                               ? fs::path(configured)
                               : fs::path("/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so");
   if (!fs::exists(driver)) return false;
-  install_.SetRegistry("IpServer=" + central_address_ + "\nConnectionString=Driver=" +
-                       driver.string() + ";Database=" + install_.database().string() + ";\n");
+  connection_string_ =
+      "Driver=" + driver.string() + ";Database=" + install_.database().string() + ";";
+  WriteRegistry();
   return true;
 }
 
@@ -123,7 +161,8 @@ HubClient& StoreRoad::Channel() {
     std::string key =
         RunCentralCommand({"add-api-key", "--db", hub_, "--channel", "web", "--branch", "0001"});
     key.erase(key.find_last_not_of("\r\n") + 1);
-    channel_ = std::make_unique<HubClient>(api_url_, key);
+    channel_ = std::make_unique<HubClient>(api_url_, key, std::chrono::seconds(30),
+                                           certificate_.string());
   }
   return *channel_;
 }

@@ -7,12 +7,17 @@
 // executable, one start-up and one cycle per RunOnce ("ZlvSinc 0001_001_ /ONCE": branch 0001,
 // cash register 001 of store 001).
 //
+// With Link::kHttps the store reaches the hub over HTTPS instead: the hub serves its HTTPS port
+// with a certificate made for the test (trusted by the store through ZLVSINC_CA_FILE), register
+// 001 gets an installation token for store 001, and the key's IpServer and Token point at it.
+//
 // Failures of the programs themselves throw std::runtime_error with their output, so a test
 // ends at the step that broke. For use on the test's own thread.
 #pragma once
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,9 +29,11 @@ namespace zlv::test {
 
 class StoreRoad {
  public:
+  enum class Link { kTcp, kHttps };
+
   // hub: where the central server keeps its data, an SQLite file or a PostgreSQL URI
   // (central/hub_test_backends.h makes a new one of either).
-  explicit StoreRoad(std::string hub);
+  explicit StoreRoad(std::string hub, Link link = Link::kTcp);
   ~StoreRoad();
   StoreRoad(const StoreRoad&) = delete;
   StoreRoad& operator=(const StoreRoad&) = delete;
@@ -44,6 +51,15 @@ class StoreRoad {
   // The first cell of a query on the central server's database, through its own back end (so
   // SQL both SQLite and PostgreSQL run); "" for no row.
   std::string Central(const std::string& sql) const;
+
+  // A new token of an installation of branch 0001 (add-installation), and its revocation.
+  std::string AddInstallation(const std::string& cash_register, const std::string& store);
+  void RevokeInstallation(const std::string& token, const std::string& cash_register = "001");
+  // The token the store sends from its next run on ("": none).
+  void UseToken(std::string token);
+  // The CA file the store trusts for the hub's certificate (HTTPS only).
+  void TrustCaFile(const std::filesystem::path& file);
+  const std::filesystem::path& hub_certificate() const { return certificate_; }
 
   // Points ConnectionString at the same store database through unixODBC and the SQLite ODBC
   // driver ($ZLV_SQLITE_ODBC_DRIVER, else Debian's path); false when that driver is missing.
@@ -70,11 +86,17 @@ class StoreRoad {
 
  private:
   std::string RunCentralCommand(const std::vector<std::string>& args);
+  // The key file from what it holds now: IpServer, ConnectionString and Token.
+  void WriteRegistry();
 
   Installation install_;
   std::string hub_;
   std::filesystem::path central_folder_;
+  Link link_;
   std::string central_address_, api_url_;
+  std::string connection_string_, token_;
+  std::filesystem::path certificate_;
+  std::optional<ScopedEnv> ca_file_;
   std::unique_ptr<HubClient> channel_;
   std::unique_ptr<ChildProcess> central_;
   int runs_ = 0;

@@ -5,8 +5,10 @@
 # that is not set up, keeps a second instance from running (it waits for the first, and takes
 # over when the first ends), registers and removes its service in wine's service manager, runs
 # as that service (stop request, exit status told to the manager, the machine's mutex shared
-# with a desktop process); and RequisicaoHTTPS posts through WinHTTP (the probe program
-# zlv-https-probe.exe beside the executable).
+# with a desktop process); RequisicaoHTTPS posts through WinHTTP (the probe program
+# zlv-https-probe.exe beside the executable); and one cycle reaches the hub over HTTPS through
+# WinHTTP with the installation's token (the hub is the Linux build's build/bin/zlvsinc-central,
+# which scripts/test builds first; without it that check is skipped).
 #
 # Usage: tests/windows/smoke.sh <ZlvSinc.exe> <work folder>
 # The program may be the 64-bit or the 32-bit build (scripts/test-windows runs both).
@@ -333,6 +335,46 @@ if [ -f "$probe" ]; then
   else
     fail "system error text in UTF-8" "hex '$hex'"
   fi
+fi
+
+# 17. One cycle over HTTPS through WinHTTP against the real hub (the Linux build's
+# zlvsinc-central, serving its HTTPS port with a certificate made here), with the installation's
+# token from the registry: the hub's orders end confirmed, and the token shows nowhere.
+hub_program="$root/build/bin/zlvsinc-central"
+hub="$work/hub"
+if [ ! -x "$hub_program" ] || [ ! -f "$probe" ]; then
+  skip "one cycle over HTTPS against the hub" "needs $hub_program and the probe"
+else
+  rm -rf "$hub"
+  mkdir -p "$hub"
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=localhost" \
+    -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" -addext "basicConstraints=critical,CA:TRUE" \
+    -keyout "$hub/key.pem" -out "$hub/cert.pem" >/dev/null 2>&1
+  timeout 60 "$wine" "$probe" trust "$hub/cert.pem" >>"$work/program.out" 2>&1
+  "$hub_program" add-orders --db "$hub/hub.db" --branch 0001 --store 001 --count 2 \
+    --store-db "$store" >"$hub/add-orders.out" 2>&1
+  token=$("$hub_program" add-installation --db "$hub/hub.db" --branch 0001 --register 001 \
+    --store 001 2>/dev/null)
+  "$hub_program" serve --db "$hub/hub.db" --port 0 --http-port 0 --tls-cert "$hub/cert.pem" \
+    --tls-key "$hub/key.pem" >"$hub/serve.out" 2>"$hub/serve.err" &
+  hub_pid=$!
+  for _ in $(seq 50); do grep -q "^https listening on" "$hub/serve.out" 2>/dev/null && break; sleep 0.2; done
+  hub_port=$(sed -n 's/^https listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$hub/serve.out")
+  timeout 60 "$wine" reg add "$key" /reg:32 /v IpServer /t REG_SZ /d "https://localhost:$hub_port" \
+    /f >/dev/null 2>&1
+  timeout 60 "$wine" reg add "$key" /reg:32 /v Token /t REG_SZ /d "$token" /f >/dev/null 2>&1
+  run 120 0001_001_ /ONCE
+  status=$?
+  confirmed=$(sqlite3 "$hub/hub.db" "SELECT COUNT(*) FROM CENTRAL_ORDER WHERE STATE = 'CONFIRMED'")
+  if [ -n "$token" ] && [ "$confirmed" = 2 ] && ! log_text | grep -qF "${token#zlvt_}" &&
+    ! grep -qF "${token#zlvt_}" "$work/program.out"; then
+    pass "one cycle over HTTPS through WinHTTP with the token: 2 orders confirmed at the hub"
+  else
+    fail "cycle over HTTPS" "exit status $status, $confirmed confirmed; $(cat "$hub/serve.err")"
+  fi
+  kill "$hub_pid" 2>/dev/null
+  wait "$hub_pid" 2>/dev/null
+  timeout 60 "$wine" reg delete "$key" /reg:32 /v Token /f >/dev/null 2>&1
 fi
 
 # 16. /STATUS from a prompt: the program has no console of its own, yet its answer reaches
