@@ -181,7 +181,7 @@ TEST(RoadOverHttps, ARefusedTokenOrAnUntrustedHubGetsNothing) {
       {"another store's token", road.AddInstallation("002", "002"), false, 70,
        "não autorizado"},
       {"no token", "", false, 69, "Token"},
-      {"untrusted certificate", good, true, 69, "certificado"},
+      {"untrusted certificate", good, true, 69, "SSL certificate problem"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
