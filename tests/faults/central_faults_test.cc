@@ -1,10 +1,10 @@
-// Bad answers from the central server under a whole synchronisation run: the relay in front
-// of the reference server rewrites its answer to BaixaPedidos (or AtualizaPedidos) as a faulty
-// or hostile server would send it. A download that cannot be trusted must leave the store
-// database as it was and the orders pending at the server; texts that are merely unusual
-// (quotes, semicolons, characters outside Windows-1252) must arrive intact. The client's own
-// handling of the transport (refused, dropped mid-frame, too slow, over-limit frames, errors)
-// is tested in src/sync/central_client_test.cc.
+// Bad answers from the central server under a whole synchronisation run, over framed TCP and
+// over HTTPS: the relay in front of the reference server rewrites its answer to BaixaPedidos (or
+// AtualizaPedidos) as a faulty or hostile server would send it. A download that cannot be trusted
+// must leave the store database as it was and the orders pending at the server; texts that are
+// merely unusual (quotes, semicolons, characters outside Windows-1252) must arrive intact. The
+// client's own handling of the transport (refused, dropped mid-frame, too slow, over-limit frames,
+// errors) is tested in src/sync/central_client_test.cc.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -73,7 +73,8 @@ std::function<void(json&)> DropColumn(int set, std::string column) {
   };
 }
 
-class CentralFaultTest : public ::testing::Test {
+// Each fault over both links: framed TCP and HTTPS (GetParam()).
+class CentralFaultTest : public ::testing::TestWithParam<bool> {
  protected:
   int64_t StoreRows() {
     return s.Count(
@@ -82,10 +83,15 @@ class CentralFaultTest : public ::testing::Test {
         "(SELECT COUNT(*) FROM CONSUMIDOR) + (SELECT COUNT(*) FROM CONSUMIFILIAL)");
   }
 
-  SyncInstallation s{{.through_proxy = true}};
+  SyncInstallation s{{.through_proxy = true, .https = GetParam()}};
 };
 
-TEST_F(CentralFaultTest, DownloadThatCannotBeTrustedLeavesTheStoreUntouchedAndOrdersPending) {
+INSTANTIATE_TEST_SUITE_P(Links, CentralFaultTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Https" : "Tcp";
+                         });
+
+TEST_P(CentralFaultTest, DownloadThatCannotBeTrustedLeavesTheStoreUntouchedAndOrdersPending) {
   struct Case {
     const char* fault;
     DroppingProxy::Rewrite rewrite;
@@ -138,7 +144,7 @@ TEST_F(CentralFaultTest, DownloadThatCannotBeTrustedLeavesTheStoreUntouchedAndOr
 
 // Well-formed packets that do not fit the store's tables: every order fails on its own, is
 // recorded as failed and stays at the server; nothing of it is written.
-TEST_F(CentralFaultTest, PacketsThatDoNotFitTheStoreFailEachOrderAndKeepThemPending) {
+TEST_P(CentralFaultTest, PacketsThatDoNotFitTheStoreFailEachOrderAndKeepThemPending) {
   struct Case {
     const char* fault;
     std::function<void(json&)> edit;
@@ -176,7 +182,7 @@ TEST_F(CentralFaultTest, PacketsThatDoNotFitTheStoreFailEachOrderAndKeepThemPend
   EXPECT_EQ(s.Count("SELECT COUNT(*) FROM LOGSINCDLV"), 0);
 }
 
-TEST_F(CentralFaultTest, QuotesSemicolonsAndCharactersOutsideWindows1252ArriveIntact) {
+TEST_P(CentralFaultTest, QuotesSemicolonsAndCharactersOutsideWindows1252ArriveIntact) {
   const std::string name = "Zoë O'Brien\"; DROP TABLE VENDAREST; -- 🍕 Ωμέγα";
   const std::string note = "Sem cebola'); DELETE FROM ITCOMANDAVEN; -- “bem” passado ⌀";
   const std::vector<std::string> sales = s.AddOrders(1);
@@ -216,7 +222,7 @@ TEST_F(CentralFaultTest, QuotesSemicolonsAndCharactersOutsideWindows1252ArriveIn
 
 // The server's error text is logged inside our own line: its line breaks cannot start a line
 // that looks like ours, and a huge one cannot fill the disk.
-TEST_F(CentralFaultTest, ForgedLogLineFromServerError) {
+TEST_P(CentralFaultTest, ForgedLogLineFromServerError) {
   const std::string forged = "falhou\r\n08/12/2026 20:00:00 - FIM -> SincronizaDLV";
   const std::vector<std::string> messages = {forged, std::string(16 * 1024 * 1024, 'x')};
   for (const std::string& message : messages) {
@@ -239,7 +245,7 @@ TEST_F(CentralFaultTest, ForgedLogLineFromServerError) {
 
 // The answer to an upload batch lacks its code column: the batch is logged as failed and
 // nothing of the answer is applied; the orders go up again at the next run.
-TEST_F(CentralFaultTest, UploadAnswerWithoutItsCodeColumnChangesNothing) {
+TEST_P(CentralFaultTest, UploadAnswerWithoutItsCodeColumnChangesNothing) {
   s.InsertPendingSales(3);
   s.proxy().RewriteAnswersTo("AtualizaPedidos",
                              EditResult([](json& r) { DropColumn(1, "SGSEXOCON")(r); }));

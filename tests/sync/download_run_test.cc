@@ -249,8 +249,15 @@ TEST(DownloadRun, RestartIsHeldFromTheDownloadToTheConfirmation) {
   EXPECT_EQ(s.CentralCounts().orders_confirmed, 2);
 }
 
-TEST(DownloadRun, ServerGoneBeforeTheConfirmationLosesNothingAndWritesNothingTwice) {
-  SyncInstallation s({.through_proxy = true});
+// The server gone in the middle of a run, over framed TCP and over HTTPS (GetParam()).
+class ServerGone : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(Links, ServerGone, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Https" : "Tcp";
+                         });
+
+TEST_P(ServerGone, BeforeTheConfirmationLosesNothingAndWritesNothingTwice) {
+  SyncInstallation s({.through_proxy = true, .https = GetParam()});
   const std::vector<std::string> sales = s.AddOrders(3);
   s.proxy().DropNextRequestFor("UpdateSincronismo");
   TicketWatch watch(s.TicketFolder());
@@ -283,8 +290,8 @@ TEST(DownloadRun, ServerGoneBeforeTheConfirmationLosesNothingAndWritesNothingTwi
 
 // The connection drops after the store applied a cancellation and before the server recorded
 // its confirmation: the server hands the same cancellation out again.
-TEST(DownloadRun, CancellationHandedOutAgainIsNeitherPrintedNorAppliedTwice) {
-  SyncInstallation s({.through_proxy = true});
+TEST_P(ServerGone, BeforeACancellationsConfirmationItIsNeitherPrintedNorAppliedTwice) {
+  SyncInstallation s({.through_proxy = true, .https = GetParam()});
   s.AddOrders(1);
   s.Tick();
   const std::string local =

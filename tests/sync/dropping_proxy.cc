@@ -183,34 +183,31 @@ void DroppingProxy::RelayHttps(int client) {
       asio::ip::tcp::socket(io, asio::ip::tcp::v4(), ::dup(client)), *tls);
   stream.handshake(asio::ssl::stream_base::server);
   beast::flat_buffer buffer;
-  // The client sends its next request only after the answer to the last one: nothing waits in
-  // the TLS layer while the socket looks idle.
-  while (WaitReadable(client, stop_)) {
-    http::request_parser<http::string_body> parser;
-    parser.body_limit(kMaxFramePayload);
-    beast::error_code ec;
-    http::read(stream, buffer, parser, ec);
-    if (ec) return;
-    const http::request<http::string_body> request = parser.release();
-    const std::string& body = request.body();
-    if (ShouldDrop(body)) {
-      ++drops_;
-      return;
-    }
-    Watched(body);
-    std::string token(request[http::field::authorization]);
-    if (token.rfind("Bearer ", 0) == 0) token.erase(0, 7);
-    const HubAnswer answer =
-        HubClient(https_->upstream_url, token, kUpstreamTimeout, https_->ca_file)
-            .Post(std::string(request.target()), body);
-    http::response<http::string_body> response{static_cast<http::status>(answer.status), 11};
-    response.set(http::field::content_type, answer.content_type);
-    response.body() = answer.status == 200 ? Answer(body, answer.body) : answer.body;
-    response.keep_alive(request.keep_alive());
-    response.prepare_payload();
-    http::write(stream, response, ec);
-    if (ec || !request.keep_alive()) return;
+  http::request_parser<http::string_body> parser;
+  parser.body_limit(kMaxFramePayload);
+  beast::error_code ec;
+  http::read(stream, buffer, parser, ec);
+  if (ec) return;
+  const http::request<http::string_body> request = parser.release();
+  const std::string& body = request.body();
+  if (ShouldDrop(body)) {
+    ++drops_;
+    return;
   }
+  Watched(body);
+  std::string token(request[http::field::authorization]);
+  if (token.rfind("Bearer ", 0) == 0) token.erase(0, 7);
+  const HubAnswer answer = HubClient(https_->upstream_url, token, kUpstreamTimeout, https_->ca_file)
+                               .Post(std::string(request.target()), body);
+  http::response<http::string_body> response{static_cast<http::status>(answer.status), 11};
+  response.set(http::field::content_type, answer.content_type);
+  response.body() = answer.status == 200 ? Answer(body, answer.body) : answer.body;
+  // One request per connection: a client may send a request again by itself when a kept-alive
+  // connection closes without an answer (libcurl does), and a dropped request must reach the
+  // client as the failure it is.
+  response.keep_alive(false);
+  response.prepare_payload();
+  http::write(stream, response, ec);
 }
 
 }  // namespace zlv::test

@@ -6,8 +6,8 @@
 //
 // Over HTTPS (the second constructor) the same happens to the store protocol's POSTs: the relay
 // answers the client's TLS with the hub's certificate and posts each request body, with the
-// client's own Authorization header, to the hub's /rpc; a dropped request closes the client's
-// connection without an answer.
+// client's own Authorization header, to the hub's /rpc, one request per connection; a dropped
+// request closes the client's connection without an answer.
 //
 // Runs its own thread; the test thread arms it. POSIX sockets (Linux test host).
 #pragma once

@@ -8,10 +8,13 @@
 #include <stdexcept>
 
 #include "bizlib/cp1252.h"
+#include "bizlib/https.h"
+#include "central/api_key.h"
 #include "central/master_data.h"
 #include "central/order_generator.h"
 #include "central/store_schema.h"
 #include "database/connection_settings.h"
+#include "support/https_server.h"
 
 namespace zlv::test {
 
@@ -54,11 +57,38 @@ SyncInstallation::SyncInstallation(Options options)
       server_store_(std::make_unique<SqliteHubStore>((dir_.path() / "central.db").string())),
       server_(std::make_unique<CentralServer>(*server_store_, server_clock_, "127.0.0.1", 0)),
       client_(*log_, [this] { return endpoint_; }) {
+  std::string token;
+  int https_port = 0;
+  const std::string cert = (dir_.path() / "hub.pem").string(),
+                    key = (dir_.path() / "hub.key").string();
+  if (options.https) {
+    MakeTestCertificate(dir_.path(), "hub", "/CN=127.0.0.1");
+    https_port = server_->ServeHttp(
+        "127.0.0.1", 0,
+        [](const HttpRequest& request) {
+          return ProblemResponse({404, "not-found", "Not found", request.target, {}},
+                                 request.request_id);
+        },
+        {}, TlsFiles{cert, key});
+    token = NewInstallationToken();
+    server_store_->AddInstallationToken({ApiKeyHash(token), kFilial, kCaixa, kLoja, false});
+    SetHttpsExtraCaFile(cert);
+  }
   server_thread_ = std::thread([this] { server_->Run(); });
   central_ = std::make_unique<SqliteHubStore>((dir_.path() / "central.db").string());
-  if (options.through_proxy) proxy_ = std::make_unique<DroppingProxy>(server_->port());
-  reachable_port_ = proxy_ ? proxy_->port() : server_->port();
+  if (options.through_proxy) {
+    proxy_ = options.https
+                 ? std::make_unique<DroppingProxy>(DroppingProxy::Https{
+                       "https://127.0.0.1:" + std::to_string(https_port), cert, key, cert})
+                 : std::make_unique<DroppingProxy>(server_->port());
+  }
+  reachable_port_ = proxy_ ? proxy_->port() : options.https ? https_port : server_->port();
   endpoint_ = TcpEndpoint("127.0.0.1", reachable_port_);
+  if (options.https) {
+    reachable_url_ = "https://127.0.0.1:" + std::to_string(reachable_port_) + "/rpc";
+    endpoint_.url = reachable_url_;
+    endpoint_.token = token;
+  }
 
   store_->Connect();
   std::filesystem::create_directories(TicketFolder());
@@ -80,10 +110,14 @@ SyncInstallation::~SyncInstallation() {
   proxy_.reset();
   server_->Stop();
   server_thread_.join();
+  SetHttpsExtraCaFile("");
 }
 
 void SyncInstallation::MakeServerUnreachable(bool unreachable) {
   endpoint_.port = unreachable ? ClosedPort() : reachable_port_;
+  if (!reachable_url_.empty()) {
+    endpoint_.url = "https://127.0.0.1:" + std::to_string(endpoint_.port) + "/rpc";
+  }
 }
 
 int64_t SyncInstallation::Count(const std::string& sql) {

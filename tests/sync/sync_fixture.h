@@ -4,7 +4,8 @@
 // StoreConnection as the program reaches its store), the ticket folder, the
 // log, the process-wide values of register 001 of store 001, and the real reference central
 // server on 127.0.0.1 (its own database, served on a thread), optionally reached through a
-// DroppingProxy. The synchroniser side is the real CentralClient, SyncTimer and SyncCycle.
+// DroppingProxy, over framed TCP or over HTTPS. The synchroniser side is the real CentralClient,
+// SyncTimer and SyncCycle.
 //
 // The fake clock starts at the real time, because the store's upload window is measured from
 // the database's own clock. Test thread only (the server and the proxy run their own threads).
@@ -40,6 +41,9 @@ class SyncInstallation {
  public:
   struct Options {
     bool through_proxy = false;
+    // The store reaches the server over HTTPS (its /rpc, a certificate made for the test, the
+    // installation's token) instead of its framed TCP port.
+    bool https = false;
   };
   SyncInstallation() : SyncInstallation(Options{}) {}
   explicit SyncInstallation(Options options);
@@ -113,6 +117,7 @@ class SyncInstallation {
   std::unique_ptr<SqliteHubStore> central_;
   CentralEndpoint endpoint_;
   int reachable_port_ = 0;
+  std::string reachable_url_;
   uint64_t seed_ = 1;
 
   CentralClient client_;
