@@ -135,6 +135,9 @@ RpcAnswer AnswerRpc(Shared& shared, Caller& caller, std::string_view payload) {
   } catch (const BadRequest& e) {
     shared.Log(CutText(request.method) + ": " + CutText(e.what(), kMaxErrorText));
     response = BuildErrorResponse(request.id, e.code(), e.what());
+    // A refused caller is not the store its call names: noting the call there would make a
+    // store that is dark look alive, or failing, to support.
+    if (e.code() == rpc_code::kNotAuthorized) return {std::move(response), false};
     failure = e.what();
   } catch (const ConnectionLostError& e) {
     // Nothing was handed out or recorded; the next call connects again.

@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "central/api_key.h"
 #include "central/central_methods.h"
 #include "central/hub_test_backends.h"
 #include "central/open_hub_store.h"
@@ -101,6 +102,32 @@ class CentralServerTest : public ::testing::TestWithParam<test::HubBackend> {
       cells.push_back(Column(packet, field).at(row));
     }
     return cells;
+  }
+
+  // A new token of branch 0001's cash register `register_no` covering `shop` ("" for all).
+  std::string AddToken(const std::string& register_no, const std::string& shop,
+                       const std::string& branch = "0001") {
+    std::string token = NewInstallationToken();
+    admin_->AddInstallationToken({ApiKeyHash(token), branch, register_no, shop, false});
+    return token;
+  }
+  // The JSON-RPC error code of `call` made on a new connection that authenticates with
+  // `token` (on `port`, the fixture's server when 0); 0 when it was answered.
+  template <typename Call>
+  int CodeWithToken(const std::string& token, Call call, int port = 0) {
+    CentralClient client(log_, [&] {
+      CentralEndpoint endpoint = TcpEndpoint("127.0.0.1", port ? port : server_.port());
+      endpoint.token = token;
+      return endpoint;
+    });
+    try {
+      client.Connect();
+      call(client);
+    } catch (const RemoteError& e) {
+      EXPECT_NE(std::string(e.what()).find("não autorizado"), std::string::npos) << e.what();
+      return e.code();
+    }
+    return 0;
   }
 
   test::TempDir home_{"zlv-central-server"};
@@ -357,6 +384,77 @@ TEST_P(CentralServerTest, UnreadableRequestIsAnsweredThenTheConnectionClosed) {
   EXPECT_THROW(raw.Receive(5s), TransportError);                   // then closed
   // Others are not disturbed.
   EXPECT_TRUE(client_.BaixaPedidos("0001", "001").IsEmpty());
+}
+
+TEST_P(CentralServerTest, ATokenOpensOnlyItsInstallationsStoresAndNothingIsHandedOutElsewhere) {
+  const auto sales = AddOrders(1);
+  const std::string revoked = AddToken("7", "001");
+  ASSERT_EQ(admin_->RevokeInstallationTokens("0001", "7", ""), 1);
+  const auto download = [](CentralClient& client) { client.BaixaPedidos("0001", "001"); };
+  for (const std::string& token :
+       {AddToken("2", "002"), AddToken("1", "001", "0002"), revoked, NewInstallationToken()}) {
+    EXPECT_EQ(CodeWithToken(token, download), rpc_code::kNotAuthorized);
+  }
+  EXPECT_EQ(admin_->FindOrderRoad(sales[0])->downloads, 0);
+  // The installation's own store, and a branch-wide installation's.
+  EXPECT_EQ(CodeWithToken(AddToken("1", "001"), download), 0);
+  EXPECT_EQ(CodeWithToken(AddToken("3", ""), download), 0);
+  EXPECT_EQ(admin_->FindOrderRoad(sales[0])->downloads, 2);
+}
+
+TEST_P(CentralServerTest, RowsOfAnotherStoreInsideACallAreRefusedWithNothingRecorded) {
+  const std::string token = AddToken("1", "001");
+  const DataPacket sales =
+      Packet({"NRVENDAREST", "NRVENDARESTAUX", "CDFILIAL", "CDLOJA"},
+             {{Variant("15"), Variant::Null(), Variant("0001"), Variant("001")},
+              {Variant("16"), Variant::Null(), Variant("0001"), Variant("002")}});
+  const DataPacket tabs = Packet({"NRVENDAREST", "IDSTCOMANDA"}, {{Variant("15"), Variant("3")}});
+  EXPECT_EQ(CodeWithToken(token,
+                          [&](CentralClient& client) {
+                            std::vector<Variant> slots = {
+                                Variant(sales),        Variant(tabs),         Variant(DataPacket{}),
+                                Variant(DataPacket{}), Variant(DataPacket{}), Variant("0001"),
+                                Variant("001")};
+                            client.AtualizaPedidos(slots);
+                          }),
+            rpc_code::kNotAuthorized);
+  EXPECT_FALSE(admin_->UploadedCentralSale("0001", "001", "15"));
+  // A confirmation that does not say its rows' store cannot be told from another store's.
+  EXPECT_EQ(CodeWithToken(token,
+                          [&](CentralClient& client) {
+                            client.UpdateSincronismo(Packet({"NRVENDAREST", "CDFILIAL"},
+                                                            {{Variant("1"), Variant("0001")}}),
+                                                     DataPacket{});
+                          }),
+            rpc_code::kNotAuthorized);
+  // The refused calls are not the other store's calls: only the one answered is noted.
+  EXPECT_EQ(CodeWithToken(token, [](CentralClient& client) { client.BaixaPedidos("0001", "001"); }),
+            0);
+  std::vector<StoreCallRecord> calls;
+  ASSERT_TRUE(Eventually([&] { return !(calls = admin_->StoreCalls()).empty(); }));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].store + " " + calls[0].method, "001 BaixaPedidos");
+}
+
+TEST_P(CentralServerTest, CallsWithoutATokenAreFlaggedAndRefusedWhereTokensAreRequired) {
+  CentralServerLimits limits = QuickCallWrites();
+  limits.require_tokens = true;
+  const std::unique_ptr<HubStore> strict_store = OpenHubStore(location_);
+  CentralServer strict(*strict_store, clock_, "127.0.0.1", 0, {}, limits);
+  std::thread serving([&] { strict.Run(); });
+  const auto download = [](const std::string& shop) {
+    return [shop](CentralClient& client) { client.BaixaPedidos("0001", shop); };
+  };
+  EXPECT_EQ(CodeWithToken("", download("001"), strict.port()), rpc_code::kNotAuthorized);
+  EXPECT_EQ(CodeWithToken(AddToken("2", "002"), download("002"), strict.port()), 0);
+  strict.Stop();
+  serving.join();
+
+  // Where tokens are not required a store without one is served, and flagged.
+  client_.BaixaPedidos("0001", "001");
+  std::vector<StoreCallRecord> calls;
+  ASSERT_TRUE(Eventually([&] { return (calls = admin_->StoreCalls()).size() == 2; }));
+  for (const StoreCallRecord& call : calls) EXPECT_EQ(call.without_token, call.store == "001");
 }
 
 }  // namespace
